@@ -1,0 +1,15 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    int result = 0;
+    {
+        MainWindow window;
+        window.show();
+        result = app.exec();
+    }
+    return result;
+}

@@ -1,0 +1,143 @@
+#include "app/mainwindow.h"
+
+#include "app/mainwindowform.h"
+#include "diag/log.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<MainWindowForm>())
+{
+    ui->setupForm(this);
+    frameRate = 0;
+    hitFrame = 0;
+    paletteCount = 4;
+    rotatable = 0;
+
+    // The log's "Brutal error?" box is shown by the window, not by the core.
+    kestrin::setErrorBoxHandler([](const QString &text) {
+        QMessageBox box;
+        box.setWindowTitle(QStringLiteral("Brutal error?"));
+        box.setText(text);
+        box.exec();
+    });
+}
+
+MainWindow::~MainWindow()
+{
+    kestrin::setErrorBoxHandler(nullptr);
+    ui.reset();
+    project.clear();
+}
+
+// ---- settings -------------------------------------------------------------
+
+void MainWindow::on_rbRotatable_toggled(bool checked)
+{
+    if (checked)
+        rotatable = 1;
+}
+
+void MainWindow::on_rbStatic_toggled(bool checked)
+{
+    if (checked)
+        rotatable = 0;
+}
+
+void MainWindow::on_sbHitFrame_valueChanged(int value)
+{
+    hitFrame = value;
+}
+
+void MainWindow::on_sbFrameRate_valueChanged(int value)
+{
+    frameRate = value;
+}
+
+void MainWindow::on_sbPaletteCount_valueChanged(int value)
+{
+    paletteCount = static_cast<quint32>(value);
+}
+
+// ---- browse dialogs -------------------------------------------------------
+
+void MainWindow::on_pbBrowseTarget_clicked()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), QStringLiteral("/home/file.art"),
+                                                      tr("Morvane Art (*.art)"));
+    ui->leTargetFile->setText(path);
+}
+
+void MainWindow::on_pbBrowseFolder_clicked()
+{
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), QStringLiteral("/home"),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    ui->leSourceFolder->setText(dir + QLatin1Char('/'));
+}
+
+void MainWindow::on_pbBrowseFile_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QStringLiteral("/home"),
+                                                      tr("Images (*.bmp *.jpg *.png *.xpm)"));
+    ui->leSourceFile->setText(path);
+}
+
+// ---- project model --------------------------------------------------------
+
+bool MainWindow::loadFrame(kestrin::Frame *frame, const QString &path)
+{
+    return frame && kestrin::loadFrame(*frame, path);
+}
+
+bool MainWindow::clearStages()
+{
+    if (project.stageCount == 0)
+        return true;
+    ui->lwStageEdit->clear();
+    ui->lwFrameEdit->clear();
+    project.clear();
+    return true;
+}
+
+bool MainWindow::refreshStageList()
+{
+    if (project.stageCount == 0)
+        return false;
+    for (quint32 i = 0; i < project.stageCount; ++i) {
+        auto *item = new QListWidgetItem(ui->lwStageEdit, QListWidgetItem::Type);
+        item->setText(QStringLiteral("Stage %1").arg(i));
+        item->setData(Qt::UserRole, handleOf(project.stages[i].get()));
+    }
+    return true;
+}
+
+void MainWindow::on_pbStageClear_clicked()
+{
+    clearStages();
+}
+
+QVariant MainWindow::handleOf(const void *object)
+{
+    return QVariant::fromValue(reinterpret_cast<quintptr>(object));
+}
+
+kestrin::Stage *MainWindow::selectedStage() const
+{
+    const QList<QListWidgetItem *> selected = ui->lwStageEdit->selectedItems();
+    if (selected.isEmpty())
+        return nullptr;
+    return reinterpret_cast<kestrin::Stage *>(selected.first()->data(Qt::UserRole).value<quintptr>());
+}
+
+kestrin::Frame *MainWindow::selectedFrame() const
+{
+    const QList<QListWidgetItem *> selected = ui->lwFrameEdit->selectedItems();
+    if (selected.isEmpty())
+        return nullptr;
+    return reinterpret_cast<kestrin::Frame *>(selected.first()->data(Qt::UserRole).value<quintptr>());
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace kestrin {
+
+/** Where a frame's working image lies inside its source image after trimming.
+ *  (0, 0, -1, -1) is the loading value: nothing has been trimmed. */
+struct BoundRect {
+    qint32 left = 0;    // smallest column of the trimmed content
+    qint32 top = 0;     // smallest row of the trimmed content
+    qint32 right = -1;  // one past the largest column
+    qint32 bottom = -1; // one past the largest row
+
+    friend bool operator==(const BoundRect &a, const BoundRect &b)
+    {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    }
+    friend bool operator!=(const BoundRect &a, const BoundRect &b) { return !(a == b); }
+};
+
+/** One image of the animation. */
+struct Frame {
+    QString filePath;    // file the frame was last loaded from; empty until a load succeeds
+    QImage sourceImage;  // the image as loaded, always Format_ARGB32; never changed by the utilities
+    QImage workImage;    // trimmed / keyed copy that is shown and written
+    BoundRect boundRect; // where workImage lies inside sourceImage
+};
+
+/** Loads the image file at `path` into `frame`.
+ *
+ *  On success the frame's path is replaced, sourceImage becomes the image
+ *  converted to 32-bit ARGB (not premultiplied), workImage shares it and the
+ *  bounds return to the loading value. On failure (missing file, not an image,
+ *  empty path, too large to decode) false is returned and the frame is left
+ *  exactly as it was. */
+[[nodiscard]] bool loadFrame(Frame &frame, const QString &path);
+
+} // namespace kestrin
