@@ -1,0 +1,79 @@
+#include "frameutil/boundrect.h"
+
+#include <QRect>
+
+namespace kestrin {
+
+BoundRect contentBounds(const QImage &image)
+{
+    if (image.format() != QImage::Format_ARGB32 && !image.isNull())
+        return contentBounds(image.convertToFormat(QImage::Format_ARGB32));
+
+    const qint32 width = image.width();
+    const qint32 height = image.height();
+    BoundRect bounds{width, height, 0, 0};
+    if (image.isNull())
+        return bounds;
+
+    const quint32 background = reinterpret_cast<const quint32 *>(image.constScanLine(0))[0];
+    for (qint32 y = 0; y < height; ++y) {
+        const quint32 *row = reinterpret_cast<const quint32 *>(image.constScanLine(y));
+        // The first content pixel from the left decides left; the first from
+        // the right decides right. Pixels in between cannot change either.
+        qint32 first = 0;
+        while (first < width && row[first] == background)
+            ++first;
+        if (first == width)
+            continue;
+        qint32 last = width - 1;
+        while (row[last] == background)
+            --last;
+        if (first < bounds.left)
+            bounds.left = first;
+        if (last + 1 > bounds.right)
+            bounds.right = last + 1;
+        if (y < bounds.top)
+            bounds.top = y;
+        bounds.bottom = y + 1; // rows are visited top to bottom
+    }
+    return bounds;
+}
+
+void trimFrame(Frame &frame)
+{
+    const BoundRect bounds = contentBounds(frame.sourceImage);
+    if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) {
+        frame.workImage = QImage();
+    } else {
+        const QRect rect(bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
+        // QImage::copy always allocates new pixel storage.
+        frame.workImage = frame.sourceImage.format() == QImage::Format_ARGB32
+                              ? frame.sourceImage.copy(rect)
+                              : frame.sourceImage.copy(rect).convertToFormat(QImage::Format_ARGB32);
+    }
+    frame.boundRect = bounds;
+}
+
+void untrimFrame(Frame &frame)
+{
+    frame.workImage = frame.sourceImage;
+    frame.boundRect = BoundRect();
+}
+
+bool applyBoundRect(Project &project, bool enabled)
+{
+    if (project.stageCount == 0)
+        return false;
+    for (quint32 s = 0; s < project.stageCount; ++s) {
+        Stage &stage = *project.stages[s];
+        for (quint32 f = 0; f < stage.frameCount; ++f) {
+            if (enabled)
+                trimFrame(*stage.frames[f]);
+            else
+                untrimFrame(*stage.frames[f]);
+        }
+    }
+    return true;
+}
+
+} // namespace kestrin
