@@ -1,0 +1,70 @@
+#include "quantize/indexedimage.h"
+
+#include "quantize/octreequantizer.h"
+
+#include <cstring>
+
+namespace kestrin {
+
+IndexedImage::~IndexedImage()
+{
+    delete[] m_palette;
+    delete[] m_indices;
+}
+
+int IndexedImage::build(const quint32 *pixels, quint32 width, quint32 height)
+{
+    delete[] m_palette;
+    delete[] m_indices;
+    m_palette = new quint8[1024];
+    std::memset(m_palette, 0, 1024);
+    {
+        OctreeQuantizer quantizer(256, 6);
+        quantizer.addPixels(pixels, width, height);
+        quantizer.getPalette(m_palette);
+        m_colorCount = quantizer.colorCount();
+    }
+    m_pixelCount = quint64(width) * height;
+    m_indices = new quint8[m_pixelCount ? m_pixelCount : 1];
+    quint64 next = 0;
+    for (quint32 row = 0; row < height; ++row) {
+        for (quint32 column = 0; column < width; ++column) {
+            m_indices[next] = mapPixel(pixels[next]);
+            ++next;
+        }
+    }
+    return 1;
+}
+
+quint8 IndexedImage::mapPixel(quint32 pixel) const
+{
+    return nearestIndex(255, pixel & 0xff, (pixel >> 8) & 0xff, (pixel >> 16) & 0xff);
+}
+
+quint8 IndexedImage::nearestIndex(quint8 alpha, quint8 blue, quint8 green, quint8 red) const
+{
+    int best = 260100;
+    int bestIndex = 0;
+    for (int i = 0; i < 256; ++i) {
+        const int d = colorDistance(i, alpha, blue, green, red);
+        if (d < best) {
+            best = d;
+            bestIndex = i;
+        }
+    }
+    return quint8(bestIndex);
+}
+
+int IndexedImage::colorDistance(int i, quint8 alpha, quint8 blue, quint8 green, quint8 red) const
+{
+    if (!m_palette)
+        return 0;
+    const quint8 *e = m_palette + 4 * i;
+    const int da = int(alpha) - int(e[3]);
+    const int db = int(blue) - int(e[0]);
+    const int dg = int(green) - int(e[1]);
+    const int dr = int(red) - int(e[2]);
+    return da * da + db * db + dg * dg + dr * dr;
+}
+
+} // namespace kestrin

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace kestrin {
+
+/** A 256-entry palette plus one palette index per pixel.
+ *
+ *  This is the plain, exhaustive form of colour mapping: every pixel is
+ *  compared with all 256 entries. The generator uses an exact, faster mapper
+ *  (NearestColorMap) that gives the same indices; this class stays the
+ *  reference that the fast path is checked against.
+ *
+ *  Palette entries are 4 bytes: blue, green, red, 0. Entries from
+ *  colorCount() to 255 stay all zero (black). */
+class IndexedImage
+{
+public:
+    IndexedImage() = default;
+    ~IndexedImage();
+    IndexedImage(const IndexedImage &) = delete;
+    IndexedImage &operator=(const IndexedImage &) = delete;
+
+    /** Quantizes `height` contiguous rows of `width` ARGB pixels to at most
+     *  256 colours (octree, depth 6) and maps every pixel to its nearest entry
+     *  in buffer order. Meant to be called once. Always returns 1. */
+    int build(const quint32 *pixels, quint32 width, quint32 height);
+
+    /** The 256 entries (1024 bytes), or null before build(). Writable in place. */
+    quint8 *palette() { return m_palette; }
+    const quint8 *palette() const { return m_palette; }
+    /** One index per pixel, or null before build(). Writable in place. */
+    quint8 *indices() { return m_indices; }
+    const quint8 *indices() const { return m_indices; }
+    quint32 colorCount() const { return m_colorCount; }
+    quint64 pixelCount() const { return m_pixelCount; }
+
+    /** Nearest entry for an ARGB pixel, compared as fully opaque:
+     *  nearestIndex(255, blue, green, red). */
+    quint8 mapPixel(quint32 pixel) const;
+    /** Lowest index of the entries at the smallest distance, over all 256
+     *  entries (empty ones included). An entry must be strictly closer than
+     *  260100 (4 * 255^2) to be chosen at all; otherwise the result is 0. */
+    quint8 nearestIndex(quint8 alpha, quint8 blue, quint8 green, quint8 red) const;
+    /** Squared distance between (alpha, blue, green, red) and entry i read as
+     *  (byte 3, byte 0, byte 1, byte 2); 0 while there is no palette. */
+    int colorDistance(int i, quint8 alpha, quint8 blue, quint8 green, quint8 red) const;
+
+private:
+    quint8 *m_palette = nullptr;
+    quint32 m_colorCount = 0;
+    quint8 *m_indices = nullptr;
+    quint64 m_pixelCount = 0;
+};
+
+} // namespace kestrin

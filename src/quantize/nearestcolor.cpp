@@ -1,0 +1,129 @@
+#include "quantize/nearestcolor.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace kestrin {
+
+namespace {
+constexpr int coarseShift = 5; // 8^3 coarse cells of 32^3 colours
+constexpr int fineShift = 3;   // 32^3 fine cells of 8^3 colours
+constexpr size_t blockSize = 1 << 14;
+
+int squared(int v)
+{
+    return v * v;
+}
+} // namespace
+
+// Keeps, in order, the candidates of `from` that can be nearest to some colour
+// in `box`: those whose smallest possible distance to the box does not exceed
+// the smallest over all candidates of their largest possible distance.
+void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box, std::vector<Candidate> &to)
+{
+    to.clear();
+    int bound = INT_MAX;
+    for (const Candidate &c : from) {
+        const int v[3] = {c.blue, c.green, c.red};
+        int far = c.bias;
+        for (int k = 0; k < 3; ++k)
+            far += std::max(squared(v[k] - box.lo[k]), squared(v[k] - box.hi[k]));
+        bound = std::min(bound, far);
+    }
+    for (const Candidate &c : from) {
+        const int v[3] = {c.blue, c.green, c.red};
+        int near = c.bias;
+        for (int k = 0; k < 3; ++k) {
+            if (v[k] < box.lo[k])
+                near += squared(box.lo[k] - v[k]);
+            else if (v[k] > box.hi[k])
+                near += squared(v[k] - box.hi[k]);
+        }
+        if (near <= bound)
+            to.push_back(c);
+    }
+}
+
+NearestColorMap::NearestColorMap(const quint8 *palette)
+    : coarse(size_t(1) << (3 * (8 - coarseShift)))
+    , cells(size_t(1) << (3 * (8 - fineShift)))
+{
+    // A repeated entry can never win over its first occurrence, because the
+    // comparison is strict, so only first occurrences are kept.
+    for (int i = 0; i < 256; ++i) {
+        const quint8 *e = palette + 4 * i;
+        const Candidate c{e[0], e[1], e[2], squared(255 - e[3]), quint8(i)};
+        const bool seen = std::any_of(distinct.begin(), distinct.end(), [&](const Candidate &d) {
+            return d.blue == c.blue && d.green == c.green && d.red == c.red && d.bias == c.bias;
+        });
+        if (!seen)
+            distinct.push_back(c);
+    }
+}
+
+NearestColorMap::~NearestColorMap()
+{
+    for (Candidate *block : blocks)
+        delete[] block;
+}
+
+const NearestColorMap::Candidate *NearestColorMap::store(const std::vector<Candidate> &list)
+{
+    if (blocks.empty() || blockUsed + list.size() > blockSize) {
+        blocks.push_back(new Candidate[blockSize]);
+        blockUsed = 0;
+    }
+    Candidate *at = blocks.back() + blockUsed;
+    std::copy(list.begin(), list.end(), at);
+    blockUsed += list.size();
+    return at;
+}
+
+void NearestColorMap::makeCell(Cell &cell, int blue, int green, int red)
+{
+    const int cb = blue >> coarseShift, cg = green >> coarseShift, cr = red >> coarseShift;
+    std::vector<Candidate> &parent = coarse[(cr << 6) | (cg << 3) | cb];
+    if (parent.empty()) {
+        const int size = 1 << coarseShift;
+        const Box box{{cb * size, cg * size, cr * size},
+                      {cb * size + size - 1, cg * size + size - 1, cr * size + size - 1}};
+        filter(distinct, box, parent);
+    }
+    const int size = 1 << fineShift;
+    const int fb = blue >> fineShift, fg = green >> fineShift, fr = red >> fineShift;
+    const Box box{{fb * size, fg * size, fr * size},
+                  {fb * size + size - 1, fg * size + size - 1, fr * size + size - 1}};
+    filter(parent, box, scratch);
+    cell.list = store(scratch);
+    cell.count = quint32(scratch.size());
+    ++madeCells;
+    madeCandidates += scratch.size();
+}
+
+quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
+{
+    if (cell.count == 0) {
+        makeCell(cell, blue, green, red);
+        if (cell.count == 1)
+            return cell.list->index;
+    }
+    const Candidate *c = cell.list;
+    const Candidate *end = c + cell.count;
+    int best = INT_MAX;
+    quint8 bestIndex = 0;
+    for (; c != end; ++c) {
+        const int d = squared(c->blue - blue) + squared(c->green - green) + squared(c->red - red) + c->bias;
+        if (d < best) {
+            best = d;
+            bestIndex = c->index;
+        }
+    }
+    return bestIndex;
+}
+
+double NearestColorMap::averageCandidates() const
+{
+    return madeCells ? double(madeCandidates) / double(madeCells) : 0.0;
+}
+
+} // namespace kestrin

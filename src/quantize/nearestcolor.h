@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <vector>
+
+namespace kestrin {
+
+/** Exact nearest-entry search over a 256-entry palette (4 bytes per entry:
+ *  blue, green, red, byte 3), for pixels compared as fully opaque.
+ *
+ *  search() returns exactly what the exhaustive search over all 256 entries
+ *  returns (IndexedImage::mapPixel): the lowest index among the entries at
+ *  the smallest distance (255 - byte 3)^2 + (blue - b)^2 + (green - g)^2 +
+ *  (red - r)^2, where an entry must be strictly closer than 260100 (the
+ *  largest possible distance) to be chosen, else 0. That last rule needs no
+ *  code of its own: a distance of 260100 to the nearest entry means every
+ *  entry is at 260100, so the lowest tying index is 0 anyway.
+ *
+ *  How: colour space is cut into 32^3 cells of 8^3 colours. Each cell keeps
+ *  the entries that can be nearest to some colour inside it (an entry is
+ *  dropped only when its closest possible distance to the cell exceeds the
+ *  farthest distance of some other entry), in index order, so ties still go
+ *  to the lowest index. Identical entries are kept once, at their lowest index.
+ *  Most cells hold one to a few candidates. A cell's list is made the first
+ *  time a colour in it is searched (from the list of its 32^3 parent cell),
+ *  so regions of colour space that no pixel visits cost nothing.
+ *
+ *  Because cells are filled on demand, one map must not be searched from two
+ *  threads at once; give each thread its own. The palette is copied; later
+ *  changes to it are not seen. */
+class NearestColorMap
+{
+public:
+    explicit NearestColorMap(const quint8 *palette);
+
+    ~NearestColorMap();
+    NearestColorMap(const NearestColorMap &) = delete;
+    NearestColorMap &operator=(const NearestColorMap &) = delete;
+
+    /** Nearest entry for the colour of an ARGB pixel; byte 3 of the pixel is ignored. */
+    quint8 search(quint32 pixel)
+    {
+        const int blue = pixel & 0xff, green = (pixel >> 8) & 0xff, red = (pixel >> 16) & 0xff;
+        Cell &cell = cells[((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3)];
+        if (cell.count == 1)
+            return cell.list->index;
+        return searchCell(cell, blue, green, red);
+    }
+
+    /** Average number of candidates per cell made so far, for diagnostics. */
+    double averageCandidates() const;
+
+private:
+    struct Candidate {
+        int blue, green, red;
+        int bias;     // (255 - byte 3)^2, the same for every pixel
+        quint8 index; // palette index
+    };
+    struct Cell {
+        const Candidate *list = nullptr; // the cell's candidates, in index order
+        quint32 count = 0;               // 0 until the cell is made; then at least 1
+    };
+    struct Box {
+        int lo[3]; // blue, green, red lower bounds (inclusive)
+        int hi[3]; // upper bounds (inclusive)
+    };
+
+    quint8 searchCell(Cell &cell, int blue, int green, int red);
+    void makeCell(Cell &cell, int blue, int green, int red);
+    const Candidate *store(const std::vector<Candidate> &list);
+    static void filter(const std::vector<Candidate> &from, const Box &box, std::vector<Candidate> &to);
+
+    std::vector<Candidate> distinct;             // distinct entries, lowest index first
+    std::vector<std::vector<Candidate>> coarse;  // 8^3 parent cells; empty until needed
+    std::vector<Cell> cells;                     // 32^3, indexed red, green, blue (5 bits each)
+    std::vector<Candidate *> blocks;             // storage of the cells' lists
+    size_t blockUsed = 0;                        // candidates used in blocks.back()
+    std::vector<Candidate> scratch;
+    quint64 madeCells = 0, madeCandidates = 0;
+};
+
+} // namespace kestrin
