@@ -1,0 +1,61 @@
+#include "project/filenamerule.h"
+
+#include <QChar>
+
+#include <algorithm>
+
+namespace kestrin {
+
+bool hasArgMarker(QStringView text)
+{
+    // Same scan as QString::arg: any '%' directly followed by a digit, or by
+    // 'L' and a digit, is a marker.
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] != QLatin1Char('%'))
+            continue;
+        qsizetype j = i + 1;
+        if (j < n && text[j] == QLatin1Char('L'))
+            ++j;
+        if (j < n && text[j].digitValue() != -1)
+            return true;
+    }
+    return false;
+}
+
+QString argNumber(const QString &text, quint32 number, int fieldWidth)
+{
+    if (!hasArgMarker(text))
+        return text;
+    const int width = std::clamp(fieldWidth, -kMaxFieldWidth, kMaxFieldWidth);
+    return text.arg(QString::number(number), width, QLatin1Char('0'));
+}
+
+QString frameFileName(const QString &pattern, quint32 stage, int stageWidth, quint32 frame, int frameWidth)
+{
+    return argNumber(argNumber(pattern, stage, stageWidth), frame, frameWidth);
+}
+
+NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
+                         quint32 frameMin, quint32 frameMax, int frameWidth)
+{
+    const bool hasFrameMarker = pattern.contains(QStringLiteral("%2"));
+    // Unsigned 32-bit on purpose: frameMin + 1 wraps to 0 for 4294967295.
+    const quint32 frameAfter = frameMin + 1u;
+    const quint32 nextStage = std::min(frameAfter > frameMax ? stageMin + 1u : stageMin, stageMax);
+    const quint32 nextFrame = std::min(frameAfter, frameMax);
+
+    NamePreview names;
+    if (hasFrameMarker) {
+        names.first = frameFileName(pattern, stageMin, stageWidth, frameMin, frameWidth);
+        names.last = frameFileName(pattern, stageMax, stageWidth, frameMax, frameWidth);
+        names.next = frameFileName(pattern, nextStage, stageWidth, nextFrame, frameWidth);
+    } else {
+        names.first = argNumber(pattern, stageMin, stageWidth);
+        names.last = argNumber(pattern, stageMax, stageWidth);
+        names.next = argNumber(pattern, nextStage, stageWidth);
+    }
+    return names;
+}
+
+} // namespace kestrin

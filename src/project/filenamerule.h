@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace kestrin {
+
+/** Largest digit width honoured when a number is put into a name. No file
+ *  name component can be this long, so a wider field can never match a file;
+ *  clamping keeps a mistyped width from building a name of gigabytes. */
+constexpr int kMaxFieldWidth = 4096;
+
+/** True when QString::arg would find a place marker in `text`: a '%', an
+ *  optional 'L', then a digit. Without one, arg returns the text unchanged. */
+[[nodiscard]] bool hasArgMarker(QStringView text);
+
+/** text.arg(QString::number(number), fieldWidth, '0'): every occurrence of
+ *  the lowest-numbered marker becomes the number, right-aligned in a field of
+ *  fieldWidth characters padded with '0' (left-aligned and padded on the
+ *  right when fieldWidth is negative). Text without a marker comes back
+ *  unchanged, without the console warning QString::arg prints for it.
+ *  |fieldWidth| is clamped to kMaxFieldWidth. */
+[[nodiscard]] QString argNumber(const QString &text, quint32 number, int fieldWidth);
+
+/** The file name for stage number `stage` and frame number `frame`: the
+ *  pattern's lowest marker gets the stage number (stageWidth digits), then the
+ *  lowest marker left in that result gets the frame number (frameWidth
+ *  digits). With "camera%1_%2.bmp", widths 2 and 4: 1, 0 -> camera01_0000.bmp. */
+[[nodiscard]] QString frameFileName(const QString &pattern, quint32 stage, int stageWidth, quint32 frame,
+                                    int frameWidth);
+
+/** The three names the "Update" button shows for a folder pattern. */
+struct NamePreview {
+    QString first; // name(stageMin, frameMin)
+    QString next;  // the name after the first one
+    QString last;  // name(stageMax, frameMax), although loading stops before it
+};
+
+/** Names for the preview, in unsigned 32-bit arithmetic (a wrapping +1 is
+ *  part of it): next is name(min(s', stageMax), min(frameMin + 1, frameMax))
+ *  with s' = stageMin + 1 when frameMin + 1 > frameMax, else stageMin. When
+ *  the pattern does not contain "%2", only the stage number is put in (one
+ *  substitution with the stage width) and the frame numbers are not used. */
+[[nodiscard]] NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax,
+                                       int stageWidth, quint32 frameMin, quint32 frameMax, int frameWidth);
+
+} // namespace kestrin

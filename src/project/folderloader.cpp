@@ -1,0 +1,352 @@
+#include "project/folderloader.h"
+
+#include "diag/log.h"
+#include "project/filenamerule.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <filesystem>
+#endif
+
+namespace kestrin {
+
+bool fileExists(const QString &path)
+{
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return false;
+#ifdef Q_OS_WIN
+    std::ifstream in(std::filesystem::path(path.toStdWString()));
+#else
+    std::ifstream in(QFile::encodeName(path).constData());
+#endif
+    return in.is_open();
+}
+
+namespace {
+
+// Ranges this short are probed one by one; listing a folder does not pay off.
+constexpr quint64 kShortRange = 64;
+
+bool isSeparator(QChar c)
+{
+#ifdef Q_OS_WIN
+    return c == QLatin1Char('/') || c == QLatin1Char('\\');
+#else
+    return c == QLatin1Char('/');
+#endif
+}
+
+/** Start positions of every occurrence of the marker that QString::arg would
+ *  replace in `text` (the lowest-numbered one), found with the same scan. */
+std::vector<qsizetype> lowestMarkerStarts(const QString &text)
+{
+    std::vector<qsizetype> starts;
+    int lowest = 1000;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] != QLatin1Char('%'))
+            continue;
+        qsizetype j = i + 1;
+        if (j < n && text[j] == QLatin1Char('L'))
+            ++j;
+        if (j >= n || text[j].digitValue() == -1)
+            continue;
+        int number = text[j].digitValue();
+        if (j + 1 < n && text[j + 1].digitValue() != -1)
+            number = number * 10 + text[j + 1].digitValue();
+        if (number < lowest) {
+            lowest = number;
+            starts.clear();
+        }
+        if (number == lowest)
+            starts.push_back(i);
+    }
+    return starts;
+}
+
+/** True when digits put in place of the lowest marker of `text` could join a
+ *  '%' (or "%L", "%<digit>", "%L<digit>") right before it and so change which
+ *  markers a later QString::arg sees. */
+bool digitsMayFormMarkers(const QString &text)
+{
+    auto at = [&](qsizetype i) { return i >= 0 ? text[i] : QChar(); };
+    for (qsizetype p : lowestMarkerStarts(text)) {
+        const QChar c1 = at(p - 1), c2 = at(p - 2), c3 = at(p - 3);
+        const bool pct1 = c1 == QLatin1Char('%');
+        const bool pctL = c1 == QLatin1Char('L') && c2 == QLatin1Char('%');
+        const bool pctDigit = c1.digitValue() != -1
+            && (c2 == QLatin1Char('%') || (c2 == QLatin1Char('L') && c3 == QLatin1Char('%')));
+        if (pct1 || pctL || pctDigit)
+            return true;
+    }
+    return false;
+}
+
+/** Length of the number text put into a name: the digits, padded to |width|. */
+int numberTextLength(quint32 number, int width)
+{
+    const int digits = static_cast<int>(QString::number(number).size());
+    return std::max(digits, std::abs(std::clamp(width, -kMaxFieldWidth, kMaxFieldWidth)));
+}
+
+/** The entries of one folder, read once per scan. */
+struct Listing {
+    enum State { Missing, Unreadable, Listed } state = Missing;
+    QStringList names;
+};
+
+class ListingCache
+{
+public:
+    const Listing &get(const QString &folder)
+    {
+        auto it = cache.find(folder);
+        if (it == cache.end())
+            it = cache.insert(folder, read(folder));
+        return *it;
+    }
+
+private:
+    static Listing read(const QString &folder)
+    {
+        const QString dirPath = folder.isEmpty() ? QStringLiteral(".") : folder;
+        const QFileInfo info(dirPath);
+        Listing listing;
+        if (!info.isDir()) // nothing can be opened below a path that is no folder
+            return listing;
+        if (!info.isReadable()) {
+            listing.state = Listing::Unreadable;
+            return listing;
+        }
+        listing.state = Listing::Listed;
+        listing.names = QDir(dirPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                | QDir::NoDotAndDotDot);
+        return listing;
+    }
+
+    QHash<QString, Listing> cache;
+};
+
+/** One numbered axis of the search: the path of number n is
+ *  folder + finish(argNumber(text, n, width)). */
+struct Axis {
+    QString folder;
+    QString text;
+    int width = 0;
+    std::function<QString(const QString &)> finish; // the later substitution, or identity
+    bool finishParsesMarkers = false;               // finish runs QString::arg again
+
+    QString pathOf(quint32 n) const { return folder + finish(argNumber(text, n, width)); }
+};
+
+/** A character that appears neither in the folder nor in the text. */
+QChar freeSentinel(const Axis &axis)
+{
+    char16_t code = 0xE000; // private use area
+    while (axis.folder.contains(QChar(code)) || axis.text.contains(QChar(code)))
+        ++code;
+    return QChar(code);
+}
+
+/** Numbers whose number text equals `digits` for the axis width. */
+void numbersFor(const QString &digits, int width, quint32 lo, quint32 hi, std::vector<quint32> &out)
+{
+    // Candidates are the whole text and every prefix followed only by the
+    // padding '0's; each is kept only if it formats back to exactly `digits`.
+    for (qsizetype k = digits.size(); k >= 1; --k) {
+        bool ok = false;
+        const qulonglong value = digits.left(k).toULongLong(&ok);
+        if (!ok || value > 0xFFFFFFFFull)
+            continue;
+        const auto n = static_cast<quint32>(value);
+        if (n >= lo && n < hi && argNumber(QStringLiteral("%1"), n, width) == digits)
+            out.push_back(n);
+        if (digits[k - 1] != QLatin1Char('0'))
+            break; // shorter prefixes would leave a non-zero digit as padding
+    }
+}
+
+/** Candidate numbers in [lo, hi) read off the folder listing: every number
+ *  whose file exists is among them. False when the axis does not allow this
+ *  (digits could alter later markers, or the folder cannot be listed). */
+bool candidatesFromListing(const Axis &axis, quint32 lo, quint32 hi, ListingCache &cache,
+                           std::vector<quint32> &out)
+{
+    if (axis.finishParsesMarkers && digitsMayFormMarkers(axis.text))
+        return false;
+    const QChar sentinel = freeSentinel(axis);
+    const int shortest = numberTextLength(lo, axis.width);
+    const int longest = numberTextLength(hi - 1, axis.width);
+    QString parent;
+    for (int length = shortest; length <= longest; ++length) {
+        // The path with the number text replaced by `length` sentinels; the
+        // component holding the first of them is what the folder must list.
+        const QString shape = axis.folder + axis.finish(axis.text.arg(QString(length, sentinel)));
+        const qsizetype first = shape.indexOf(sentinel);
+        if (first < 0)
+            return false;
+        qsizetype begin = first;
+        while (begin > 0 && !isSeparator(shape[begin - 1]))
+            --begin;
+        qsizetype end = first;
+        while (end < shape.size() && !isSeparator(shape[end]))
+            ++end;
+        if (length == shortest)
+            parent = shape.left(begin);
+        else if (shape.left(begin) != parent)
+            return false;
+
+        const Listing &listing = cache.get(parent);
+        if (listing.state == Listing::Unreadable)
+            return false;
+        const QString component = shape.mid(begin, end - begin);
+        const qsizetype offset = first - begin;
+        for (const QString &name : listing.names) {
+            if (name.size() != component.size())
+                continue;
+            bool fits = true;
+            for (qsizetype i = 0; i < name.size() && fits; ++i) {
+                if (component[i] == sentinel)
+                    fits = name[i] >= QLatin1Char('0') && name[i] <= QLatin1Char('9');
+                else // case-insensitive folders match names that differ in case
+                    fits = name[i].toCaseFolded() == component[i].toCaseFolded();
+            }
+            if (fits)
+                numbersFor(name.mid(offset, length), axis.width, lo, hi, out);
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return true;
+}
+
+QByteArray describe(const Axis &axis)
+{
+    return (axis.folder + axis.text).toLatin1();
+}
+
+/** The numbers n in [lo, hi) whose path exists, increasing. False with
+ *  `error` set when the search is refused; `budget` caps the result size. */
+bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, quint64 budget,
+                 ListingCache &cache, std::vector<quint32> &present, QByteArray &error)
+{
+    present.clear();
+    if (lo >= hi)
+        return true;
+    const quint64 count = quint64(hi) - lo;
+    auto probeEach = [&](quint32 from, quint32 to) {
+        for (quint32 n = from; n < to; ++n) { // n < to <= 2^32 - 1, so ++n never wraps
+            if (fileExists(axis.pathOf(n)))
+                present.push_back(n);
+        }
+    };
+    if (method == ScanMethod::ProbeEach || count <= kShortRange) {
+        probeEach(lo, hi);
+        return true;
+    }
+    if (!hasArgMarker(axis.text)) {
+        // Every number gives the same path: one probe answers for all.
+        if (!fileExists(axis.pathOf(lo)))
+            return true;
+        if (count > budget) {
+            error = "GenFile: Too many stages and frames (the file name does not change with its number): "
+                + axis.pathOf(lo).toLatin1();
+            return false;
+        }
+        present.reserve(count);
+        for (quint64 n = lo; n < hi; ++n)
+            present.push_back(static_cast<quint32>(n));
+        return true;
+    }
+    std::vector<quint32> candidates;
+    if (candidatesFromListing(axis, lo, hi, cache, candidates)) {
+        for (quint32 n : candidates) {
+            if (fileExists(axis.pathOf(n)))
+                present.push_back(n);
+        }
+        return true;
+    }
+    if (count > kMaxProbesPerRange) {
+        error = "GenFile: Range too large to search: " + describe(axis);
+        return false;
+    }
+    probeEach(lo, hi);
+    return true;
+}
+
+} // namespace
+
+FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
+{
+    FolderScan scan;
+    ListingCache cache;
+    const Axis stageAxis{p.folder, p.pattern, p.stageWidth,
+                         [&p](const QString &t) { return argNumber(t, p.frameMin, p.frameWidth); }, true};
+    std::vector<quint32> stageNumbers;
+    if (!findPresent(stageAxis, p.stageMin, p.stageMax, method, kMaxFramesPerLoad, cache, stageNumbers,
+                     scan.error))
+        return scan;
+
+    quint64 total = stageNumbers.size();
+    std::vector<quint32> frameNumbers;
+    for (quint32 s : stageNumbers) {
+        const Axis frameAxis{p.folder, argNumber(p.pattern, s, p.stageWidth), p.frameWidth,
+                             [](const QString &t) { return t; }, false};
+        const quint64 budget = kMaxFramesPerLoad - std::min(total, kMaxFramesPerLoad);
+        if (!findPresent(frameAxis, p.frameMin, p.frameMax, method, budget, cache, frameNumbers, scan.error)) {
+            scan.stages.clear();
+            return scan;
+        }
+        total += frameNumbers.size();
+        if (method != ScanMethod::ProbeEach && total > kMaxFramesPerLoad) {
+            scan.stages.clear();
+            scan.error = "GenFile: Too many stages and frames (more than "
+                + QByteArray::number(kMaxFramesPerLoad) + "): " + describe(frameAxis);
+            return scan;
+        }
+        FoundStage stage;
+        stage.number = s;
+        stage.framePaths.reserve(static_cast<qsizetype>(frameNumbers.size()));
+        for (quint32 f : frameNumbers)
+            stage.framePaths.append(frameAxis.pathOf(f));
+        scan.stages.append(std::move(stage));
+    }
+    return scan;
+}
+
+bool loadFolder(Project &project, const FolderPattern &pattern)
+{
+    const FolderScan scan = scanFolder(pattern);
+    if (!scan.error.isEmpty()) {
+        Error(scan.error, false);
+        return false;
+    }
+    for (const FoundStage &found : scan.stages) {
+        Stage *stage = project.appendStage();
+        for (const QString &path : found.framePaths) {
+            // The frame joins the stage before it is loaded, so a file that
+            // fails leaves an empty frame behind, as the last one.
+            Frame *frame = stage->appendFrame();
+            if (!loadFrame(*frame, path)) {
+                Error("GenFile: Cannot load frame: " + path.toLatin1(), false);
+                return false;
+            }
+        }
+    }
+    if (project.stageCount == 0) {
+        Error("GenFile: No stages found!", false);
+        return false;
+    }
+    return true;
+}
+
+} // namespace kestrin
