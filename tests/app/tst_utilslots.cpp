@@ -229,6 +229,32 @@ private slots:
         QCOMPARE(fx.preview(), before);
     }
 
+    void previewFollowsTheStageSelection()
+    {
+        MainWindow w;
+        kestrin::Project &project = MainWindowInspector::project(w);
+        const QImage blue = fixtures::canvas(3, 3, 0xFF0000C0u);
+        for (const QImage &image : {quadrants(), blue}) {
+            kestrin::Frame *frame = project.appendStage()->appendFrame();
+            frame->sourceImage = frame->workImage = image;
+        }
+        project.appendStage(); // without frames
+        QVERIFY(MainWindowInspector::refreshStageList(w));
+        auto *stages = w.findChild<QListWidget *>(QStringLiteral("lwStageEdit"));
+        auto *label = w.findChild<QLabel *>(QStringLiteral("lblPreview"));
+        const QPoint centre = label->contentsRect().center();
+
+        stages->setCurrentRow(1); // the frame list selects the stage's first frame
+        QCOMPARE(label->grab().toImage().pixelColor(centre), QColor(0, 0, 0xC0));
+        stages->setCurrentRow(0);
+        const QImage shown = label->grab().toImage();
+        QCOMPARE(shown.pixelColor(label->contentsRect().topLeft()), QColor(0xC0, 0, 0));
+
+        stages->setCurrentRow(2); // no frames: the picture stays
+        QCOMPARE(w.findChild<QListWidget *>(QStringLiteral("lwFrameEdit"))->count(), 0);
+        QCOMPARE(label->grab().toImage(), shown);
+    }
+
     void previewOfANullImageShowsOnlyTheBackground()
     {
         Fixture fx({quadrants(), fixtures::canvas(4, 4, 0xFF000000u)});
