@@ -126,33 +126,6 @@ private slots:
         QCOMPARE(fixtures::at(frame.workImage, 0, 0), 0xFFC8C8C8u);
     }
 
-    void trimThenUntrimRestoresWholeImages()
-    {
-        Project project;
-        Frame *a = project.appendStage()->appendFrame();
-        *a = frameFrom(fixtures::letterF());
-        Frame *b = project.appendStage()->appendFrame();
-        *b = frameFrom(fixtures::canvas(4, 4, 0xFF000000u, {{1, 2}}));
-        Frame *empty = project.stages[1]->appendFrame();
-
-        QVERIFY(kestrin::applyBoundRect(project, true));
-        QCOMPARE(a->boundRect, (BoundRect{1, 1, 5, 5}));
-        QCOMPARE(b->boundRect, (BoundRect{1, 2, 2, 3}));
-        QCOMPARE(empty->boundRect, (BoundRect{0, 0, 0, 0}));
-
-        // A second trim starts again from the source: same images and bounds.
-        const QImage firstTrim = a->workImage.copy();
-        QVERIFY(kestrin::applyBoundRect(project, true));
-        QCOMPARE(a->workImage, firstTrim);
-        QCOMPARE(a->boundRect, (BoundRect{1, 1, 5, 5}));
-
-        QVERIFY(kestrin::applyBoundRect(project, false));
-        for (Frame *f : {a, b, empty}) {
-            QCOMPARE(f->workImage, f->sourceImage);
-            QCOMPARE(f->boundRect, BoundRect());
-        }
-    }
-
     void emptyProjectIsLeftAlone()
     {
         Project project;

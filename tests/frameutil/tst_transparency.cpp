@@ -110,25 +110,6 @@ private slots:
         QCOMPARE(fixtures::at(frame->sourceImage, 1, 2), 0xFFAAAA7Fu);
     }
 
-    void bothPassesOffGiveOpaqueSources()
-    {
-        Project project;
-        Frame *frame = project.appendStage()->appendFrame();
-        frame->sourceImage = fixtures::letterF();
-        frame->sourceImage.setPixel(5, 4, 0x00000000u);
-        frame->workImage = frame->sourceImage;
-        QVERIFY(kestrin::applyBoundRect(project, true));
-        QVERIFY(kestrin::applyTransparency(project, true, 0));
-
-        QVERIFY(kestrin::applyBoundRect(project, false));
-        QVERIFY(kestrin::applyTransparency(project, false, 0));
-        QCOMPARE(frame->workImage.size(), frame->sourceImage.size());
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 6; ++x)
-                QCOMPARE(fixtures::at(frame->workImage, x, y), fixtures::at(frame->sourceImage, x, y) | 0xFF000000u);
-        QCOMPARE(fixtures::at(frame->sourceImage, 5, 4), 0x00000000u);
-    }
-
     void framesWithoutImagesHaveNoRows()
     {
         Project project;
