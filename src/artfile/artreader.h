@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <vector>
+
+class QIODevice;
+
+namespace kestrin {
+
+/** One frame header of a ".art" file, plus where its index bytes lie. */
+struct ArtFrame {
+    qint32 width = 0;      // columns of index bytes
+    qint32 height = 0;     // rows of index bytes
+    qint32 dataSize = 0;   // width * height, the frame's index byte count
+    qint32 centerX = 0;    // centre of the untrimmed image, in the frame's coordinates
+    qint32 centerY = 0;
+    qint64 dataOffset = 0; // offset of the frame's first index byte in the file
+};
+
+/** A ".art" file that has passed every layout check of readArt. */
+struct ArtFile {
+    quint32 staticFlag = 1;         // 1 static sprite, 0 rotatable
+    qint32 rate = 0;                // frame rate as written
+    quint32 directionCount = 0;     // always 8
+    QByteArray signature;           // the 4 * paletteCount characters of the non-zero slots
+    qint32 actionFrame = 0;         // hit frame as written (may be negative)
+    quint32 framesPerDirection = 0; // frames of one direction (rotatable) or of the whole sequence (static)
+    quint32 paletteCount = 0;       // identical palette copies, 1 to 4
+    QByteArray palette;             // the first palette: 256 entries of blue, green, red, 0
+    std::vector<ArtFrame> frames;   // in file order: direction by direction for a rotatable sprite
+    QByteArray bytes;               // the whole file; frame i's indices start at frames[i].dataOffset
+
+    bool isRotatable() const { return staticFlag == 0; }
+    /** Rows of a sheet: 8 directions for a rotatable sprite, one sequence for a static one. */
+    quint32 rowCount() const { return isRotatable() ? 8 : 1; }
+    /** Entries in use: one past the last palette entry that is not all zero.
+     *  Unused entries are written as zero, so this is the quantizer's colour
+     *  count unless its last colours were pure black. */
+    int colorCount() const;
+    /** Palette entry `index` as an opaque QRgb. */
+    QRgb color(quint8 index) const;
+    /** Frame `index` drawn through the palette as a width x height ARGB32
+     *  image; with `transparentZero`, index 0 becomes fully transparent.
+     *  A frame without pixels gives a null image. */
+    QImage frameImage(int index, bool transparentZero) const;
+};
+
+/** Parses and validates a whole ".art" file held in `bytes`.
+ *
+ *  Checks, in file order and all in 64-bit arithmetic: a complete 132-byte
+ *  header; the sprite-type flag 0 or 1; the direction count 8; the palette
+ *  slots (slots 0 to P-1 non-zero, the rest zero, 1 <= P <= 4); P complete,
+ *  identical palettes; a complete header for every frame (framesPerDirection
+ *  frames for a static sprite, 8 * framesPerDirection for a rotatable one);
+ *  non-negative sizes with dataSize == width * height; and the index data
+ *  ending exactly at the end of the file. Nothing is allocated from a count
+ *  in the file before that count has been checked against the file length.
+ *
+ *  On success `art` holds the file and true is returned. On failure false is
+ *  returned, `error` says what is wrong and where (no file name), and `art`
+ *  is left unchanged. */
+[[nodiscard]] bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error);
+
+/** Reads the rest of `device` and parses it with parseArt. */
+[[nodiscard]] bool readArt(QIODevice &device, ArtFile &art, QString &error);
+
+/** Opens the file at `path` and parses it with parseArt. `error` (without
+ *  the path) also covers a file that cannot be opened or read. */
+[[nodiscard]] bool readArtFile(const QString &path, ArtFile &art, QString &error);
+
+} // namespace kestrin
