@@ -1,0 +1,591 @@
+// The file-name rule, the name preview and loading numbered frames from a folder.
+#include "project/filenamerule.h"
+#include "project/folderloader.h"
+#include "testmain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using kestrin::FolderPattern;
+using kestrin::FolderScan;
+using kestrin::Project;
+using kestrin::ScanMethod;
+
+namespace {
+
+// Each frame gets its own colour, so a frame loaded from the wrong file shows.
+QRgb colourOf(int stage, int frame)
+{
+    return qRgb(stage * 20 % 256, frame * 7 % 256, 99);
+}
+
+bool writeFrame(const QString &path, int stage, int frame)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(5, 3, QImage::Format_RGB32);
+    image.fill(colourOf(stage, frame));
+    return image.save(path, "BMP");
+}
+
+bool writeText(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A BMP header that announces 40000 x 40000 pixels: far beyond the image
+// reader's allocation limit, so decoding is refused before any allocation.
+QByteArray hugeBmpHeader()
+{
+    QByteArray bmp(54, '\0');
+    auto put32 = [&](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 54);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 40000);
+    put32(22, 40000);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    return bmp;
+}
+
+FolderPattern source(const QString &folder, const QString &pattern = QStringLiteral("camera%1_%2.bmp"))
+{
+    FolderPattern p;
+    p.folder = folder;
+    p.pattern = pattern;
+    return p;
+}
+
+QStringList pathsOf(const Project &project, quint32 stage)
+{
+    QStringList paths;
+    for (const auto &frame : project.stages[stage]->frames)
+        paths << frame->filePath;
+    return paths;
+}
+
+QList<quint32> numbersOf(const FolderScan &scan)
+{
+    QList<quint32> numbers;
+    for (const auto &stage : scan.stages)
+        numbers << stage.number;
+    return numbers;
+}
+
+} // namespace
+
+class FolderLoaderTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString previousDir;
+
+    QString at(const QString &relative) const { return dir.filePath(relative); }
+
+    // The log lines written since the last call ("debug.txt" in the test's
+    // working directory, which is the temporary folder).
+    QStringList takeLog()
+    {
+        QFile file(QStringLiteral("debug.txt"));
+        QStringList lines;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    lines << QString::fromLatin1(line.mid(line.indexOf("):") + 2));
+            }
+            file.remove();
+        }
+        return lines;
+    }
+
+    void writeStage(const QString &folder, int stage, std::initializer_list<int> frames)
+    {
+        for (int f : frames) {
+            const QString name = kestrin::frameFileName(QStringLiteral("camera%1_%2.bmp"), stage, 2, f, 4);
+            QVERIFY(writeFrame(at(folder + name), stage, f));
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(previousDir); }
+
+    void init() { takeLog(); }
+
+    // ---- the file-name rule ------------------------------------------------
+
+    void fileName_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<quint32>("stage");
+        QTest::addColumn<int>("stageWidth");
+        QTest::addColumn<quint32>("frame");
+        QTest::addColumn<int>("frameWidth");
+        QTest::addColumn<QString>("expected");
+        const QString cam = QStringLiteral("camera%1_%2.bmp");
+        QTest::newRow("defaults") << cam << 1u << 2 << 0u << 4 << "camera01_0000.bmp";
+        QTest::newRow("width 2 pads 7") << cam << 7u << 2 << 5u << 4 << "camera07_0005.bmp";
+        QTest::newRow("width 2 keeps 123") << cam << 123u << 2 << 12345u << 4 << "camera123_12345.bmp";
+        QTest::newRow("width 0") << cam << 7u << 0 << 3u << 0 << "camera7_3.bmp";
+        QTest::newRow("negative width pads right") << cam << 7u << -3 << 42u << -4 << "camera700_4200.bmp";
+        QTest::newRow("largest number") << cam << 4294967295u << 2 << 0u << 1 << "camera4294967295_0.bmp";
+        QTest::newRow("no frame marker") << "cam%1.bmp" << 3u << 2 << 9u << 4 << "cam03.bmp";
+        QTest::newRow("no marker") << "still.bmp" << 3u << 2 << 9u << 4 << "still.bmp";
+        QTest::newRow("markers 3 and 4") << "a%4_%3" << 1u << 2 << 2u << 3 << "a002_01";
+        QTest::newRow("only %3") << "x%3.png" << 5u << 2 << 6u << 4 << "x05.png";
+        QTest::newRow("lowest marker first") << "f%2_s%1" << 1u << 2 << 2u << 4 << "f0002_s01";
+        QTest::newRow("every occurrence") << "%1/%1_%2" << 4u << 2 << 0u << 2 << "04/04_00";
+        QTest::newRow("locale marker") << "%L1-%2" << 1234u << 0 << 5u << 0 << "1234-5";
+        QTest::newRow("percent before marker") << "%%1_%2" << 2u << 2 << 7u << 1 << "7_7";
+    }
+
+    void fileName()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(quint32, stage);
+        QFETCH(int, stageWidth);
+        QFETCH(quint32, frame);
+        QFETCH(int, frameWidth);
+        QFETCH(QString, expected);
+        QCOMPARE(kestrin::frameFileName(pattern, stage, stageWidth, frame, frameWidth), expected);
+    }
+
+    void markerScanAgreesWithQt_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *t : {"%1", "%0", "%99", "%100", "%L1", "%L", "%", "%%", "50%", "%a1", "abc", "", "x%L%",
+                              "%L%1", "a%%b%"})
+            QTest::newRow(t) << QString::fromLatin1(t);
+    }
+
+    // Text without a marker is returned as it is, and without the console
+    // warning QString::arg would print for it.
+    void markerScanAgreesWithQt()
+    {
+        QFETCH(QString, text);
+        static bool warned;
+        warned = false;
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) { warned = true; });
+        const QString byQt = text.arg(QStringLiteral("7"), 3, QLatin1Char('0'));
+        const bool qtWarned = warned;
+        warned = false;
+        const QString ours = kestrin::argNumber(text, 7, 3);
+        const bool weWarned = warned;
+        qInstallMessageHandler(previous);
+        QCOMPARE(kestrin::hasArgMarker(text), !qtWarned);
+        QCOMPARE(ours, byQt);
+        QVERIFY(!weWarned);
+    }
+
+    void hugeWidthIsClamped()
+    {
+        const QString name = kestrin::argNumber(QStringLiteral("a%1"), 7, 2000000000);
+        QCOMPARE(name.size(), 1 + kestrin::kMaxFieldWidth);
+        QVERIFY(name.endsWith(QLatin1String("07")));
+        QCOMPARE(kestrin::argNumber(QStringLiteral("%1"), 7, -2000000000).size(), kestrin::kMaxFieldWidth);
+    }
+
+    // ---- the preview -------------------------------------------------------
+
+    void preview_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<quint32>("stageMin");
+        QTest::addColumn<quint32>("stageMax");
+        QTest::addColumn<quint32>("frameMin");
+        QTest::addColumn<quint32>("frameMax");
+        QTest::addColumn<QStringList>("firstNextLast");
+        const QString cam = QStringLiteral("camera%1_%2.bmp");
+        QTest::newRow("defaults") << cam << 1u << 99u << 0u << 9999u
+                                  << QStringList{"camera01_0000.bmp", "camera01_0001.bmp", "camera99_9999.bmp"};
+        QTest::newRow("frame min = max") << cam << 1u << 99u << 5u << 5u
+                                         << QStringList{"camera01_0005.bmp", "camera02_0005.bmp", "camera99_0005.bmp"};
+        QTest::newRow("one marker") << "cam%1.bmp" << 1u << 99u << 0u << 9999u
+                                    << QStringList{"cam01.bmp", "cam01.bmp", "cam99.bmp"};
+        QTest::newRow("next stage capped") << cam << 7u << 7u << 5u << 5u
+                                           << QStringList{"camera07_0005.bmp", "camera07_0005.bmp", "camera07_0005.bmp"};
+        // frameMin + 1 wraps to 0, which is not above frameMax.
+        QTest::newRow("frame min wraps") << cam << 1u << 99u << 4294967295u << 9999u
+                                         << QStringList{"camera01_4294967295.bmp", "camera01_0000.bmp",
+                                                        "camera99_9999.bmp"};
+        // stageMin + 1 wraps to 0, the smaller one.
+        QTest::newRow("stage min wraps") << cam << 4294967295u << 4294967295u << 3u << 2u
+                                         << QStringList{"camera4294967295_0003.bmp", "camera00_0002.bmp",
+                                                        "camera4294967295_0002.bmp"};
+        QTest::newRow("no %2, other marker kept") << "cam%1_%3.bmp" << 1u << 99u << 0u << 9999u
+                                                 << QStringList{"cam01_%3.bmp", "cam01_%3.bmp", "cam99_%3.bmp"};
+        // "%2" decides two substitutions; the lowest marker, %2 here, gets the stage.
+        QTest::newRow("%2 with %3") << "%3_%2" << 1u << 99u << 0u << 9999u
+                                    << QStringList{"0000_01", "0001_01", "9999_99"};
+    }
+
+    void preview()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(quint32, stageMin);
+        QFETCH(quint32, stageMax);
+        QFETCH(quint32, frameMin);
+        QFETCH(quint32, frameMax);
+        QFETCH(QStringList, firstNextLast);
+        const kestrin::NamePreview names = kestrin::previewNames(pattern, stageMin, stageMax, 2, frameMin, frameMax, 4);
+        QCOMPARE((QStringList{names.first, names.next, names.last}), firstNextLast);
+    }
+
+    // ---- existence -----------------------------------------------------------
+
+    void fileExistsFollowsOpening()
+    {
+        QVERIFY(writeText(at(QStringLiteral("exists.txt")), "x"));
+        QVERIFY(kestrin::fileExists(at(QStringLiteral("exists.txt"))));
+        QVERIFY(!kestrin::fileExists(at(QStringLiteral("absent.txt"))));
+        QVERIFY(!kestrin::fileExists(QString()));
+        QVERIFY(!kestrin::fileExists(at(QStringLiteral("exists.txt")) + QChar(0) + QStringLiteral("x")));
+        const QString greek = at(QStringLiteral("\u03a9\u03bc\u03ad\u03b3\u03b1.txt"));
+        QVERIFY(writeText(greek, "x"));
+        QVERIFY(kestrin::fileExists(greek));
+    }
+
+    // ---- loading -------------------------------------------------------------
+
+    void twoStagesOfTwelve()
+    {
+        for (int s : {1, 2})
+            for (int f = 0; f < 12; ++f)
+                QVERIFY(writeFrame(at(QStringLiteral("twelve/camera%1_%2.bmp").arg(s, 2, 10, QLatin1Char('0')).arg(f, 4, 10, QLatin1Char('0'))), s, f));
+        Project project;
+        QVERIFY(kestrin::loadFolder(project, source(at(QStringLiteral("twelve/")))));
+        QCOMPARE(project.stageCount, 2u);
+        for (quint32 s = 0; s < 2; ++s) {
+            QCOMPARE(project.stages[s]->frameCount, 12u);
+            for (quint32 f = 0; f < 12; ++f) {
+                const kestrin::Frame &frame = *project.stages[s]->frames[f];
+                QCOMPARE(frame.filePath, at(QStringLiteral("twelve/camera%1_%2.bmp")
+                                                .arg(s + 1, 2, 10, QLatin1Char('0'))
+                                                .arg(f, 4, 10, QLatin1Char('0'))));
+                QCOMPARE(frame.sourceImage.format(), QImage::Format_ARGB32);
+                QCOMPARE(frame.sourceImage.pixel(0, 0), colourOf(int(s) + 1, int(f)));
+            }
+        }
+        QVERIFY(takeLog().isEmpty());
+    }
+
+    void gapsAndMissingFirstFrames()
+    {
+        writeStage(QStringLiteral("gaps/"), 1, {0, 1, 3});
+        writeStage(QStringLiteral("gaps/"), 2, {1, 2}); // no frame 0: the stage does not exist
+        writeStage(QStringLiteral("gaps/"), 4, {0});
+        Project project;
+        QVERIFY(kestrin::loadFolder(project, source(at(QStringLiteral("gaps/")))));
+        QCOMPARE(project.stageCount, 2u);
+        QCOMPARE(pathsOf(project, 0), (QStringList{at("gaps/camera01_0000.bmp"), at("gaps/camera01_0001.bmp"),
+                                                   at("gaps/camera01_0003.bmp")}));
+        QCOMPARE(pathsOf(project, 1), QStringList{at("gaps/camera04_0000.bmp")});
+    }
+
+    void ranges_data()
+    {
+        QTest::addColumn<quint32>("stageMin");
+        QTest::addColumn<quint32>("stageMax");
+        QTest::addColumn<quint32>("frameMin");
+        QTest::addColumn<quint32>("frameMax");
+        QTest::addColumn<QList<quint32>>("framesPerStage");
+        QTest::newRow("defaults") << 1u << 99u << 0u << 9999u << QList<quint32>{3, 2, 1};
+        QTest::newRow("bounds exclusive") << 1u << 3u << 0u << 2u << QList<quint32>{2, 2};
+        QTest::newRow("stage max = min + 1") << 2u << 3u << 0u << 9999u << QList<quint32>{2};
+        QTest::newRow("stage max = min") << 2u << 2u << 0u << 9999u << QList<quint32>{};
+        QTest::newRow("stage min above max") << 5u << 2u << 0u << 9999u << QList<quint32>{};
+        QTest::newRow("frame min = max") << 1u << 99u << 1u << 1u << QList<quint32>{0, 0, 0};
+        QTest::newRow("frame min above max") << 1u << 99u << 2u << 1u << QList<quint32>{0, 0};
+        QTest::newRow("stage 0 included") << 0u << 99u << 0u << 9999u << QList<quint32>{1, 3, 2, 1};
+        QTest::newRow("huge stage max") << 1u << 4294967295u << 0u << 9999u << QList<quint32>{3, 2, 1, 1, 1};
+        QTest::newRow("huge frame max") << 1u << 99u << 0u << 4294967295u << QList<quint32>{4, 2, 1};
+        QTest::newRow("both huge") << 0u << 4294967295u << 0u << 4294967295u << QList<quint32>{1, 4, 2, 1, 1, 2};
+        QTest::newRow("huge min, nothing") << 4294967295u << 4294967295u << 0u << 9999u << QList<quint32>{};
+    }
+
+    // Stage 0: frame 0; stage 1: 0, 1, 2 and 12345; stage 2: 0, 1; stage 3: 1, 2
+    // (no frame 0); stage 7: 0; stage 123: 0; stage 4294967294: 0 and 4294967294.
+    void ranges()
+    {
+        QFETCH(quint32, stageMin);
+        QFETCH(quint32, stageMax);
+        QFETCH(quint32, frameMin);
+        QFETCH(quint32, frameMax);
+        QFETCH(QList<quint32>, framesPerStage);
+        const QString folder = QStringLiteral("ranges/");
+        writeStage(folder, 0, {0});
+        writeStage(folder, 1, {0, 1, 2, 12345});
+        writeStage(folder, 2, {0, 1});
+        writeStage(folder, 3, {1, 2});
+        writeStage(folder, 7, {0});
+        writeStage(folder, 123, {0});
+        QVERIFY(writeFrame(at(folder + "camera4294967294_0000.bmp"), 9, 0));
+        QVERIFY(writeFrame(at(folder + "camera4294967294_4294967294.bmp"), 9, 1));
+        QVERIFY(writeText(at(folder + "camera4294967295_0000.bmp"), "never probed: outside every range"));
+
+        FolderPattern p = source(at(folder));
+        p.stageMin = stageMin;
+        p.stageMax = stageMax;
+        p.frameMin = frameMin;
+        p.frameMax = frameMax;
+        Project project;
+        const bool ok = kestrin::loadFolder(project, p);
+        QCOMPARE(ok, !framesPerStage.isEmpty());
+        QList<quint32> counts;
+        for (const auto &stage : project.stages)
+            counts << stage->frameCount;
+        QCOMPARE(counts, framesPerStage);
+        QCOMPARE(takeLog(), framesPerStage.isEmpty() ? QStringList{"GenFile: No stages found!"} : QStringList{});
+    }
+
+    void corruptFileStopsTheLoad()
+    {
+        const QString folder = QStringLiteral("corrupt/");
+        writeStage(folder, 1, {0, 1});
+        writeStage(folder, 2, {0, 2});
+        QVERIFY(writeText(at(folder + "camera02_0001.bmp"), "not an image"));
+        writeStage(folder, 3, {0});
+        Project project;
+        QVERIFY(!kestrin::loadFolder(project, source(at(folder))));
+        QCOMPARE(project.stageCount, 2u);
+        QCOMPARE(project.stages[0]->frameCount, 2u);
+        QCOMPARE(project.stages[1]->frameCount, 2u);
+        const kestrin::Frame &failed = *project.stages[1]->frames[1];
+        QVERIFY(failed.filePath.isEmpty());
+        QVERIFY(failed.sourceImage.isNull() && failed.workImage.isNull());
+        QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: " + at(folder + "camera02_0001.bmp")});
+    }
+
+    void imageTooLargeIsRefused()
+    {
+        const QString folder = QStringLiteral("huge/");
+        writeStage(folder, 1, {0});
+        QVERIFY(writeText(at(folder + "camera01_0001.bmp"), hugeBmpHeader()));
+        Project project;
+        QVERIFY(!kestrin::loadFolder(project, source(at(folder))));
+        QCOMPARE(project.stages[0]->frameCount, 2u);
+        QVERIFY(project.stages[0]->frames[1]->sourceImage.isNull());
+        QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: " + at(folder + "camera01_0001.bmp")});
+    }
+
+    void unreadableFileCountsAsMissing()
+    {
+        if (geteuid() == 0)
+            QSKIP("root opens every file");
+        const QString folder = QStringLiteral("locked/");
+        writeStage(folder, 1, {0, 1});
+        QFile::setPermissions(at(folder + "camera01_0001.bmp"), QFileDevice::WriteOwner);
+        Project project;
+        QVERIFY(kestrin::loadFolder(project, source(at(folder))));
+        QCOMPARE(project.stages[0]->frameCount, 1u);
+    }
+
+    void sameFileForEveryFrameWithoutSecondMarker()
+    {
+        QVERIFY(writeFrame(at(QStringLiteral("one/cam01.bmp")), 1, 0));
+        QVERIFY(writeFrame(at(QStringLiteral("one/cam03.bmp")), 3, 0));
+        FolderPattern p = source(at(QStringLiteral("one/")), QStringLiteral("cam%1.bmp"));
+        p.frameMin = 10;
+        p.frameMax = 15;
+        Project project;
+        QVERIFY(kestrin::loadFolder(project, p));
+        QCOMPARE(project.stageCount, 2u);
+        QCOMPARE(pathsOf(project, 1), QStringList(5, at(QStringLiteral("one/cam03.bmp"))));
+    }
+
+    void nonLatin1FolderName()
+    {
+        const QString folder = QStringLiteral("\u041a\u0430\u0434\u0440\u044b \u03a9/");
+        writeStage(folder, 1, {0, 1});
+        Project project;
+        QVERIFY(kestrin::loadFolder(project, source(at(folder))));
+        QCOMPARE(project.stageCount, 1u);
+        QCOMPARE(pathsOf(project, 0).value(1), at(folder + "camera01_0001.bmp"));
+    }
+
+    void missingFolderFindsNothing()
+    {
+        Project project;
+        QVERIFY(!kestrin::loadFolder(project, source(at(QStringLiteral("nowhere/")))));
+        QVERIFY(!kestrin::loadFolder(project, source(QStringLiteral("Load frames from folder..."))));
+        QCOMPARE(project.stageCount, 0u);
+        QCOMPARE(takeLog(), (QStringList{"GenFile: No stages found!", "GenFile: No stages found!"}));
+    }
+
+    void appendsToWhatIsThere()
+    {
+        writeStage(QStringLiteral("append/"), 1, {0});
+        Project project;
+        project.appendStage();
+        QVERIFY(kestrin::loadFolder(project, source(at(QStringLiteral("append/")))));
+        QCOMPARE(project.stageCount, 2u);
+        FolderPattern none = source(at(QStringLiteral("append/")));
+        none.stageMax = none.stageMin;
+        QVERIFY(kestrin::loadFolder(project, none)); // stages exist, so no "No stages found!"
+        QVERIFY(takeLog().isEmpty());
+    }
+
+    // ---- huge ranges: listing the folder gives what probing every number gives
+
+    void scanMatchesProbingEveryNumber_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("stageWidth");
+        QTest::addColumn<int>("frameWidth");
+        QTest::addColumn<quint32>("frameMin");
+        QTest::addColumn<int>("expectedStages");
+        QTest::addColumn<bool>("wholeRangeRefused");
+        const QString cam = QStringLiteral("camera%1_%2.bmp");
+        QTest::newRow("defaults") << "mixed/" << cam << 2 << 4 << 0u << 6 << false;
+        QTest::newRow("folder ends inside a name") << "mixed/cam" << "era%1_%2.bmp" << 2 << 4 << 0u << 6 << false;
+        QTest::newRow("width 0") << "mixed/" << cam << 0 << 0 << 0u << 5 << false;
+        QTest::newRow("width 1") << "mixed/" << cam << 1 << 1 << 0u << 5 << false;
+        QTest::newRow("negative widths") << "mixed/" << cam << -2 << -4 << 0u << 4 << false;
+        QTest::newRow("frame min 1") << "mixed/" << cam << 2 << 4 << 1u << 2 << false;
+        QTest::newRow("markers swapped") << "mixed/" << "camera%2_%1.bmp" << 4 << 2 << 0u << 1 << false;
+        QTest::newRow("stage folders") << "mixed/" << "dir%1/f%2.png" << 1 << 0 << 0u << 3 << false;
+        QTest::newRow("stage number twice") << "mixed/" << "dir%1/s%1_%2.png" << 1 << 0 << 0u << 1 << false;
+        QTest::newRow("percent before marker") << "mixed/" << "p%%1_%2.bmp" << 1 << 1 << 0u << 4 << true;
+        QTest::newRow("no frame marker") << "mixed/" << "cam%1.bmp" << 0 << 0 << 0u << 2 << true;
+        QTest::newRow("upper case on disk") << "mixed/" << "CAMERA%1_%2.BMP" << 2 << 4 << 0u << 0 << false;
+    }
+
+    // Ranges longer than the probing threshold make the scan list the folder;
+    // the result must be the one of opening every file.
+    void scanMatchesProbingEveryNumber()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, pattern);
+        QFETCH(int, stageWidth);
+        QFETCH(int, frameWidth);
+        QFETCH(quint32, frameMin);
+        QFETCH(int, expectedStages);
+        QFETCH(bool, wholeRangeRefused);
+        const QString base = QStringLiteral("mixed/");
+        for (const char *name :
+             {"camera01_0000.bmp", "camera01_0001.bmp", "camera01_0010.bmp", "camera01_0100.bmp", "camera01_1000.bmp",
+              "camera02_0000.bmp", "camera02_0002.bmp", "camera02_9999.bmp", "camera2_0.bmp", "camera2_1.bmp",
+              "camera20_0000.bmp", "camera200_0000.bmp", "camera20_00.bmp", "camera1_0.bmp", "camera10_0.bmp",
+              "camera100_0.bmp", "camera100_1.bmp", "camera0_0.bmp", "camera00_0000.bmp", "camera03_0001.bmp",
+              "camera0001_01.bmp", "camera0002_01.bmp", "camera0001_00.bmp", "camera01_00000.bmp",
+              "camera01_12345.bmp", "camera01_0x01.bmp", "camera1_5", "p%1_1.bmp", "p1_0.bmp", "p1_1.bmp",
+              "p2_2.bmp", "p3_3.bmp", "p0_0.bmp", "p0_%2.bmp", "p%3_0.bmp", "cam5.bmp", "cam50.bmp", "cam5x.bmp", "a very long unrelated "
+              "file name that is longer than every frame name.txt", "dir1/f0.png", "dir1/f7.png", "dir1/s1_0.png",
+              "dir1/s1_3.png", "dir2/f0.png", "dir3/f1.png", "dir10/f0.png"}) {
+            const QString path = at(base + QString::fromLatin1(name));
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QVERIFY(writeText(path, "x"));
+        }
+        QVERIFY(QDir().mkpath(at(base + "camera07_0000.bmp"))); // a folder opens like a file
+
+        FolderPattern p;
+        p.folder = at(folder);
+        p.pattern = pattern;
+        p.stageWidth = stageWidth;
+        p.frameWidth = frameWidth;
+        p.stageMin = 0;
+        p.stageMax = 250;
+        p.frameMin = frameMin;
+        p.frameMax = 13000;
+        const FolderScan probed = kestrin::scanFolder(p, ScanMethod::ProbeEach);
+        const FolderScan listed = kestrin::scanFolder(p, ScanMethod::Auto);
+        QVERIFY(probed.error.isEmpty() && listed.error.isEmpty());
+        QCOMPARE(numbersOf(listed), numbersOf(probed));
+        for (qsizetype i = 0; i < probed.stages.size(); ++i)
+            QCOMPARE(listed.stages[i].framePaths, probed.stages[i].framePaths);
+        QCOMPARE(probed.stages.size(), expectedStages);
+
+        // The whole 32-bit range finds the same numbers within the small one,
+        // plus what lies beyond it.
+        p.stageMax = 4294967295u;
+        p.frameMax = 4294967295u;
+        const FolderScan whole = kestrin::scanFolder(p);
+        QCOMPARE(!whole.error.isEmpty(), wholeRangeRefused);
+        if (wholeRangeRefused)
+            return;
+        QList<quint32> below;
+        for (quint32 n : numbersOf(whole)) {
+            if (n < 250)
+                below << n;
+        }
+        QCOMPARE(below, numbersOf(probed));
+        for (qsizetype i = 0; i < probed.stages.size(); ++i) {
+            const QStringList all = whole.stages[i].framePaths;
+            QCOMPARE(all.mid(0, probed.stages[i].framePaths.size()), probed.stages[i].framePaths);
+        }
+    }
+
+    void refusedRanges_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<quint32>("stageMax");
+        QTest::addColumn<quint32>("frameMax");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no marker, huge stage range") << "still.bmp" << 4294967295u << 9999u
+                                                     << "GenFile: Too many stages and frames";
+        QTest::newRow("no frame marker, huge frame range") << "cam%1.bmp" << 99u << 4294967295u
+                                                           << "GenFile: Too many stages and frames";
+        QTest::newRow("percent before marker, huge") << "p%%1_%2.bmp" << 4294967295u << 9999u
+                                                     << "GenFile: Range too large to search: ";
+    }
+
+    // Ranges that would exhaust memory or take hours are refused with a
+    // message, and nothing is loaded.
+    void refusedRanges()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(quint32, stageMax);
+        QFETCH(quint32, frameMax);
+        QFETCH(QString, message);
+        QVERIFY(writeFrame(at(QStringLiteral("refuse/still.bmp")), 0, 0));
+        QVERIFY(writeFrame(at(QStringLiteral("refuse/cam01.bmp")), 0, 0));
+        QVERIFY(writeFrame(at(QStringLiteral("refuse/p1_0.bmp")), 0, 0));
+        FolderPattern p = source(at(QStringLiteral("refuse/")), pattern);
+        p.stageMax = stageMax;
+        p.frameMax = frameMax;
+        Project project;
+        QVERIFY(!kestrin::loadFolder(project, p));
+        QCOMPARE(project.stageCount, 0u);
+        const QStringList log = takeLog();
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log.first().startsWith(message), qPrintable(log.first()));
+    }
+
+    // A name that never changes is fine when the file is absent or the range short.
+    void repeatedNameWithinLimits()
+    {
+        FolderPattern p = source(at(QStringLiteral("refuse/")), QStringLiteral("absent.bmp"));
+        p.stageMax = 4294967295u;
+        Project project;
+        QVERIFY(!kestrin::loadFolder(project, p));
+        QCOMPARE(takeLog(), QStringList{"GenFile: No stages found!"});
+        p.pattern = QStringLiteral("still.bmp");
+        p.stageMax = 4;
+        p.frameMax = 3;
+        QVERIFY(kestrin::loadFolder(project, p));
+        QCOMPARE(project.stageCount, 3u);
+        QCOMPARE(project.stages[2]->frameCount, 3u);
+    }
+};
+
+KESTRIN_TEST(FolderLoaderTest)
+#include "tst_folderloader.moc"
