@@ -9,7 +9,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 namespace {
 
@@ -57,6 +60,17 @@ struct Fixture {
     QImage preview() { return widget<QLabel>("lblPreview")->grab().toImage(); }
     QRect inner() { return widget<QLabel>("lblPreview")->contentsRect(); }
 };
+
+/** Width, height, centerX and centerY from the header of frame `index` of
+ *  a written file with `palettes` palette copies. */
+QList<qint32> frameHeader(const QByteArray &file, quint32 palettes, int index)
+{
+    const qsizetype at = 132 + 1024 * qsizetype(palettes) + 28 * qsizetype(index);
+    if (file.size() < at + 28)
+        return {};
+    const auto field = [&](int offset) { return qFromLittleEndian<qint32>(file.constData() + at + offset); };
+    return {field(0), field(4), field(12), field(16)};
+}
 
 /** 10 × 10 in four 5 × 5 quadrants: red, green / blue, black. */
 QImage quadrants()
@@ -156,6 +170,40 @@ private slots:
         QVERIFY(!MainWindowInspector::applyTransparency(w, true));
         QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("pbUtilsApply")), Qt::LeftButton);
         QCOMPARE(MainWindowInspector::project(w).stageCount, 0u);
+    }
+
+    void writtenFileCarriesTheTrimmedCentres()
+    {
+        // Two 31 × 20 frames: content from column 20, row 3 (7 × 12), and
+        // content from column 2, row 15 to the right and bottom edges.
+        QImage right = fixtures::canvas(31, 20, 0xFF203040u);
+        for (int y = 3; y < 15; ++y)
+            for (int x = 20; x < 27; ++x)
+                right.setPixel(x, y, 0xFF000000u | quint32(x * 8) << 8 | quint32(y * 16));
+        const QImage low = fixtures::canvas(31, 20, 0xFF203040u, {{2, 15}, {30, 19}}, 0xFFE0E0E0u);
+        Fixture fx({right, low});
+        const quint32 palettes = MainWindowInspector::paletteCount(fx.window);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString target = dir.filePath(QStringLiteral("trimmed.art"));
+
+        fx.click("pbUtilsApply");
+        QVERIFY(MainWindowInspector::generateArt(fx.window, target));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        QCOMPARE(frameHeader(bytes, palettes, 0), (QList<qint32>{7, 12, -5, 7}));
+        QCOMPARE(frameHeader(bytes, palettes, 1), (QList<qint32>{29, 5, 13, -5}));
+        file.close();
+
+        // Untrimmed again: the whole frames and half their size.
+        fx.setChecked("cbBoundRect", false);
+        fx.click("pbUtilsApply");
+        QVERIFY(MainWindowInspector::generateArt(fx.window, target));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        bytes = file.readAll();
+        QCOMPARE(frameHeader(bytes, palettes, 0), (QList<qint32>{31, 20, 15, 10}));
+        QCOMPARE(frameHeader(bytes, palettes, 1), (QList<qint32>{31, 20, 15, 10}));
     }
 
     void pickFillsTheFields()
