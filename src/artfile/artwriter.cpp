@@ -306,7 +306,7 @@ bool writeArt(QIODevice &device, const Project &project, const GenerationSetting
 bool saveArt(const QString &path, const Project &project, const GenerationSettings &settings, QString *error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = QStringLiteral("Cannot create output file \"%1\": %2").arg(path, file.errorString());
         return false;

@@ -39,7 +39,7 @@ GenerationResult runGeneration(const Project &project, const GenerationSettings 
     // failed run never destroys an existing file. Opening it now reports a
     // target that cannot be created before any other problem of the project.
     QSaveFile file(targetPath);
-    if (!file.open(QIODevice::WriteOnly))
+    if (targetPath.isEmpty() || !file.open(QIODevice::WriteOnly))
         return refuse(QStringLiteral("Cannot create output file \"") + targetPath + QStringLiteral("\"") + aborting);
 
     report("Preparing generator...", 0);
