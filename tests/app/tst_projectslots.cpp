@@ -1,0 +1,403 @@
+// The Source Folder, Stage Edit and Frame Edit groups driven through the
+// real widgets: Load, Update, and editing stages and frames by hand.
+#include "inspector.h"
+#include "testmain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+bool writeFrame(const QString &path, QRgb colour = qRgb(10, 20, 30))
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(colour);
+    return image.save(path, "BMP");
+}
+
+QString frameName(int stage, int frame)
+{
+    return QStringLiteral("camera%1_%2.bmp").arg(stage, 2, 10, QLatin1Char('0')).arg(frame, 4, 10, QLatin1Char('0'));
+}
+
+/** A window and what a user can do with it. */
+struct Window {
+    MainWindow window;
+
+    template <typename T> T *widget(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    QListWidget *stages() { return widget<QListWidget>("lwStageEdit"); }
+    QListWidget *frames() { return widget<QListWidget>("lwFrameEdit"); }
+    kestrin::Project &project() { return MainWindowInspector::project(window); }
+
+    void click(const char *button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
+    void type(const char *edit, const QString &text)
+    {
+        QLineEdit *line = widget<QLineEdit>(edit);
+        line->clear();
+        QTest::keyClicks(line, text);
+    }
+    static QStringList texts(const QListWidget *list)
+    {
+        QStringList result;
+        for (int row = 0; row < list->count(); ++row)
+            result << list->item(row)->text();
+        return result;
+    }
+    QStringList stageTexts() { return texts(stages()); }
+    QStringList frameTexts() { return texts(frames()); }
+    kestrin::Frame *frameOf(int row)
+    {
+        return reinterpret_cast<kestrin::Frame *>(frames()->item(row)->data(Qt::UserRole).value<quintptr>());
+    }
+    /** Stages labelled 0 .. counts.size() - 1 made with "New", frames with "New". */
+    void build(const QList<int> &counts)
+    {
+        for (int s = 0; s < counts.size(); ++s) {
+            click("pbStageNew");
+            stages()->setCurrentRow(s);
+            for (int f = 0; f < counts[s]; ++f)
+                click("pbFrameNew");
+        }
+        stages()->clearSelection();
+    }
+};
+
+QStringList numbered(const char *prefix, std::initializer_list<int> numbers)
+{
+    QStringList result;
+    for (int n : numbers)
+        result << QStringLiteral("%1 %2").arg(QLatin1String(prefix)).arg(n);
+    return result;
+}
+
+} // namespace
+
+class ProjectSlotsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString previousDir;
+
+    QStringList takeLog()
+    {
+        QFile file(QStringLiteral("debug.txt"));
+        QStringList lines;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    lines << QString::fromLatin1(line.mid(line.indexOf("):") + 2));
+            }
+            file.remove();
+        }
+        return lines;
+    }
+
+private slots:
+    // The folder text is relative to the working directory: the temporary folder.
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        for (int s : {1, 2})
+            for (int f = 0; f < 12; ++f)
+                QVERIFY(writeFrame(QStringLiteral("frames/") + frameName(s, f), qRgb(s, f, 0)));
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(previousDir); }
+
+    void init() { takeLog(); }
+
+    // ---- Load ------------------------------------------------------------------
+
+    void loadListsStagesThenSelectionListsFrames()
+    {
+        Window w;
+        w.type("leSourceFolder", QStringLiteral("frames/"));
+        w.click("pbStageLoad");
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0, 1}));
+        QVERIFY(w.stages()->selectedItems().isEmpty());
+        QCOMPARE(w.frames()->count(), 0);
+        QVERIFY(takeLog().isEmpty());
+
+        w.stages()->setCurrentRow(1);
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+        QCOMPARE(w.frames()->selectedItems().size(), 1);
+        QCOMPARE(w.frames()->row(w.frames()->selectedItems().first()), 0);
+        kestrin::Frame *first = w.frameOf(0);
+        QCOMPARE(first, w.project().stages[1]->frames[0].get());
+        QCOMPARE(first->filePath, QStringLiteral("frames/camera02_0000.bmp"));
+        QVERIFY(!w.widget<QLabel>("lblPreview")->pixmap().isNull());
+    }
+
+    void loadReplacesTheProjectEvenWhenNothingIsFound()
+    {
+        Window w;
+        w.build({2, 1});
+        w.stages()->setCurrentRow(0);
+        w.click("pbStageLoad"); // the folder field still reads "Load frames from folder..."
+        QCOMPARE(w.project().stageCount, 0u);
+        QCOMPARE(w.stages()->count(), 0);
+        QCOMPARE(w.frames()->count(), 0);
+        QCOMPARE(takeLog(), QStringList{"GenFile: No stages found!"});
+
+        w.type("leSourceFolder", QStringLiteral("frames/"));
+        w.click("pbStageLoad");
+        w.click("pbStageLoad"); // loading twice gives the same list, not twice as many stages
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0, 1}));
+    }
+
+    void numberFields_data()
+    {
+        QTest::addColumn<QStringList>("fields"); // stage min, max, width, frame min, max, width
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QList<quint32>>("framesPerStage");
+        QTest::newRow("text counts as 0") << QStringList{"one", "7", "two", "zero", "3", "x"}
+                                          << QStringList{"camera0_0.bmp", "camera0_2.bmp", "camera5_0.bmp"}
+                                          << QList<quint32>{2, 1};
+        QTest::newRow("-1 is the largest bound") << QStringList{"0", "-1", "2", "0", "-1", "4"}
+                                                 << QStringList{frameName(1, 0), frameName(1, 70000), frameName(4000, 0)}
+                                                 << QList<quint32>{2, 1};
+        // Left-aligned: 5, 50 and 500 all give "500", so one file makes three stages.
+        QTest::newRow("negative width") << QStringList{"1", "600", "-3", "0", "2", "-2"}
+                                        << QStringList{"camera500_00.bmp", "camera500_10.bmp"}
+                                        << QList<quint32>{2, 2, 2};
+    }
+
+    void numberFields()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, files);
+        QFETCH(QList<quint32>, framesPerStage);
+        const QString folder = QStringLiteral("fields/%1/").arg(QTest::currentDataTag());
+        for (const QString &file : files)
+            QVERIFY(writeFrame(folder + file));
+        Window w;
+        w.type("leSourceFolder", folder);
+        const char *edits[] = {"leStageMin", "leStageMax", "leStageWidth", "leFrameMin", "leFrameMax", "leFrameWidth"};
+        for (int i = 0; i < 6; ++i)
+            w.type(edits[i], fields[i]);
+        w.click("pbStageLoad");
+        QList<quint32> counts;
+        for (const auto &stage : w.project().stages)
+            counts << stage->frameCount;
+        QCOMPARE(counts, framesPerStage);
+        QCOMPARE(w.stages()->count(), int(framesPerStage.size()));
+    }
+
+    void corruptFileKeepsWhatWasLoaded()
+    {
+        const QString folder = QStringLiteral("corrupt/");
+        QVERIFY(writeFrame(folder + frameName(1, 0)));
+        QFile text(folder + frameName(1, 1));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not an image") > 0);
+        text.close();
+        Window w;
+        w.type("leSourceFolder", folder);
+        w.click("pbStageLoad");
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0}));
+        w.stages()->setCurrentRow(0);
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1}));
+        QVERIFY(w.frameOf(1)->sourceImage.isNull());
+        QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: corrupt/camera01_0001.bmp"});
+    }
+
+    // ---- Update ----------------------------------------------------------------
+
+    void preview_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("frameMin");
+        QTest::addColumn<QString>("frameMax");
+        QTest::addColumn<QStringList>("firstNextLast");
+        QTest::newRow("defaults") << "camera%1_%2.bmp" << "0" << "9999"
+                                  << QStringList{"camera01_0000.bmp", "camera01_0001.bmp", "camera99_9999.bmp"};
+        QTest::newRow("frame min = max = 5") << "camera%1_%2.bmp" << "5" << "5"
+                                             << QStringList{"camera01_0005.bmp", "camera02_0005.bmp", "camera99_0005.bmp"};
+        QTest::newRow("one marker") << "cam%1.bmp" << "0" << "9999"
+                                    << QStringList{"cam01.bmp", "cam01.bmp", "cam99.bmp"};
+    }
+
+    void preview()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, frameMin);
+        QFETCH(QString, frameMax);
+        QFETCH(QStringList, firstNextLast);
+        Window w;
+        QCOMPARE(w.widget<QLineEdit>("lePreviewFirst")->text(), QStringLiteral("First file..."));
+        w.type("leBrowseFormat", pattern);
+        w.type("leFrameMin", frameMin);
+        w.type("leFrameMax", frameMax);
+        QStringList order;
+        for (const char *name : {"lePreviewFirst", "lePreviewNext", "lePreviewLast"}) {
+            QLineEdit *edit = w.widget<QLineEdit>(name);
+            connect(edit, &QLineEdit::textChanged, this, [&order, name] { order << QLatin1String(name); });
+        }
+        w.click("pbPreviewUpdate");
+        QCOMPARE(order, (QStringList{"lePreviewFirst", "lePreviewLast", "lePreviewNext"}));
+        QCOMPARE((QStringList{w.widget<QLineEdit>("lePreviewFirst")->text(), w.widget<QLineEdit>("lePreviewNext")->text(),
+                              w.widget<QLineEdit>("lePreviewLast")->text()}),
+                 firstNextLast);
+        QCOMPARE(w.project().stageCount, 0u); // Update touches neither the disk nor the project
+    }
+
+    // ---- Stage Edit ------------------------------------------------------------
+
+    void stageLabelsAreNotRenumbered()
+    {
+        Window w;
+        w.click("pbStageNew");
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0}));
+        QVERIFY(w.stages()->selectedItems().isEmpty());
+        w.click("pbStageNew");
+        w.click("pbStageNew");
+        w.stages()->setCurrentRow(1);
+        w.click("pbStageDelete");
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0, 2}));
+        w.click("pbStageNew");
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0, 2, 2}));
+        QCOMPARE(w.project().stageCount, 3u);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(w.stages()->item(row)->data(Qt::UserRole).value<quintptr>(),
+                     reinterpret_cast<quintptr>(w.project().stages[quint32(row)].get()));
+    }
+
+    void deletingTheSelectedStageDropsItsFrames()
+    {
+        Window w;
+        w.build({1, 3, 2});
+        kestrin::Stage *kept = w.project().stages[2].get();
+        w.stages()->setCurrentRow(1);
+        QCOMPARE(w.frames()->count(), 3);
+        w.click("pbStageDelete");
+        QCOMPARE(w.project().stageCount, 2u);
+        QCOMPARE(w.project().stages[1].get(), kept);
+        // Whatever is selected now, the frame list shows that stage or nothing.
+        const QList<QListWidgetItem *> selected = w.stages()->selectedItems();
+        if (selected.isEmpty()) {
+            QCOMPARE(w.frames()->count(), 0);
+        } else {
+            auto *stage = reinterpret_cast<kestrin::Stage *>(selected.first()->data(Qt::UserRole).value<quintptr>());
+            QCOMPARE(quint32(w.frames()->count()), stage->frameCount);
+            for (int row = 0; row < w.frames()->count(); ++row)
+                QCOMPARE(w.frameOf(row), stage->frames[quint32(row)].get());
+        }
+        w.click("pbStageDelete");
+        w.click("pbStageDelete");
+        w.click("pbStageDelete"); // nothing selected any more: nothing happens
+        QVERIFY(w.project().stageCount <= 2u);
+    }
+
+    void stageDeleteWithoutSelectionDoesNothing()
+    {
+        Window w;
+        w.build({1, 1});
+        w.click("pbStageDelete");
+        QCOMPARE(w.project().stageCount, 2u);
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0, 1}));
+    }
+
+    void selectingAStage()
+    {
+        Window w;
+        w.build({0, 2});
+        w.stages()->setCurrentRow(1);
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1}));
+        QCOMPARE(w.frames()->currentRow(), 0);
+        QVERIFY(w.frames()->item(0)->isSelected());
+        w.stages()->setCurrentRow(0);
+        QCOMPARE(w.frames()->count(), 0);
+        w.stages()->clearSelection();
+        QCOMPARE(w.frames()->count(), 0);
+    }
+
+    // ---- Frame Edit ------------------------------------------------------------
+
+    void frameButtonsNeedAStage()
+    {
+        Window w;
+        w.build({2});
+        w.click("pbFrameNew");
+        w.click("pbFrameDelete");
+        QCOMPARE(w.project().stages[0]->frameCount, 2u);
+        QCOMPARE(w.frames()->count(), 0);
+    }
+
+    void frameDeleteNeedsAFrame()
+    {
+        Window w;
+        w.build({2});
+        w.stages()->setCurrentRow(0);
+        w.frames()->clearSelection();
+        w.click("pbFrameDelete");
+        QCOMPARE(w.project().stages[0]->frameCount, 2u);
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1}));
+    }
+
+    void frameLabelsAreNotRenumbered()
+    {
+        Window w;
+        w.build({4, 0});
+        w.stages()->setCurrentRow(0);
+        kestrin::Frame *third = w.frameOf(2);
+        w.frames()->setCurrentRow(1);
+        w.click("pbFrameDelete");
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 2, 3}));
+        QCOMPARE(w.project().stages[0]->frameCount, 3u);
+        QCOMPARE(w.project().stages[0]->frames[1].get(), third);
+        w.click("pbFrameNew");
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 2, 3, 3}));
+        w.stages()->setCurrentRow(1);
+        w.stages()->setCurrentRow(0);
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1, 2, 3}));
+    }
+
+    void newFrameStaysEmptyUntilLoaded()
+    {
+        Window w;
+        w.build({1});
+        w.stages()->setCurrentRow(0);
+        kestrin::Frame *frame = w.frameOf(0);
+        QVERIFY(frame->filePath.isEmpty());
+        QVERIFY(frame->sourceImage.isNull() && frame->workImage.isNull());
+        QCOMPARE(frame->boundRect, kestrin::BoundRect());
+
+        w.click("pbFrameLoad"); // leSourceFile still reads "Load frame from file..."
+        QVERIFY(frame->filePath.isEmpty());
+        QVERIFY(frame->sourceImage.isNull());
+
+        w.type("leSourceFile", QStringLiteral("frames/") + frameName(2, 3));
+        w.click("pbFrameLoad");
+        QCOMPARE(frame->filePath, QStringLiteral("frames/") + frameName(2, 3));
+        QCOMPARE(frame->sourceImage.pixel(0, 0), qRgb(2, 3, 0));
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0}));
+
+        w.type("leSourceFile", QStringLiteral("frames/missing.bmp"));
+        w.click("pbFrameLoad"); // fails silently, the frame keeps its image
+        QCOMPARE(frame->filePath, QStringLiteral("frames/") + frameName(2, 3));
+        QVERIFY(takeLog().isEmpty());
+    }
+
+    void frameLoadNeedsAFrame()
+    {
+        Window w;
+        w.build({1});
+        w.stages()->setCurrentRow(0);
+        w.frames()->clearSelection();
+        w.type("leSourceFile", QStringLiteral("frames/") + frameName(1, 0));
+        w.click("pbFrameLoad");
+        QVERIFY(w.project().stages[0]->frames[0]->sourceImage.isNull());
+    }
+};
+
+KESTRIN_TEST(ProjectSlotsTest)
+#include "tst_projectslots.moc"
