@@ -1,0 +1,167 @@
+// kestrin-art build: a folder of numbered frames to one .art file, through
+// the same loader, frame passes and generation run as the window.
+#include "cli/commands.h"
+
+#include "artfile/generationrun.h"
+#include "frameutil/boundrect.h"
+#include "frameutil/transparency.h"
+#include "project/filenamerule.h"
+
+#include <QFileInfo>
+
+namespace kestrin::cli {
+
+namespace {
+
+QString withoutLogPrefix(const QByteArray &message)
+{
+    QString text = QString::fromLatin1(message);
+    if (text.startsWith(QLatin1String("GenFile: ")))
+        text.remove(0, 9);
+    return text;
+}
+
+/** Builds the project from the scan result in the loader's order: stages in
+ *  increasing number, each frame appended and then loaded. Without writing
+ *  the window's diagnostic log, a frame that does not load is reported on
+ *  standard error instead. */
+bool loadScannedFrames(const FolderScan &scan, Project &project, Console &console)
+{
+    qint64 total = 0;
+    for (const FoundStage &found : scan.stages)
+        total += found.framePaths.size();
+    qint64 done = 0;
+    for (const FoundStage &found : scan.stages) {
+        Stage *stage = project.appendStage();
+        for (const QString &path : found.framePaths) {
+            console.progress(QStringLiteral("Loading frames... %1/%2").arg(done).arg(total),
+                             int(total ? done * 100 / total : 100));
+            if (!loadFrame(*stage->appendFrame(), path)) {
+                console.error(path, QStringLiteral("Cannot load frame: not an image, unreadable or too large"));
+                return false;
+            }
+            ++done;
+        }
+    }
+    console.endProgress();
+    return true;
+}
+
+/** "8 stages of 16 frames", or "3 stages of 4, 4, 3 frames" when they differ. */
+QString describeStages(const Project &project)
+{
+    QStringList counts;
+    bool equal = true;
+    for (quint32 s = 0; s < project.stageCount; ++s) {
+        counts.append(QString::number(project.stages[s]->frameCount));
+        equal = equal && project.stages[s]->frameCount == project.stages[0]->frameCount;
+    }
+    return QStringLiteral("%1 stage(s) of %2 frame(s)")
+        .arg(project.stageCount)
+        .arg(equal ? counts.value(0) : counts.join(QStringLiteral(", ")));
+}
+
+void printFound(const BuildJob &job, const Project &project, Console &console)
+{
+    quint64 frames = 0;
+    quint64 pixels = 0;
+    for (const auto &stage : project.stages) {
+        frames += stage->frameCount;
+        for (const auto &frame : stage->frames)
+            pixels += quint64(frame->workImage.width()) * quint64(frame->workImage.height());
+    }
+    console.note(QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
+                     .arg(describeStages(project), job.source.folder)
+                     .arg(frames)
+                     .arg(pixels));
+}
+
+GenerationSettings settingsOf(const BuildJob &job)
+{
+    GenerationSettings settings;
+    settings.frameRate = job.frameRate;
+    settings.hitFrame = job.hitFrame;
+    settings.paletteCount = job.paletteCount;
+    settings.rotatable = job.rotatable ? 1 : 0;
+    return settings;
+}
+
+int failed(const BuildJob &job, Console &console)
+{
+    console.error(job.target, QStringLiteral("Generation failed!"));
+    return ExitFailure;
+}
+
+} // namespace
+
+int runBuild(const BuildJob &job, Console &console)
+{
+    const QFileInfo folder(job.folderArgument);
+    if (!folder.exists()) {
+        console.error(job.folderArgument, QStringLiteral("no such folder"));
+        return ExitFailure;
+    }
+    if (!folder.isDir()) {
+        console.error(job.folderArgument, QStringLiteral("not a folder"));
+        return ExitFailure;
+    }
+
+    const FolderScan scan = scanFolder(job.source);
+    if (!scan.error.isEmpty()) {
+        console.error(job.source.folder, withoutLogPrefix(scan.error));
+        return ExitFailure;
+    }
+    if (scan.stages.isEmpty()) {
+        console.error(job.source.folder,
+                      QStringLiteral("No stages found: no file %1 for a stage number from %2 below %3 (first name "
+                                     "tried: %4)")
+                          .arg(job.source.pattern)
+                          .arg(job.source.stageMin)
+                          .arg(job.source.stageMax)
+                          .arg(frameFileName(job.source.pattern, job.source.stageMin, job.source.stageWidth,
+                                             job.source.frameMin, job.source.frameWidth)));
+        return ExitFailure;
+    }
+    Project project;
+    if (!loadScannedFrames(scan, project, console))
+        return ExitFailure;
+
+    // The window's Apply runs both passes on every press: an unchecked
+    // transparency box still makes every pixel opaque. The same happens here
+    // as soon as either pass is asked for.
+    if (job.trim || job.key) {
+        (void)applyBoundRect(project, job.trim);
+        (void)applyTransparency(project, job.key.has_value(), job.key.value_or(0));
+    }
+    printFound(job, project, console);
+
+    int lastValue = 0;
+    const GenerationResult result =
+        runGeneration(project, settingsOf(job), job.target, [&](const QString &text, int value) {
+            if (value >= 0)
+                lastValue = value;
+            console.progress(text, lastValue);
+        });
+    console.endProgress();
+    if (result.showBox) {
+        // The target message names the file itself; the others are about the
+        // project found in the folder.
+        if (result.boxText.startsWith(QLatin1String("Cannot create output file")))
+            console.error(result.boxText);
+        else
+            console.error(job.source.folder, result.boxText);
+        return failed(job, console);
+    }
+    if (!result.writeError.isEmpty()) {
+        console.error(job.target, QStringLiteral("cannot write: ") + result.writeError);
+        return failed(job, console);
+    }
+    if (!result.ok)
+        return failed(job, console);
+    console.note(QStringLiteral("Generation successful! Wrote %1 (%2 bytes)")
+                     .arg(job.target)
+                     .arg(QFileInfo(job.target).size()));
+    return ExitSuccess;
+}
+
+} // namespace kestrin::cli

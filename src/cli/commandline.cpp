@@ -1,0 +1,298 @@
+#include "cli/commandline.h"
+
+#include "artfile/artformat.h"
+#include "frameutil/transparency.h"
+#include "project/filenamerule.h" // kMaxFieldWidth
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+namespace kestrin::cli {
+
+namespace {
+
+const QString kOverview = QStringLiteral(
+    "Usage: kestrin-art COMMAND [options]\n"
+    "Turns folders of numbered image frames into palette-based .art sprite files,\n"
+    "and shows and unpacks such files.\n"
+    "\n"
+    "Commands:\n"
+    "  build FOLDER -o OUT.art    load the numbered frames in FOLDER and write one sprite file\n"
+    "  info FILE.art [--json]     check a sprite file and show its header, palette and frames\n"
+    "  extract FILE.art OUTDIR    write every frame, or one sheet, as PNG\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                 show this help, or a command's options after the command\n"
+    "  -v, --version              show the version\n"
+    "\n"
+    "Exit status: 0 success, 1 the job failed, 2 wrong command line.\n");
+
+QString versionText()
+{
+    return QStringLiteral("kestrin-art %1\n").arg(QStringLiteral(KESTRIN_VERSION));
+}
+
+CommandLine usage(const QString &message)
+{
+    CommandLine line;
+    line.kind = CommandLine::Usage;
+    line.text = message;
+    return line;
+}
+
+CommandLine showText(const QString &text)
+{
+    CommandLine line;
+    line.kind = CommandLine::ShowText;
+    line.text = text;
+    return line;
+}
+
+/** Reads option values and collects the first problem, so each command's
+ *  parser reads like a list of fields. */
+class OptionReader
+{
+public:
+    explicit OptionReader(const QCommandLineParser &parser)
+        : m_parser(parser)
+    {
+    }
+
+    /** A whole number from `min` to `max`, or `fallback` when the option is absent. */
+    qint64 number(const QString &name, qint64 min, qint64 max, qint64 fallback)
+    {
+        if (!m_parser.isSet(name))
+            return fallback;
+        const QString text = m_parser.value(name);
+        bool ok = false;
+        const qint64 value = text.trimmed().toLongLong(&ok, 10);
+        if (!ok || value < min || value > max) {
+            fail(QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4").arg(name, text).arg(min).arg(max));
+            return fallback;
+        }
+        return value;
+    }
+
+    /** One of `choices`, or `fallback` when the option is absent. */
+    QString choice(const QString &name, const QStringList &choices, const QString &fallback)
+    {
+        if (!m_parser.isSet(name))
+            return fallback;
+        const QString text = m_parser.value(name);
+        if (!choices.contains(text)) {
+            fail(QStringLiteral("--%1: \"%2\" is not one of: %3").arg(name, text, choices.join(QStringLiteral(", "))));
+            return fallback;
+        }
+        return text;
+    }
+
+    /** Three components 0..255 written "R,G,B", as the key colour. */
+    std::optional<quint32> color(const QString &name)
+    {
+        if (!m_parser.isSet(name))
+            return std::nullopt;
+        const QString text = m_parser.value(name);
+        const QStringList parts = text.split(QLatin1Char(','));
+        int rgb[3] = {};
+        bool good = parts.size() == 3;
+        for (int i = 0; good && i < 3; ++i) {
+            rgb[i] = parts[i].trimmed().toInt(&good, 10);
+            good = good && rgb[i] >= 0 && rgb[i] <= 255;
+        }
+        if (!good) {
+            fail(QStringLiteral("--%1: \"%2\" is not a colour written R,G,B with each part from 0 to 255")
+                     .arg(name, text));
+            return std::nullopt;
+        }
+        return keyColor(rgb[0], rgb[1], rgb[2]);
+    }
+
+    void fail(const QString &message)
+    {
+        if (m_error.isEmpty())
+            m_error = message;
+    }
+    const QString &error() const { return m_error; }
+
+private:
+    const QCommandLineParser &m_parser;
+    QString m_error;
+};
+
+/** Runs `parser` over the command's arguments. Returns a finished outcome
+ *  (help or a usage error) when there is nothing more to read. */
+std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
+                                        int positionalCount, const QString &positionalNames)
+{
+    const QCommandLineOption help = parser.addHelpOption();
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        // The parser names the program only; show the command with it.
+        QString text = parser.helpText();
+        text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: ") + arguments.value(0));
+        return showText(text);
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != positionalCount) {
+        return usage(QStringLiteral("%1 needs %2, got %3 argument(s)")
+                         .arg(arguments.value(0), positionalNames)
+                         .arg(positional.size()));
+    }
+    return std::nullopt;
+}
+
+QStringList commandArguments(const QStringList &arguments, const QString &command)
+{
+    // The command's parser sees "kestrin-art build ..." as its program name.
+    QStringList rest = arguments.mid(2);
+    rest.prepend(QStringLiteral("kestrin-art ") + command);
+    return rest;
+}
+
+CommandLine parseBuild(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Loads the numbered frames that PATTERN names in FOLDER (stage numbers from\n"
+        "--stage-min, frame numbers from --frame-min, both bounds exclusive) and writes\n"
+        "them as one sprite file, exactly as the Kestrin window does."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Folder that holds the frames."));
+    const FolderPattern defaults;
+    parser.addOptions({
+        {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The .art file to write (required)."),
+         QStringLiteral("OUT.art")},
+        {QStringLiteral("pattern"), QStringLiteral("File-name pattern, %1 = stage, %2 = frame [%1].").arg(defaults.pattern),
+         QStringLiteral("PATTERN")},
+        {QStringLiteral("stage-min"), QStringLiteral("First stage number [1]."), QStringLiteral("N")},
+        {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded [99]."), QStringLiteral("N")},
+        {QStringLiteral("stage-width"), QStringLiteral("Digits of the stage number [2]."), QStringLiteral("N")},
+        {QStringLiteral("frame-min"), QStringLiteral("First frame number [0]."), QStringLiteral("N")},
+        {QStringLiteral("frame-max"), QStringLiteral("Frame bound, not itself loaded [9999]."), QStringLiteral("N")},
+        {QStringLiteral("frame-width"), QStringLiteral("Digits of the frame number [4]."), QStringLiteral("N")},
+        {QStringLiteral("type"), QStringLiteral("Sprite type: static or rotatable (8 stages) [static]."),
+         QStringLiteral("TYPE")},
+        {QStringLiteral("frame-rate"), QStringLiteral("Frame rate 0..99, 0 writes the default [0]."), QStringLiteral("N")},
+        {QStringLiteral("hit-frame"), QStringLiteral("Hit frame 0..99, 0 writes the last frame [0]."),
+         QStringLiteral("N")},
+        {QStringLiteral("palettes"), QStringLiteral("Palette copies 1..4 [4]."), QStringLiteral("N")},
+        {QStringLiteral("trim"), QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel.")},
+        {QStringLiteral("key"), QStringLiteral("Make this colour transparent, every other pixel opaque."),
+         QStringLiteral("R,G,B")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress bar and no summary.")},
+    });
+    if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FOLDER")))
+        return *done;
+
+    CommandLine line;
+    line.kind = CommandLine::Build;
+    BuildJob &job = line.build;
+    OptionReader read(parser);
+    job.folderArgument = parser.positionalArguments().at(0);
+    if (job.folderArgument.isEmpty())
+        read.fail(QStringLiteral("FOLDER is empty"));
+    // The window's folder field holds the folder followed by "/", and file
+    // names are appended to it as they stand.
+    job.source.folder = job.folderArgument;
+    if (!job.source.folder.endsWith(QLatin1Char('/')))
+        job.source.folder += QLatin1Char('/');
+    job.target = parser.value(QStringLiteral("output"));
+    if (!parser.isSet(QStringLiteral("output")))
+        read.fail(QStringLiteral("--output: the target file is missing (-o OUT.art)"));
+    else if (job.target.isEmpty())
+        read.fail(QStringLiteral("--output: the target file name is empty"));
+    if (parser.isSet(QStringLiteral("pattern")))
+        job.source.pattern = parser.value(QStringLiteral("pattern"));
+    const qint64 u32 = 0xffffffffLL;
+    job.source.stageMin = quint32(read.number(QStringLiteral("stage-min"), 0, u32, defaults.stageMin));
+    job.source.stageMax = quint32(read.number(QStringLiteral("stage-max"), 0, u32, defaults.stageMax));
+    job.source.stageWidth = int(read.number(QStringLiteral("stage-width"), -kMaxFieldWidth, kMaxFieldWidth,
+                                            defaults.stageWidth));
+    job.source.frameMin = quint32(read.number(QStringLiteral("frame-min"), 0, u32, defaults.frameMin));
+    job.source.frameMax = quint32(read.number(QStringLiteral("frame-max"), 0, u32, defaults.frameMax));
+    job.source.frameWidth = int(read.number(QStringLiteral("frame-width"), -kMaxFieldWidth, kMaxFieldWidth,
+                                            defaults.frameWidth));
+    job.rotatable = read.choice(QStringLiteral("type"), {QStringLiteral("static"), QStringLiteral("rotatable")},
+                                QStringLiteral("static"))
+        == QLatin1String("rotatable");
+    // The window's spin boxes bound these settings; the same bounds apply here.
+    job.frameRate = qint32(read.number(QStringLiteral("frame-rate"), 0, 99, 0));
+    job.hitFrame = qint32(read.number(QStringLiteral("hit-frame"), 0, 99, 0));
+    job.paletteCount = quint32(read.number(QStringLiteral("palettes"), art::minPaletteCount, art::maxPaletteCount,
+                                           art::maxPaletteCount));
+    job.trim = parser.isSet(QStringLiteral("trim"));
+    job.key = read.color(QStringLiteral("key"));
+    job.quiet = parser.isSet(QStringLiteral("quiet"));
+    if (!read.error().isEmpty())
+        return usage(read.error());
+    return line;
+}
+
+CommandLine parseInfo(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks the layout of a sprite file and shows its header fields, palettes and\n"
+        "every frame's size and centre. A malformed file is named with what is wrong."));
+    parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file."));
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
+    if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FILE.art")))
+        return *done;
+    CommandLine line;
+    line.kind = CommandLine::Info;
+    line.info.file = parser.positionalArguments().at(0);
+    line.info.json = parser.isSet(QStringLiteral("json"));
+    return line;
+}
+
+CommandLine parseExtract(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes every frame of a sprite file as a PNG drawn through its palette,\n"
+        "named camera<stage>_<frame>.png (stages from 01, frames from 0000) so that\n"
+        "'kestrin-art build OUTDIR --pattern camera%1_%2.png' reads them back;\n"
+        "or, with --sheet, one PNG with a row per direction, frames aligned on their centres."));
+    parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file."));
+    parser.addPositionalArgument(QStringLiteral("OUTDIR"), QStringLiteral("Folder for the PNG files (created if missing)."));
+    parser.addOptions({
+        {QStringLiteral("sheet"), QStringLiteral("Write one sheet <name>.png instead of one file per frame.")},
+        {QStringLiteral("transparent-zero"), QStringLiteral("Make palette index 0 transparent.")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Do not list the files written.")},
+    });
+    if (auto done = parseCommand(parser, arguments, 2, QStringLiteral("FILE.art and OUTDIR")))
+        return *done;
+    CommandLine line;
+    line.kind = CommandLine::Extract;
+    line.extract.file = parser.positionalArguments().at(0);
+    line.extract.outDir = parser.positionalArguments().at(1);
+    line.extract.sheet = parser.isSet(QStringLiteral("sheet"));
+    line.extract.transparentZero = parser.isSet(QStringLiteral("transparent-zero"));
+    line.extract.quiet = parser.isSet(QStringLiteral("quiet"));
+    if (line.extract.outDir.isEmpty())
+        return usage(QStringLiteral("OUTDIR is empty"));
+    return line;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    const QString command = arguments.value(1);
+    if (command.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help"))
+        return showText(kOverview);
+    if (command == QLatin1String("-v") || command == QLatin1String("--version"))
+        return showText(versionText());
+    if (command == QLatin1String("build"))
+        return parseBuild(commandArguments(arguments, command));
+    if (command == QLatin1String("info"))
+        return parseInfo(commandArguments(arguments, command));
+    if (command == QLatin1String("extract"))
+        return parseExtract(commandArguments(arguments, command));
+    return usage(QStringLiteral("unknown command \"%1\" (build, info or extract)").arg(command));
+}
+
+} // namespace kestrin::cli

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "project/folderloader.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace kestrin::cli {
+
+/** What `kestrin-art build` was asked to do. Defaults are the window's. */
+struct BuildJob {
+    FolderPattern source;   // folder (always ending in '/'), pattern, ranges and widths
+    QString folderArgument; // the folder as given, for messages
+    QString target;         // the .art file to write, as typed
+    bool rotatable = false; // --type rotatable
+    qint32 frameRate = 0;   // 0 writes the default rate
+    qint32 hitFrame = 0;    // 0 writes the last frame of a direction
+    quint32 paletteCount = 4;
+    bool trim = false;                  // the bounding-rectangle pass
+    std::optional<quint32> key;         // the transparency pass with this key colour
+    bool quiet = false;                 // no progress bar, no summary
+};
+
+/** What `kestrin-art info` was asked to do. */
+struct InfoJob {
+    QString file;
+    bool json = false;
+};
+
+/** What `kestrin-art extract` was asked to do. */
+struct ExtractJob {
+    QString file;
+    QString outDir;
+    bool sheet = false;           // one sheet instead of one PNG per frame
+    bool transparentZero = false; // palette index 0 becomes transparent
+    bool quiet = false;
+};
+
+/** The outcome of reading the command line. */
+struct CommandLine {
+    enum Kind {
+        Build,
+        Info,
+        Extract,
+        ShowText, // print `text` on standard output and succeed (--help, --version)
+        Usage,    // print `text` as a usage error and exit with status 2
+    };
+    Kind kind = Usage;
+    QString text;
+    BuildJob build;
+    InfoJob info;
+    ExtractJob extract;
+};
+
+/** Parses kestrin-art's arguments (arguments[0] is the program). Every
+ *  option is checked here; a wrong one gives Usage with a message naming it. */
+[[nodiscard]] CommandLine parseCommandLine(const QStringList &arguments);
+
+} // namespace kestrin::cli
