@@ -1,0 +1,231 @@
+// Start in the window: the real button, the boxes it opens (answered from a
+// timer), the order of checks and the progress texts and values.
+#include "inspector.h"
+#include "testmain.h"
+
+#include "artfile/artreference.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    bool parentedToWindow = false;
+    QString progressText; // lblProgress while the box is open
+    int progressValue = -1; // pbTotal while the box is open
+};
+
+// Answers every message box that opens with Ok, recording what it showed.
+class BoxAnswerer : public QObject
+{
+public:
+    BoxAnswerer(MainWindow &w)
+        : window(w)
+    {
+        connect(&timer, &QTimer::timeout, this, [this] { answer(); });
+        timer.start(5);
+    }
+    QList<SeenBox> boxes;
+
+private:
+    void answer()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        MainWindowForm &f = MainWindowInspector::form(window);
+        boxes.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->parent() == &window,
+                      f.lblProgress->text(), f.pbTotal->value()});
+        box->button(QMessageBox::Ok)->click();
+    }
+    MainWindow &window;
+    QTimer timer;
+};
+
+QImage flat(int width, int height, QRgb colour)
+{
+    QImage img(width, height, QImage::Format_ARGB32);
+    img.fill(colour);
+    return img;
+}
+
+void fill(kestrin::Project &project, int stages, int frames)
+{
+    for (int s = 0; s < stages; ++s) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < frames; ++f) {
+            kestrin::Frame *frame = stage->appendFrame();
+            frame->sourceImage = flat(6 + f, 5, qRgb(10 * s, 30 * f, 200));
+            frame->workImage = frame->sourceImage;
+        }
+    }
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class GenerateTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    // Clicks Start and returns the boxes shown and the (text, value) pairs
+    // the progress widgets went through (the text as the value changed).
+    QList<SeenBox> start(MainWindow &w, QList<QPair<QString, int>> *steps = nullptr)
+    {
+        MainWindowForm &f = MainWindowInspector::form(w);
+        f.pbTotal->setValue(7); // so that a step to 0 shows as a change
+        QList<QPair<QString, int>> seen;
+        const auto connection = connect(f.pbTotal, &QProgressBar::valueChanged, this,
+                                        [&](int value) { seen.append({f.lblProgress->text(), value}); });
+        BoxAnswerer answerer(w);
+        QTest::mouseClick(f.pbStart, Qt::LeftButton);
+        disconnect(connection);
+        if (steps)
+            *steps = seen;
+        return answerer.boxes;
+    }
+
+private slots:
+    void successfulRun()
+    {
+        MainWindow w;
+        w.show();
+        MainWindowForm &f = MainWindowInspector::form(w);
+        fill(MainWindowInspector::project(w), 8, 2);
+        f.rbRotatable->click();
+        f.sbPaletteCount->setValue(2);
+        f.sbFrameRate->setValue(12);
+        f.sbHitFrame->setValue(1);
+        const QString target = dir.filePath(QStringLiteral("walk.art"));
+        f.leTargetFile->setText(target);
+
+        QList<QPair<QString, int>> steps;
+        const QList<SeenBox> boxes = start(w, &steps);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("Success..."));
+        QCOMPARE(boxes[0].text, QStringLiteral("Generation successful!"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Information);
+        QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(boxes[0].parentedToWindow);
+        QCOMPARE(boxes[0].progressText, QStringLiteral("Generation completed..."));
+        QCOMPARE(boxes[0].progressValue, 100);
+        const QList<QPair<QString, int>> expected{
+            {"Preparing generator...", 0}, {"Reducing colors...", 20}, {"Fixing color indices...", 40},
+            {"Generating Art...", 60},     {"Cleaning up...", 80},     {"Generation completed...", 100}};
+        QCOMPARE(steps, expected);
+
+        kestrin::GenerationSettings settings;
+        settings.rotatable = 1;
+        settings.paletteCount = 2;
+        settings.frameRate = 12;
+        settings.hitFrame = 1;
+        const QByteArray reference = kestrin::referenceArtFile(MainWindowInspector::project(w), settings);
+        QVERIFY(!reference.isEmpty());
+        QCOMPARE(readAll(target), reference);
+        QCOMPARE(MainWindowInspector::project(w).stageCount, 8u); // the project is only read
+    }
+
+    void noStages()
+    {
+        MainWindow w;
+        MainWindowForm &f = MainWindowInspector::form(w);
+        f.leTargetFile->setText(dir.filePath(QStringLiteral("none.art")));
+        QList<QPair<QString, int>> steps;
+        const QList<SeenBox> boxes = start(w, &steps);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("Failed..."));
+        QCOMPARE(boxes[0].text, QStringLiteral("Generation failed!"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Information);
+        QCOMPARE(boxes[0].progressText, QStringLiteral("No stages found..."));
+        QCOMPARE(boxes[0].progressValue, 7);
+        QVERIFY(steps.isEmpty());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.art"))));
+    }
+
+    // Each failing check shows its "Generator Error" warning, then "Failed...".
+    void failingChecks_data()
+    {
+        QTest::addColumn<int>("stages");
+        QTest::addColumn<int>("lastFrames");
+        QTest::addColumn<bool>("rotatable");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("progressText");
+        QTest::addColumn<int>("progressValue");
+        QTest::newRow("7 rotatable stages") << 7 << 2 << true << "missing/x.art"
+                                            << "Number of stages must be 8 for rotatable Art.\n\nAborting generation..."
+                                            << "" << 7;
+        QTest::newRow("target first, frame counts differ too")
+            << 2 << 1 << false << "missing/x.art" << "Cannot create output file \"%1\"\n\nAborting generation..." << ""
+            << 7;
+        QTest::newRow("4, 4, 3 frames") << 3 << 3 << false << "kept.art"
+                                        << "Number of frames differ in stage 2:\n-Expected 4 frames.\n-Found 3 frames."
+                                           "\n\nAborting generation..."
+                                        << "Preparing generator..." << 0;
+    }
+    void failingChecks()
+    {
+        QFETCH(int, stages);
+        QFETCH(int, lastFrames);
+        QFETCH(bool, rotatable);
+        QFETCH(QString, target);
+        QFETCH(QString, message);
+        MainWindow w;
+        MainWindowForm &f = MainWindowInspector::form(w);
+        fill(MainWindowInspector::project(w), stages - 1, rotatable ? 2 : 4);
+        fill(MainWindowInspector::project(w), 1, lastFrames);
+        if (rotatable)
+            f.rbRotatable->click();
+        const QString path = dir.filePath(target);
+        QFile::remove(path);
+        {
+            QFile old(path);
+            if (old.open(QIODevice::WriteOnly))
+                old.write("precious bytes");
+        }
+        f.leTargetFile->setText(path);
+
+        const QList<SeenBox> boxes = start(w);
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].title, QStringLiteral("Generator Error"));
+        QCOMPARE(boxes[0].text, message.contains(QLatin1String("%1")) ? message.arg(path) : message);
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(boxes[0].parentedToWindow);
+        QTEST(boxes[0].progressText, "progressText");
+        QTEST(boxes[0].progressValue, "progressValue");
+        QCOMPARE(boxes[1].title, QStringLiteral("Failed..."));
+        QCOMPARE(boxes[1].text, QStringLiteral("Generation failed!"));
+        QCOMPARE(boxes[1].icon, QMessageBox::Information);
+        QCOMPARE(boxes[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(boxes[1].parentedToWindow);
+        if (QFile::exists(path))
+            QCOMPARE(readAll(path), QByteArray("precious bytes"));
+    }
+};
+
+KESTRIN_TEST(GenerateTest)
+#include "tst_generate.moc"
