@@ -138,6 +138,35 @@ private slots:
         QVERIFY(!w.widget<QLabel>("lblPreview")->pixmap().isNull());
     }
 
+    // The example project shipped with the sources loads with the default
+    // pattern and ranges, also with "-1" as both upper bounds.
+    void exampleProjectLoads_data()
+    {
+        QTest::addColumn<QString>("upperBound");
+        QTest::newRow("defaults") << QString();
+        QTest::newRow("-1") << QStringLiteral("-1");
+    }
+
+    void exampleProjectLoads()
+    {
+        QFETCH(QString, upperBound);
+        Window w;
+        // The data folder may not exist, so ".." is resolved here, not by the system.
+        w.type("leSourceFolder", QDir::cleanPath(QStringLiteral(KESTRIN_TEST_DATA "/../../examples/walker")) + '/');
+        if (!upperBound.isEmpty()) {
+            w.type("leStageMax", upperBound);
+            w.type("leFrameMax", upperBound);
+        }
+        w.click("pbStageLoad");
+        QCOMPARE(w.stageTexts(), numbered("Stage", {0, 1, 2}));
+        w.stages()->setCurrentRow(2);
+        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1, 2, 3, 4, 5}));
+        QCOMPARE(w.frames()->currentRow(), 0);
+        QCOMPARE(w.frameOf(5)->sourceImage.size(), QSize(32, 32));
+        QVERIFY(w.frameOf(5)->filePath.endsWith(QLatin1String("walker/camera03_0005.bmp")));
+        QVERIFY(takeLog().isEmpty());
+    }
+
     void loadReplacesTheProjectEvenWhenNothingIsFound()
     {
         Window w;
