@@ -1,0 +1,94 @@
+#pragma once
+
+// Frame folders made in code and runs of the kestrin-art executable.
+
+#include "artfile/artformat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace clifixture {
+
+struct Run {
+    int exitCode = -1; // -1 when the process crashed or did not finish
+    QString out;
+    QString err;
+};
+
+/** Runs kestrin-art with `arguments` and waits for it. */
+inline Run run(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(KESTRIN_ART));
+    process.setArguments(arguments);
+    process.start();
+    Run result;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    return result;
+}
+
+/** Stage s, frame f of the fixture folders: (4 + s) x (3 + f) pixels, so a
+ *  frame's size tells which file it came from. A flat background with a
+ *  block of content placed off-centre (trimming moves the centre), coloured
+ *  by its stage and frame, and one stray pixel of a near colour. */
+inline QImage frame(int s, int f)
+{
+    const int width = 4 + s;
+    const int height = 3 + f;
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(qRgb(170, 170, 127));
+    for (int y = 1; y < height; ++y) {
+        for (int x = width / 2; x < width; ++x)
+            image.setPixel(x, y, qRgb(20 * s, 30 * f + 10, (x * 40 + y * 7) & 0xff));
+    }
+    image.setPixel(1, height - 1, qRgb(171, 170, 127));
+    return image;
+}
+
+/** Writes frame(s, f) for every listed stage number s and frame numbers
+ *  0 .. frames(s) - 1 into `dir`, named by `pattern` with widths 2 and 4. */
+inline bool writeFrames(const QString &dir, const QString &pattern, const QList<int> &stages,
+                        const std::function<int(int)> &frames)
+{
+    if (!QDir().mkpath(dir))
+        return false;
+    for (int s : stages) {
+        for (int f = 0; f < frames(s); ++f) {
+            const QString name = pattern.arg(s, 2, 10, QLatin1Char('0')).arg(f, 4, 10, QLatin1Char('0'));
+            if (!frame(s, f).save(dir + QLatin1Char('/') + name))
+                return false;
+        }
+    }
+    return true;
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+inline qint32 field(const QByteArray &file, qint64 offset)
+{
+    return qint32(kestrin::art::get32le(reinterpret_cast<const quint8 *>(file.constData()) + offset));
+}
+
+} // namespace clifixture
