@@ -128,8 +128,8 @@ private:
             return listing;
         }
         listing.state = Listing::Listed;
-        listing.names = QDir(dirPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                | QDir::NoDotAndDotDot);
+        listing.names = QDir(dirPath).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
         return listing;
     }
 
