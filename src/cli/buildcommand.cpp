@@ -71,9 +71,7 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
             pixels += quint64(frame->workImage.width()) * quint64(frame->workImage.height());
     }
     console.note(QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
-                     .arg(describeStages(project), job.source.folder)
-                     .arg(frames)
-                     .arg(pixels));
+                     .arg(describeStages(project), job.source.folder, QString::number(frames), QString::number(pixels)));
 }
 
 GenerationSettings settingsOf(const BuildJob &job)
@@ -113,12 +111,11 @@ int runBuild(const BuildJob &job, Console &console)
     }
     if (scan.stages.isEmpty()) {
         console.error(job.source.folder,
-                      QStringLiteral("No stages found: no file %1 for a stage number from %2 below %3 (first name "
-                                     "tried: %4)")
-                          .arg(job.source.pattern)
-                          .arg(job.source.stageMin)
-                          .arg(job.source.stageMax)
-                          .arg(frameFileName(job.source.pattern, job.source.stageMin, job.source.stageWidth,
+                      QStringLiteral("No stages found: no stage number from %1 up to %2 (exclusive) has a file for frame "
+                                     "number %3; the first name tried was %4")
+                          .arg(QString::number(job.source.stageMin), QString::number(job.source.stageMax),
+                               QString::number(job.source.frameMin),
+                               frameFileName(job.source.pattern, job.source.stageMin, job.source.stageWidth,
                                              job.source.frameMin, job.source.frameWidth)));
         return ExitFailure;
     }
@@ -126,12 +123,13 @@ int runBuild(const BuildJob &job, Console &console)
     if (!loadScannedFrames(scan, project, console))
         return ExitFailure;
 
-    // The window's Apply runs both passes on every press: an unchecked
-    // transparency box still makes every pixel opaque. The same happens here
-    // as soon as either pass is asked for.
-    if (job.trim || job.key) {
-        (void)applyBoundRect(project, job.trim);
-        (void)applyTransparency(project, job.key.has_value(), job.key.value_or(0));
+    // As the window's Apply with "Apply bound rectangle" checked: the
+    // transparency pass runs too and, unchecked, makes every pixel opaque.
+    // (Colour reduction ignores alpha, so a transparent key colour would not
+    // change the file; there is no option for it.)
+    if (job.trim) {
+        (void)applyBoundRect(project, true);
+        (void)applyTransparency(project, false, 0);
     }
     printFound(job, project, console);
 
@@ -159,8 +157,7 @@ int runBuild(const BuildJob &job, Console &console)
     if (!result.ok)
         return failed(job, console);
     console.note(QStringLiteral("Generation successful! Wrote %1 (%2 bytes)")
-                     .arg(job.target)
-                     .arg(QFileInfo(job.target).size()));
+                     .arg(job.target, QString::number(QFileInfo(job.target).size())));
     return ExitSuccess;
 }
 

@@ -1,7 +1,6 @@
 #include "cli/commandline.h"
 
 #include "artfile/artformat.h"
-#include "frameutil/transparency.h"
 #include "project/filenamerule.h" // kMaxFieldWidth
 
 #include <QCommandLineParser>
@@ -68,7 +67,7 @@ public:
         bool ok = false;
         const qint64 value = text.trimmed().toLongLong(&ok, 10);
         if (!ok || value < min || value > max) {
-            fail(QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4").arg(name, text).arg(min).arg(max));
+            fail(QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4").arg(name, text, QString::number(min), QString::number(max)));
             return fallback;
         }
         return value;
@@ -85,27 +84,6 @@ public:
             return fallback;
         }
         return text;
-    }
-
-    /** Three components 0..255 written "R,G,B", as the key colour. */
-    std::optional<quint32> color(const QString &name)
-    {
-        if (!m_parser.isSet(name))
-            return std::nullopt;
-        const QString text = m_parser.value(name);
-        const QStringList parts = text.split(QLatin1Char(','));
-        int rgb[3] = {};
-        bool good = parts.size() == 3;
-        for (int i = 0; good && i < 3; ++i) {
-            rgb[i] = parts[i].trimmed().toInt(&good, 10);
-            good = good && rgb[i] >= 0 && rgb[i] <= 255;
-        }
-        if (!good) {
-            fail(QStringLiteral("--%1: \"%2\" is not a colour written R,G,B with each part from 0 to 255")
-                     .arg(name, text));
-            return std::nullopt;
-        }
-        return keyColor(rgb[0], rgb[1], rgb[2]);
     }
 
     void fail(const QString &message)
@@ -178,8 +156,6 @@ CommandLine parseBuild(const QStringList &arguments)
          QStringLiteral("N")},
         {QStringLiteral("palettes"), QStringLiteral("Palette copies 1..4 [4]."), QStringLiteral("N")},
         {QStringLiteral("trim"), QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel.")},
-        {QStringLiteral("key"), QStringLiteral("Make this colour transparent, every other pixel opaque."),
-         QStringLiteral("R,G,B")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress bar and no summary.")},
     });
     if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FOLDER")))
@@ -222,7 +198,6 @@ CommandLine parseBuild(const QStringList &arguments)
     job.paletteCount = quint32(read.number(QStringLiteral("palettes"), art::minPaletteCount, art::maxPaletteCount,
                                            art::maxPaletteCount));
     job.trim = parser.isSet(QStringLiteral("trim"));
-    job.key = read.color(QStringLiteral("key"));
     job.quiet = parser.isSet(QStringLiteral("quiet"));
     if (!read.error().isEmpty())
         return usage(read.error());

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 namespace kestrin::cli {
 
 /** What `kestrin-art build` was asked to do. Defaults are the window's. */
@@ -18,9 +16,8 @@ struct BuildJob {
     qint32 frameRate = 0;   // 0 writes the default rate
     qint32 hitFrame = 0;    // 0 writes the last frame of a direction
     quint32 paletteCount = 4;
-    bool trim = false;                  // the bounding-rectangle pass
-    std::optional<quint32> key;         // the transparency pass with this key colour
-    bool quiet = false;                 // no progress bar, no summary
+    bool trim = false;      // the bounding-rectangle pass
+    bool quiet = false;     // no progress bar, no summary
 };
 
 /** What `kestrin-art info` was asked to do. */

@@ -65,7 +65,7 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
                 console.error(job.file, QStringLiteral("frame %1 is too large to draw").arg(i));
                 return ExitFailure;
             }
-            console.note(QStringLiteral("%1: frame %2 has no pixels, no file written").arg(path).arg(i));
+            console.note(QStringLiteral("%1: frame %2 has no pixels, no file written").arg(path, QString::number(i)));
             continue;
         }
         if (!savePng(image, path, console))
@@ -141,11 +141,8 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
     if (!savePng(sheet, path, console))
         return ExitFailure;
     console.note(QStringLiteral("%1 (%2 x %3, %4 row(s) of %5 frames)")
-                     .arg(path)
-                     .arg(width)
-                     .arg(height)
-                     .arg(art.rowCount())
-                     .arg(columns));
+                     .arg(path, QString::number(width), QString::number(height), QString::number(art.rowCount()),
+                          QString::number(columns)));
     return ExitSuccess;
 }
 

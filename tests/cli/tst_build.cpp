@@ -29,7 +29,7 @@ struct Settings {
     int hitFrame = 0;
     int palettes = 4;
     bool trim = false;
-    std::optional<std::array<int, 3>> key;
+    std::optional<std::array<int, 3>> key; // window only: the file does not depend on alpha
 
     QStringList options() const
     {
@@ -43,8 +43,6 @@ struct Settings {
              << QString::number(hitFrame) << QStringLiteral("--palettes") << QString::number(palettes);
         if (trim)
             args << QStringLiteral("--trim");
-        if (key)
-            args << QStringLiteral("--key") << QStringLiteral("%1,%2,%3").arg((*key)[0]).arg((*key)[1]).arg((*key)[2]);
         return args;
     }
 };
@@ -136,9 +134,9 @@ private slots:
         s.trim = true;
         QTest::newRow("trim, 1 palette") << false << s;
         s.key = std::array<int, 3>{170, 170, 127};
-        QTest::newRow("trim and key on the background") << false << s;
+        QTest::newRow("trim; the window also keys the background") << false << s;
         s.trim = false;
-        QTest::newRow("key alone") << false << s;
+        QTest::newRow("no trim; the window keys the background") << false << s;
         s = Settings();
         s.fields = QStringList{QStringLiteral("walk-%1-%2.png"), QStringLiteral("5"), QStringLiteral("8"),
                                QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("6"), QStringLiteral("4")};
@@ -356,10 +354,8 @@ private slots:
             << QStringLiteral("--stage-max: \"-1\" is not a whole number from 0 to 4294967295");
         QTest::newRow("type") << build + QStringList{QStringLiteral("--type"), QStringLiteral("diagonal")}
                               << QStringLiteral("--type: \"diagonal\" is not one of: static, rotatable");
-        QTest::newRow("key of two parts") << build + QStringList{QStringLiteral("--key"), QStringLiteral("1,2")}
-                                          << QStringLiteral("--key: \"1,2\" is not a colour written R,G,B");
-        QTest::newRow("key above 255") << build + QStringList{QStringLiteral("--key"), QStringLiteral("0,0,256")}
-                                       << QStringLiteral("--key: \"0,0,256\" is not a colour");
+        QTest::newRow("empty output") << QStringList{QStringLiteral("build"), folder, QStringLiteral("-o"), QString()}
+                                      << QStringLiteral("--output: the target file name is empty");
         QTest::newRow("info without file") << QStringList{QStringLiteral("info")}
                                            << QStringLiteral("needs one FILE.art, got 0");
         QTest::newRow("extract without folder") << QStringList{QStringLiteral("extract"), QStringLiteral("a.art")}
