@@ -1,0 +1,242 @@
+// The ".art" reader: files from the writer read back field by field, and
+// every malformed layout refused with a message that says what is wrong.
+#include "artfile/artreader.h"
+#include "artfile/artwriter.h"
+#include "artfixtures.h"
+#include "testmain.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using namespace artfixture;
+
+namespace {
+
+/** A static project of 2 stages x 2 frames (10 x 10, 4 x 6, 3 x 1, 5 x 2),
+ *  written with `paletteCount` palettes; its frame headers start at
+ *  132 + 1024 * P and its index data 4 * 28 bytes later. */
+QByteArray writtenFile(quint32 paletteCount = 2, quint32 rotatable = 0, int stages = 2)
+{
+    kestrin::Project project;
+    const int sizes[][2] = {{10, 10}, {4, 6}, {3, 1}, {5, 2}};
+    for (int s = 0; s < stages; ++s) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < 2; ++f) {
+            const auto *size = sizes[(s * 2 + f) % 4];
+            addFrame(stage, image(size[0], size[1], [=](int x, int y) { return bgr(x * 20, y * 30, s * 90 + f * 40); }));
+        }
+    }
+    kestrin::GenerationSettings settings;
+    settings.paletteCount = paletteCount;
+    settings.rotatable = rotatable;
+    settings.frameRate = 12;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QString error;
+    if (!kestrin::writeArt(buffer, project, settings, &error))
+        qWarning() << error;
+    return buffer.data();
+}
+
+void put(QByteArray &bytes, qint64 offset, quint32 value)
+{
+    qToLittleEndian<quint32>(value, bytes.data() + offset);
+}
+
+qint64 frameAt(quint32 paletteCount, int i)
+{
+    return qint64(kestrin::art::frameHeadersOffset(paletteCount)) + qint64(kestrin::art::frameHeaderSize) * i;
+}
+
+} // namespace
+
+class ArtReaderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsWhatTheWriterWrote()
+    {
+        const QByteArray bytes = writtenFile(3);
+        kestrin::ArtFile art;
+        QString error;
+        QVERIFY2(kestrin::parseArt(bytes, art, error), qPrintable(error));
+        QCOMPARE(art.staticFlag, 1u);
+        QCOMPARE(art.rate, 12);
+        QCOMPARE(art.directionCount, 8u);
+        QCOMPARE(art.actionFrame, 1);
+        QCOMPARE(art.framesPerDirection, 4u);
+        QCOMPARE(art.paletteCount, 3u);
+        QCOMPARE(art.signature, QByteArray(kestrin::art::signature, 12));
+        QCOMPARE(art.palette, bytes.mid(132, 1024));
+        QCOMPARE(art.frames.size(), size_t(4));
+        const int expected[][2] = {{10, 10}, {4, 6}, {3, 1}, {5, 2}};
+        qint64 offset = frameAt(3, 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(art.frames[i].width, expected[i][0]);
+            QCOMPARE(art.frames[i].height, expected[i][1]);
+            QCOMPARE(art.frames[i].dataSize, expected[i][0] * expected[i][1]);
+            QCOMPARE(art.frames[i].centerX, expected[i][0] / 2);
+            QCOMPARE(art.frames[i].centerY, expected[i][1] / 2);
+            QCOMPARE(art.frames[i].dataOffset, offset);
+            offset += art.frames[i].dataSize;
+        }
+        QCOMPARE(offset, qint64(bytes.size()));
+    }
+
+    void frameCountFollowsTheType_data()
+    {
+        QTest::addColumn<quint32>("rotatable");
+        QTest::addColumn<int>("stages");
+        QTest::addColumn<quint32>("framesPerDirection");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("static: the whole sequence") << 0u << 3 << 6u << 6;
+        QTest::newRow("rotatable: 8 directions") << 1u << 8 << 2u << 16;
+    }
+
+    void frameCountFollowsTheType()
+    {
+        QFETCH(quint32, rotatable);
+        QFETCH(int, stages);
+        kestrin::ArtFile art;
+        QString error;
+        QVERIFY2(kestrin::parseArt(writtenFile(1, rotatable, stages), art, error), qPrintable(error));
+        QCOMPARE(art.isRotatable(), rotatable == 1);
+        QTEST(art.framesPerDirection, "framesPerDirection");
+        QTEST(int(art.frames.size()), "frames");
+    }
+
+    void framesDrawThroughThePalette()
+    {
+        const QByteArray bytes = writtenFile(1);
+        kestrin::ArtFile art;
+        QString error;
+        QVERIFY(kestrin::parseArt(bytes, art, error));
+        const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+        for (int i = 0; i < 4; ++i) {
+            const kestrin::ArtFrame &f = art.frames[i];
+            for (bool transparentZero : {false, true}) {
+                const QImage image = art.frameImage(i, transparentZero);
+                QCOMPARE(image.size(), QSize(f.width, f.height));
+                for (int y = 0; y < f.height; ++y) {
+                    for (int x = 0; x < f.width; ++x) {
+                        const uchar index = data[f.dataOffset + y * f.width + x];
+                        const uchar *entry = data + 132 + 4 * index;
+                        const QRgb want = transparentZero && index == 0 ? 0 : qRgb(entry[2], entry[1], entry[0]);
+                        QCOMPARE(image.pixel(x, y), want);
+                    }
+                }
+            }
+        }
+    }
+
+    void emptyFramesAndEmptyFiles()
+    {
+        // A file of header and palettes only, and a 0 x 7 frame: both valid.
+        QByteArray bytes = writtenFile(1);
+        bytes.truncate(frameAt(1, 0));
+        put(bytes, kestrin::art::framesPerDirectionOffset, 0);
+        kestrin::ArtFile art;
+        QString error;
+        QVERIFY2(kestrin::parseArt(bytes, art, error), qPrintable(error));
+        QVERIFY(art.frames.empty());
+
+        bytes.append(QByteArray(28, '\0'));
+        put(bytes, kestrin::art::framesPerDirectionOffset, 1);
+        put(bytes, frameAt(1, 0) + 4, 7);
+        QVERIFY2(kestrin::parseArt(bytes, art, error), qPrintable(error));
+        QCOMPARE(art.frames.size(), size_t(1));
+        QVERIFY(art.frameImage(0, false).isNull());
+    }
+
+    void malformed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = writtenFile(2); // frames 10x10, 4x6, 3x1, 5x2
+        const qint64 f0 = frameAt(2, 0);
+        const auto with = [&](qint64 offset, quint32 value) {
+            QByteArray bytes = good;
+            put(bytes, offset, value);
+            return bytes;
+        };
+
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("file too short for the header: 0 bytes");
+        QTest::newRow("header cut") << good.left(131) << QStringLiteral("file too short for the header: 131 bytes");
+        QTest::newRow("type flag 2") << with(0, 2) << QStringLiteral("unknown sprite type flag 2 at offset 0");
+        QTest::newRow("7 directions") << with(8, 7) << QStringLiteral("direction count is 7, must be 8");
+        QTest::newRow("no slot") << with(12, 0).replace(16, 4, QByteArray(4, '\0'))
+                                 << QStringLiteral("no palette slot is set");
+        QTest::newRow("slot gap") << with(12, 0) << QStringLiteral("palette slot 1 is set although slot 0 is zero");
+        QTest::newRow("slot after the palettes")
+            << with(24, 0x41414141) << QStringLiteral("palette slot 3 is set although slot 2 is zero");
+        QTest::newRow("palettes cut") << good.left(132 + 1024 + 1000)
+                                      << QStringLiteral("truncated: the 2 palettes end at byte 2180, the file has 2156");
+        QTest::newRow("palettes differ") << with(132 + 1024 + 400, 0x00123456)
+                                         << QStringLiteral("palette 1 differs from palette 0");
+        QTest::newRow("huge rotatable frame count")
+            << with(0, 0).replace(32, 4, QByteArray(4, '\xff'))
+            << QStringLiteral("truncated: 34359738360 frame headers (4294967295 frames per direction, rotatable)");
+        QTest::newRow("huge static frame count")
+            << with(32, 0x7fffffff) << QStringLiteral("truncated: 2147483647 frame headers");
+        QTest::newRow("static count read as rotatable")
+            << with(0, 0) << QStringLiteral("truncated: 32 frame headers (4 frames per direction, rotatable)");
+        QTest::newRow("negative width") << with(f0, 0xfffffff6) << QStringLiteral("frame 0: negative size -10 x 10");
+        QTest::newRow("dataSize off by one")
+            << with(f0 + 28 + 8, 25) << QStringLiteral("frame 1: dataSize 25 is not width x height = 4 x 6 = 24");
+        QTest::newRow("size that wraps 32 bits")
+            << with(f0, 65536).replace(f0 + 4, 4, QByteArray("\0\0\1\0", 4)).replace(f0 + 8, 4, QByteArray(4, '\0'))
+            << QStringLiteral("frame 0: dataSize 0 is not width x height = 65536 x 65536 = 4294967296");
+        QTest::newRow("dataSize beyond 31 bits") << with(f0 + 8, 0xffffffff)
+                                                 << QStringLiteral("frame 0: negative size 10 x 10, dataSize -1");
+        QTest::newRow("huge claimed frame")
+            << with(f0, 0x7fffffff).replace(f0 + 4, 4, QByteArray("\1\0\0\0", 4)).replace(f0 + 8, 4, "\xff\xff\xff\x7f")
+            << QStringLiteral("truncated: the index data of frame 0 ends at byte 2147485939, the file has 2429 bytes");
+        QTest::newRow("index data cut") << good.left(good.size() - 1)
+                                        << QStringLiteral("truncated: the index data of frame 3 ends at byte");
+        QTest::newRow("byte after the data") << good + QByteArray(1, '\0')
+                                             << QStringLiteral("1 bytes after the index data of the last frame");
+    }
+
+    void malformed()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        kestrin::ArtFile art;
+        art.rate = 77; // a failed parse leaves the target alone
+        QString error;
+        QVERIFY(!kestrin::parseArt(bytes, art, error));
+        QVERIFY2(error.startsWith(message), qPrintable(error));
+        QCOMPARE(art.rate, 77);
+        QVERIFY(art.frames.empty());
+    }
+
+    void readsFilesAndDevices()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("x.art"));
+        kestrin::ArtFile art;
+        QString error;
+        QVERIFY(!kestrin::readArtFile(path, art, error));
+        QVERIFY(!error.isEmpty());
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(writtenFile());
+        file.close();
+        QVERIFY2(kestrin::readArtFile(path, art, error), qPrintable(error));
+        QCOMPARE(art.frames.size(), size_t(4));
+
+        QBuffer buffer;
+        buffer.setData(writtenFile(4));
+        QVERIFY(!kestrin::readArt(buffer, art, error)); // not open
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QVERIFY2(kestrin::readArt(buffer, art, error), qPrintable(error));
+        QCOMPARE(art.paletteCount, 4u);
+    }
+};
+
+KESTRIN_TEST(ArtReaderTest)
+#include "tst_artreader.moc"
