@@ -164,7 +164,8 @@ void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage
     m_final[q] = 0;
 }
 
-void ColorReduction::mapPixels(NearestColorMap &map, const quint32 *pixels, quint64 count, quint8 *out) const
+void ColorReduction::mapPixels(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, quint64 count,
+                               quint8 *out) const
 {
     quint32 lastRgb = 0xffffffffu;
     quint8 lastIndex = 0;
@@ -172,7 +173,13 @@ void ColorReduction::mapPixels(NearestColorMap &map, const quint32 *pixels, quin
         const quint32 rgb = pixels[i] & 0xffffff;
         if (rgb != lastRgb) {
             lastRgb = rgb;
-            lastIndex = m_final[map.search(rgb)];
+            const int known = memo.find(rgb);
+            if (known >= 0) {
+                lastIndex = quint8(known);
+            } else {
+                lastIndex = m_final[map.search(rgb)];
+                memo.store(rgb, lastIndex);
+            }
         }
         out[i] = lastIndex;
     }
@@ -233,7 +240,7 @@ private:
         for (const FramePixels &frame : pending) {
             const quint64 begin = qMax(from, at), end = qMin(to, at + frame.count);
             if (begin < end)
-                colors.mapPixels(map, frame.words + (begin - at), end - begin, buffer.data() + begin);
+                colors.mapPixels(map, memo, frame.words + (begin - at), end - begin, buffer.data() + begin);
             at += frame.count;
         }
     }
@@ -245,6 +252,7 @@ private:
     const ColorReduction &colors;
     NearestColorMap mapMain;
     std::unique_ptr<NearestColorMap> mapHelper;
+    NearestColorMemo memo; // shared by both threads
     bool twoThreads;
     std::vector<FramePixels> pending;
     quint64 pendingPixels = 0;
@@ -256,9 +264,12 @@ private:
 bool writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan, const ColorReduction &colors,
                   QString *error)
 {
+    // Header, palettes and frame headers: everything before the index bytes.
     const quint64 headSize = art::indexDataOffset(plan.paletteCount, plan.frames.size());
     std::vector<quint8> head(headSize, 0);
-    art::encodeHeader(plan.header, head.data());
+    quint8 header[art::headerSize];
+    art::encodeHeader(plan.header, header);
+    std::memcpy(head.data(), header, art::headerSize);
     for (quint32 k = 0; k < plan.paletteCount; ++k)
         std::memcpy(head.data() + art::paletteOffset + quint64(art::paletteSize) * k, colors.palette(), art::paletteSize);
     quint8 *frameHeader = head.data() + art::frameHeadersOffset(plan.paletteCount);

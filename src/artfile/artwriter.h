@@ -13,6 +13,7 @@ class QIODevice;
 namespace kestrin {
 
 class NearestColorMap;
+class NearestColorMemo;
 
 /** The generation settings of the window (or of the command line). */
 struct GenerationSettings {
@@ -92,8 +93,11 @@ public:
     quint8 firstIndex() const { return m_firstIndex; } // q; 0 before the fix
 
     /** Maps `count` pixels to their final indices. `map` must be made from
-     *  searchPalette() and used by one thread at a time. */
-    void mapPixels(NearestColorMap &map, const quint32 *pixels, quint64 count, quint8 *out) const;
+     *  searchPalette() and used by one thread at a time; `memo` holds final
+     *  indices of colours seen before and may be shared by threads (it is
+     *  only valid for this reduction after fixIndexZero()). */
+    void mapPixels(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, quint64 count,
+                   quint8 *out) const;
     /** The palette as the quantizer gave it (before the swap), for searching. */
     const quint8 *searchPalette() const { return m_searchPalette; }
 

@@ -80,4 +80,36 @@ private:
     quint64 madeCells = 0, madeCandidates = 0;
 };
 
+/** Remembers one palette index per 24-bit colour: 2^24 slots of 16 bits
+ *  (32 MiB of address space, of which only the pages of colours actually
+ *  looked up become resident). Meant to sit in front of NearestColorMap so
+ *  that every distinct colour is searched once.
+ *
+ *  Several threads may share one memo: slots are read and written atomically
+ *  (relaxed), and two threads that compute the same colour store the same
+ *  value. */
+class NearestColorMemo
+{
+public:
+    NearestColorMemo();
+    ~NearestColorMemo();
+    NearestColorMemo(const NearestColorMemo &) = delete;
+    NearestColorMemo &operator=(const NearestColorMemo &) = delete;
+
+    /** The index stored for the colour of `pixel` (byte 3 ignored), or -1. */
+    int find(quint32 pixel) const
+    {
+        const quint16 slot = __atomic_load_n(table + (pixel & 0xffffff), __ATOMIC_RELAXED);
+        return int(slot) - 1;
+    }
+    void store(quint32 pixel, quint8 index)
+    {
+        __atomic_store_n(table + (pixel & 0xffffff), quint16(index + 1), __ATOMIC_RELAXED);
+    }
+
+private:
+    quint16 *table = nullptr; // 0 = not known yet, else index + 1
+    void *mapping = nullptr;  // the memory mapping that holds table, where one is used
+};
+
 } // namespace kestrin

@@ -1,0 +1,271 @@
+// Generation: the plain algorithm (one combined buffer, exhaustive 256-entry
+// search per pixel, file assembled in memory) against Kestrin's writer
+// (frames fed one by one, leaf cache, cell-based exact search, streamed index
+// bytes, two mapping threads) on generated frame sets. Both must give the same
+// bytes; the figures are time, megapixels per second, the ratio and the peak
+// memory each run adds.
+#include "benchharness.h"
+
+#include "artfile/artreference.h"
+#include "artfile/generationrun.h"
+#include "quantize/indexedimage.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+namespace {
+
+using kestrin::Project;
+
+// Sprite-like frames: a flat background with a shaded body, an outline and a
+// moving highlight; few thousand colours in all.
+void makeSprites(Project &project, int stages, int frames, int size)
+{
+    for (int s = 0; s < stages; ++s) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < frames; ++f) {
+            QImage img(size, size, QImage::Format_ARGB32);
+            img.fill(qRgb(255, 0, 255));
+            const double cx = size / 2.0 + 10 * std::sin(f * 0.4 + s), cy = size / 2.0 + 6 * std::cos(f * 0.3);
+            const double rx = size * 0.3, ry = size * 0.4;
+            for (int y = 0; y < size; ++y) {
+                auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+                for (int x = 0; x < size; ++x) {
+                    const double dx = (x - cx) / rx, dy = (y - cy) / ry, d = dx * dx + dy * dy;
+                    if (d > 1.0)
+                        continue;
+                    if (d > 0.85) {
+                        row[x] = qRgb(20, 16, 12); // outline
+                        continue;
+                    }
+                    const double light = 0.35 + 0.65 * (1.0 - d) * (0.6 + 0.4 * (-dx - dy + 2) / 4);
+                    row[x] = qRgb(int(180 * light + 30 * s / 8.0), int(120 * light), int(60 * light + f));
+                }
+            }
+            // A rectangular weapon with a metallic ramp.
+            for (int y = size / 3; y < size / 3 + 8; ++y) {
+                for (int x = size / 10; x < size / 10 + size / 3; ++x)
+                    img.setPixel(x, y, qRgb(140 + (x * 3) % 90, 140 + (x * 3) % 90, 150 + (x * 3) % 90));
+            }
+            kestrin::Frame *frame = stage->appendFrame();
+            frame->sourceImage = img;
+            frame->workImage = img;
+        }
+    }
+}
+
+// Rendered frames: smooth gradients that move with stage and frame, plus
+// per-pixel noise, so that millions of distinct colours occur.
+void makeRendered(Project &project, int stages, int frames, int size)
+{
+    std::mt19937 rng(12345);
+    for (int s = 0; s < stages; ++s) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < frames; ++f) {
+            QImage img(size, size, QImage::Format_ARGB32);
+            for (int y = 0; y < size; ++y) {
+                auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+                for (int x = 0; x < size; ++x) {
+                    const int noise = int(rng() % 343);
+                    const int r = x * 3 / 4 + 8 * s + f, g = y * 3 / 4 + 3 * f, b = (x + y) / 3 + 4 * s;
+                    row[x] = qRgba(qBound(0, r + noise % 7 - 3, 255), qBound(0, g + noise / 7 % 7 - 3, 255),
+                                   qBound(0, b + noise / 49 - 3, 255), 255);
+                }
+            }
+            kestrin::Frame *frame = stage->appendFrame();
+            frame->sourceImage = img;
+            frame->workImage = img;
+        }
+    }
+}
+
+quint64 distinctColours(const Project &project)
+{
+    std::vector<bool> seen(1u << 24);
+    quint64 n = 0;
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            const QImage &img = frame->workImage;
+            const auto *p = reinterpret_cast<const quint32 *>(img.constBits());
+            for (qsizetype i = 0; i < qsizetype(img.width()) * img.height(); ++i) {
+                const quint32 c = p[i] & 0xffffff;
+                if (!seen[c]) {
+                    seen[c] = true;
+                    ++n;
+                }
+            }
+        }
+    }
+    return n;
+}
+
+// A device that keeps nothing: mapping and streaming without a file.
+class NullDevice : public QIODevice
+{
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 len) override { return len; }
+};
+
+struct Measure {
+    double ms = 0;
+    long long peakAdded = 0;
+};
+
+Measure measure(int repeats, const std::function<void()> &fn)
+{
+    Measure m;
+    m.ms = 1e300;
+    for (int i = 0; i < repeats; ++i) {
+        kestrinbench::resetPeakRss();
+        const long long before = kestrinbench::currentRssBytes();
+        m.ms = std::min(m.ms, kestrinbench::bestMs(1, fn));
+        m.peakAdded = std::max(m.peakAdded, kestrinbench::peakRssBytes() - before);
+    }
+    return m;
+}
+
+// The plain colour reduction and mapping over the first `pixels` pixels of the
+// project's frames, as the run would do it: combined buffer, build, swap.
+void literalReduceAndMap(const Project &project, quint64 limit)
+{
+    std::vector<quint32> combined;
+    combined.reserve(limit);
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            const auto *p = reinterpret_cast<const quint32 *>(frame->workImage.constBits());
+            const quint64 n = std::min<quint64>(quint64(frame->workImage.width()) * frame->workImage.height(),
+                                                limit - combined.size());
+            combined.insert(combined.end(), p, p + n);
+        }
+    }
+    kestrin::IndexedImage image;
+    image.build(combined.data(), quint32(combined.size()), 1);
+    std::vector<quint32>().swap(combined);
+    const quint8 q = image.indices()[0];
+    for (quint64 i = 0; i < image.pixelCount(); ++i) {
+        quint8 &x = image.indices()[i];
+        x = x == q ? 0 : x == 0 ? q : x;
+    }
+}
+
+void oursReduceAndMap(const Project &project)
+{
+    kestrin::GenerationSettings settings;
+    kestrin::ArtPlan plan;
+    QString error;
+    if (!kestrin::planArt(project, settings, &plan, &error))
+        return;
+    kestrin::ColorReduction colors(project, plan.framesPerStage);
+    colors.fixIndexZero(project, plan.framesPerStage);
+    NullDevice sink;
+    sink.open(QIODevice::WriteOnly);
+    if (!kestrin::writeArtData(sink, project, plan, colors, &error))
+        std::printf("write failed: %s\n", qPrintable(error));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+double decodeMs(const Project &project)
+{
+    std::vector<QByteArray> files;
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            frame->workImage.save(&buffer, "BMP");
+            files.push_back(bytes);
+        }
+    }
+    return kestrinbench::bestMs(2, [&] {
+        for (const QByteArray &bytes : files) {
+            QImage img;
+            img.loadFromData(bytes, "BMP");
+            img = img.convertToFormat(QImage::Format_ARGB32);
+        }
+    });
+}
+
+void runSet(const char *name, void (*make)(Project &, int, int, int), int stages, int frames, int size,
+            quint64 literalLimit)
+{
+    Project project;
+    make(project, stages, frames, size);
+    const quint64 pixels = quint64(stages) * frames * size * size;
+    const double mp = pixels / 1e6;
+    std::printf("%s: %d stages x %d frames of %d x %d = %.2f megapixels, %llu distinct colours\n", name, stages,
+                frames, size, size, mp, static_cast<unsigned long long>(distinctColours(project)));
+
+    // Colour reduction and mapping.
+    const bool subset = literalLimit < pixels;
+    const quint64 literalPixels = subset ? literalLimit : pixels;
+    const Measure literal = measure(1, [&] { literalReduceAndMap(project, literalPixels); });
+    const double literalMs = literal.ms * double(pixels) / double(literalPixels);
+    const Measure ours = measure(3, [&] { oursReduceAndMap(project); });
+    if (subset)
+        std::printf("  (plain algorithm timed on the first %.2f megapixels and scaled to the whole set)\n",
+                    literalPixels / 1e6);
+    std::printf("  reduce + map   plain %9.1f ms %7.2f MP/s   ours %7.1f ms %7.1f MP/s   ratio %6.1fx\n", literalMs,
+                mp / (literalMs / 1000), ours.ms, mp / (ours.ms / 1000), literalMs / ours.ms);
+
+    // The whole Start, to a file on disk.
+    QTemporaryDir dir;
+    const QString oursPath = dir.filePath("ours.art"), plainPath = dir.filePath("plain.art");
+    kestrin::GenerationSettings settings;
+    settings.paletteCount = 4;
+    const Measure oursRun = measure(3, [&] {
+        const kestrin::GenerationResult r = kestrin::runGeneration(project, settings, oursPath, nullptr);
+        if (!r.ok)
+            std::printf("  run failed: %s\n", qPrintable(r.writeError + r.boxText));
+    });
+    std::printf("  whole Start    ours %7.1f ms %7.1f MP/s, peak memory added %.1f MiB = %.3f bytes/pixel "
+                "(budget %.1f MiB = 1.25 bytes/pixel + 64 MiB)\n",
+                oursRun.ms, mp / (oursRun.ms / 1000), oursRun.peakAdded / 1048576.0,
+                double(oursRun.peakAdded) / double(pixels), (1.25 * pixels + 64 * 1048576.0) / 1048576.0);
+    std::printf("  plain reduce + map peak memory added %.1f MiB = %.2f bytes/pixel%s\n",
+                literal.peakAdded / 1048576.0, double(literal.peakAdded) / double(literalPixels),
+                subset ? " (of the subset)" : "");
+    std::printf("  decoding the same frames from BMP: %.1f ms\n", decodeMs(project));
+
+    if (!subset) {
+        Measure plainRun = measure(1, [&] {
+            const QByteArray bytes = kestrin::referenceArtFile(project, settings);
+            QFile f(plainPath);
+            if (f.open(QIODevice::WriteOnly))
+                f.write(bytes);
+        });
+        std::printf("  whole Start    plain %7.1f ms, peak memory added %.1f MiB\n", plainRun.ms,
+                    plainRun.peakAdded / 1048576.0);
+        const bool same = readFile(oursPath) == readFile(plainPath);
+        std::printf("  files identical: %s\n", same ? "yes" : "NO");
+    } else {
+        // Same bytes on a part of the set small enough for the plain run.
+        Project part;
+        make(part, 2, 4, size);
+        const QString a = dir.filePath("part-ours.art");
+        const kestrin::GenerationResult r = kestrin::runGeneration(part, settings, a, nullptr);
+        const bool same = r.ok && readFile(a) == kestrin::referenceArtFile(part, settings);
+        std::printf("  files identical on a 2 x 4 part of the set: %s\n", same ? "yes" : "NO");
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+KESTRIN_BENCH("generate/sprites", [] { runSet("sprites", makeSprites, 8, 16, 128, ~0ull); })
+KESTRIN_BENCH("generate/rendered", [] {
+    const quint64 limit = qEnvironmentVariableIsSet("KESTRIN_BENCH_FULL") ? ~0ull : quint64(4) << 20;
+    runSet("rendered", makeRendered, 8, 32, 256, limit);
+})
