@@ -30,7 +30,7 @@ std::vector<quint32> paletteOf(const OctreeQuantizer &q)
             return {0xdeadbeef};
         entries.push_back(bgr(raw[4 * i], raw[4 * i + 1], raw[4 * i + 2], 0));
     }
-    if (raw[4 * q.colorCount()] != 0xee && q.colorCount() < 256)
+    if (q.colorCount() < 256 && raw[4 * q.colorCount()] != 0xee)
         return {0xbadbad}; // wrote past its entries
     return entries;
 }
