@@ -160,7 +160,7 @@ bool parseFrames(const QByteArray &bytes, ArtFile &art, QString &error)
         art.frames.push_back(frame);
     }
     if (dataOffset != size) {
-        error = QStringLiteral("%1 bytes after the index data of the last frame, which ends at byte %2")
+        error = QStringLiteral("%1 extra byte(s) after the index data of the last frame, which ends at byte %2")
                     .arg(size - dataOffset)
                     .arg(dataOffset);
         return false;

@@ -197,7 +197,7 @@ private slots:
         QTest::newRow("index data cut") << good.left(good.size() - 1)
                                         << QStringLiteral("truncated: the index data of frame 3 ends at byte");
         QTest::newRow("byte after the data") << good + QByteArray(1, '\0')
-                                             << QStringLiteral("1 bytes after the index data of the last frame");
+                                             << QStringLiteral("1 extra byte(s) after the index data of the last frame");
     }
 
     void malformed()

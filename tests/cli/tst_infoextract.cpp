@@ -222,7 +222,7 @@ private slots:
                                            << QStringLiteral("file too short for the header: 100 bytes");
         QTest::newRow("extract, extra byte")
             << QStringLiteral("extract") << readAll(m_art) + "x"
-            << QStringLiteral("1 bytes after the index data of the last frame");
+            << QStringLiteral("1 extra byte(s) after the index data of the last frame");
     }
 
     void badFiles()
