@@ -133,15 +133,15 @@ CommandLine parseBuild(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Loads the numbered frames that PATTERN names in FOLDER (stage numbers from\n"
-        "--stage-min, frame numbers from --frame-min, both bounds exclusive) and writes\n"
-        "them as one sprite file, exactly as the Kestrin window does."));
+        "Loads the numbered frames that --pattern names in FOLDER (stage numbers from\n"
+        "--stage-min up to but not including --stage-max, frame numbers likewise) and\n"
+        "writes them as one sprite file, exactly as the Kestrin window does."));
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Folder that holds the frames."));
     const FolderPattern defaults;
     parser.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The .art file to write (required)."),
          QStringLiteral("OUT.art")},
-        {QStringLiteral("pattern"), QStringLiteral("File-name pattern, %1 = stage, %2 = frame [%1].").arg(defaults.pattern),
+        {QStringLiteral("pattern"), QStringLiteral("File-name pattern, %1 = stage, %2 = frame [") + defaults.pattern + QStringLiteral("]."),
          QStringLiteral("PATTERN")},
         {QStringLiteral("stage-min"), QStringLiteral("First stage number [1]."), QStringLiteral("N")},
         {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded [99]."), QStringLiteral("N")},

@@ -383,6 +383,9 @@ private slots:
                                 << QStringLiteral("build FOLDER -o OUT.art");
         QTest::newRow("build --help") << QStringList{QStringLiteral("build"), QStringLiteral("--help")}
                                       << QStringLiteral("Usage: kestrin-art build [options] FOLDER");
+        QTest::newRow("build --help names the markers")
+            << QStringList{QStringLiteral("build"), QStringLiteral("--help")}
+            << QStringLiteral("File-name pattern, %1 = stage, %2 = frame");
         QTest::newRow("info --help") << QStringList{QStringLiteral("info"), QStringLiteral("-h")}
                                      << QStringLiteral("--json");
         QTest::newRow("extract --help") << QStringList{QStringLiteral("extract"), QStringLiteral("--help")}
