@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QTest>
 
+#include <numeric>
 #include <random>
 
 using namespace artfixture;
@@ -327,6 +328,36 @@ private slots:
         QString error;
         QVERIFY(!kestrin::writeArt(buffer, project, settingsOf(1), &error));
         QVERIFY(!error.isEmpty());
+    }
+
+    // More than a million pixels: index bytes are mapped in several batches,
+    // split between threads inside frames, and must still come out in frame
+    // order. Each frame is one colour of its own, so each frame's bytes are its
+    // colour's index, which the same project with 1 x 1 frames tells.
+    void indexBytesStreamInOrderAcrossBatches()
+    {
+        Project big, small;
+        kestrin::Stage *bigStage = big.appendStage();
+        kestrin::Stage *smallStage = small.appendStage();
+        std::vector<int> sizes;
+        for (int i = 0; i < 24; ++i) {
+            const quint32 colour = bgr(10 * i, 255 - 10 * i, (i * 53) % 256);
+            const int side = 200 + 61 * (i % 5);
+            sizes.push_back(side * side);
+            addFrame(bigStage, flat(side, side, colour));
+            addFrame(smallStage, flat(1, 1, colour));
+        }
+        const QByteArray file = write(big, settingsOf(1));
+        const QByteArray reference = kestrin::referenceArtFile(small, settingsOf(1));
+        QCOMPARE(file.mid(art::paletteOffset, art::paletteSize), reference.mid(art::paletteOffset, art::paletteSize));
+        qsizetype at = qsizetype(art::indexDataOffset(1, 24));
+        const qsizetype referenceAt = qsizetype(art::indexDataOffset(1, 24));
+        QVERIFY(std::accumulate(sizes.begin(), sizes.end(), 0) > 1 << 21);
+        for (int i = 0; i < 24; ++i) {
+            QCOMPARE(file.mid(at, sizes[i]), QByteArray(sizes[i], reference[referenceAt + i]));
+            at += sizes[i];
+        }
+        QCOMPARE(at, file.size());
     }
 
     // The streaming, cell-searching writer against the plain algorithm over
