@@ -9,6 +9,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+
+#include <limits>
 
 using namespace clifixture;
 
@@ -205,6 +208,23 @@ private slots:
         }
         QCOMPARE(qAlpha(sheet.pixel(19, 23)), 0); // the empty frame's cell
         QVERIFY(cli.out.contains(QStringLiteral("walk.png (20 x 24, 8 row(s) of 2 frames)")));
+    }
+
+    void sheetTooLargeIsRefused()
+    {
+        // Centres far apart would need a sheet billions of pixels wide: refused
+        // before anything is allocated, and no file is written.
+        QByteArray bytes = m_bytes;
+        qToLittleEndian<qint32>(std::numeric_limits<qint32>::min(), bytes.data() + kHeaders + 12);
+        const QString file = m_dir.filePath(QStringLiteral("far.art"));
+        QVERIFY(writeAll(file, bytes));
+        const QString out = m_dir.filePath(QStringLiteral("far"));
+        const Run cli = run({QStringLiteral("extract"), file, out, QStringLiteral("--sheet")});
+        QCOMPARE(cli.exitCode, 1);
+        QVERIFY2(cli.err.contains(QStringLiteral("is more than kestrin-art draws; extract the frames without --sheet")),
+                 qPrintable(cli.err));
+        QVERIFY(QDir(out).isEmpty());
+        QCOMPARE(run({QStringLiteral("extract"), file, out}).exitCode, 0); // the frames themselves are fine
     }
 
     void badFiles_data()
