@@ -70,8 +70,7 @@ bool planArt(const Project &project, const GenerationSettings &settings, ArtPlan
     p.framesPerStage = project.stageCount ? project.stages[0]->frameCount : 0;
     const quint64 frameCount = quint64(project.stageCount) * p.framesPerStage;
 
-    quint32 stageIndex = 0;
-    for (quint32 s = 0; s < project.stageCount; ++s, ++stageIndex) {
+    for (quint32 s = 0; s < project.stageCount; ++s) {
         const Stage &stage = *project.stages[s];
         for (quint32 f = 0; f < p.framesPerStage && f < stage.frameCount; ++f) {
             const Frame &frame = *stage.frames[f];
@@ -80,7 +79,7 @@ bool planArt(const Project &project, const GenerationSettings &settings, ArtPlan
             if (width * height > art::maxFrameDataSize) {
                 *error = QStringLiteral("Frame %1 of stage %2 is too large for Art: %3 x %4 pixels (at most %5 per frame).")
                              .arg(f)
-                             .arg(stageIndex)
+                             .arg(s)
                              .arg(width)
                              .arg(height)
                              .arg(art::maxFrameDataSize)
@@ -302,8 +301,8 @@ bool writeArt(QIODevice &device, const Project &project, const GenerationSetting
     if (problem.isEmpty())
         problem = frameCountMismatch(project);
     ArtPlan plan;
-    if (problem.isEmpty() && !planArt(project, settings, &plan, &problem) && problem.isEmpty())
-        problem = QStringLiteral("The project cannot be written.");
+    if (problem.isEmpty())
+        (void)planArt(project, settings, &plan, &problem); // sets problem when it fails
     if (!problem.isEmpty()) {
         if (error)
             *error = problem;
