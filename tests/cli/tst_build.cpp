@@ -283,6 +283,10 @@ private slots:
             << QStringLiteral("uneven") << QStringList()
             << QStringLiteral("kestrin-art: {folder}/: Number of frames differ in stage 2:\n-Expected 4 frames.\n"
                               "-Found 3 frames.\n\nAborting generation...\nkestrin-art: {target}: Generation failed!");
+        QTest::newRow("name that never changes, repeated past the limit")
+            << QStringLiteral("frames") << QStringList{QStringLiteral("--pattern"), QStringLiteral("camera01_0000.bmp"),
+                                                       QStringLiteral("--stage-max"), QStringLiteral("200")}
+            << QStringLiteral("kestrin-art: {folder}/: Too many stages and frames (");
         QTest::newRow("frame that is not an image")
             << QStringLiteral("corrupt") << QStringList()
             << QStringLiteral("kestrin-art: {folder}/camera01_0001.bmp: Cannot load frame: not an image");
