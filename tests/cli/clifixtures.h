@@ -19,10 +19,17 @@ struct Run {
     QString err;
 };
 
-/** Runs kestrin-art with `arguments` and waits for it. */
-inline Run run(const QStringList &arguments)
+/** Runs kestrin-art with `arguments` and waits for it. Without `display`,
+ *  the process gets no display, Wayland or Qt platform variables. */
+inline Run run(const QStringList &arguments, bool display = true)
 {
     QProcess process;
+    if (!display) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+            environment.remove(QLatin1String(name));
+        process.setProcessEnvironment(environment);
+    }
     process.setProgram(QStringLiteral(KESTRIN_ART));
     process.setArguments(arguments);
     process.start();

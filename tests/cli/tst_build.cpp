@@ -260,6 +260,16 @@ private slots:
         QVERIFY(cli.err.isEmpty()); // no progress bar when standard error is not a terminal
     }
 
+    void buildsWithoutADisplay()
+    {
+        const QString target = path(QStringLiteral("headless.art"));
+        const Run cli = run({QStringLiteral("build"), m_frames, QStringLiteral("-o"), target, QStringLiteral("-q")},
+                            false);
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.err));
+        QVERIFY(cli.err.isEmpty());
+        QCOMPARE(readAll(target).size(), int(132 + 4 * 1024 + 24 * 28 + 816));
+    }
+
     void failedJobs_data()
     {
         QTest::addColumn<QString>("folder"); // relative to the test folder
