@@ -71,7 +71,8 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
             pixels += quint64(frame->workImage.width()) * quint64(frame->workImage.height());
     }
     console.note(QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
-                     .arg(describeStages(project), job.source.folder, QString::number(frames), QString::number(pixels)));
+                     .arg(describeStages(project), job.source.folder, QString::number(frames),
+                          QString::number(pixels)));
 }
 
 GenerationSettings settingsOf(const BuildJob &job)
@@ -111,8 +112,8 @@ int runBuild(const BuildJob &job, Console &console)
     }
     if (scan.stages.isEmpty()) {
         console.error(job.source.folder,
-                      QStringLiteral("No stages found: no stage number from %1 up to %2 (exclusive) has a file for frame "
-                                     "number %3; the first name tried was %4")
+                      QStringLiteral("No stages found: no stage number from %1 up to %2 (exclusive) has a file "
+                                     "for frame number %3; the first name tried was %4")
                           .arg(QString::number(job.source.stageMin), QString::number(job.source.stageMax),
                                QString::number(job.source.frameMin),
                                frameFileName(job.source.pattern, job.source.stageMin, job.source.stageWidth,

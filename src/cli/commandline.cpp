@@ -67,7 +67,8 @@ public:
         bool ok = false;
         const qint64 value = text.trimmed().toLongLong(&ok, 10);
         if (!ok || value < min || value > max) {
-            fail(QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4").arg(name, text, QString::number(min), QString::number(max)));
+            fail(QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4")
+                     .arg(name, text, QString::number(min), QString::number(max)));
             return fallback;
         }
         return value;
@@ -109,7 +110,8 @@ std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStrin
     if (parser.isSet(help)) {
         // The parser names the program only; show the command with it.
         QString text = parser.helpText();
-        text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: ") + arguments.value(0));
+        text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                     QStringLiteral("Usage: ") + arguments.value(0));
         return showText(text);
     }
     const QStringList positional = parser.positionalArguments();
@@ -141,7 +143,8 @@ CommandLine parseBuild(const QStringList &arguments)
     parser.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The .art file to write (required)."),
          QStringLiteral("OUT.art")},
-        {QStringLiteral("pattern"), QStringLiteral("File-name pattern, %1 = stage, %2 = frame [") + defaults.pattern + QStringLiteral("]."),
+        {QStringLiteral("pattern"),
+         QStringLiteral("File-name pattern, %1 = stage, %2 = frame [") + defaults.pattern + QStringLiteral("]."),
          QStringLiteral("PATTERN")},
         {QStringLiteral("stage-min"), QStringLiteral("First stage number [1]."), QStringLiteral("N")},
         {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded [99]."), QStringLiteral("N")},
@@ -151,7 +154,8 @@ CommandLine parseBuild(const QStringList &arguments)
         {QStringLiteral("frame-width"), QStringLiteral("Digits of the frame number [4]."), QStringLiteral("N")},
         {QStringLiteral("type"), QStringLiteral("Sprite type: static or rotatable (8 stages) [static]."),
          QStringLiteral("TYPE")},
-        {QStringLiteral("frame-rate"), QStringLiteral("Frame rate 0..99, 0 writes the default [0]."), QStringLiteral("N")},
+        {QStringLiteral("frame-rate"), QStringLiteral("Frame rate 0..99, 0 writes the default [0]."),
+         QStringLiteral("N")},
         {QStringLiteral("hit-frame"), QStringLiteral("Hit frame 0..99, 0 writes the last frame [0]."),
          QStringLiteral("N")},
         {QStringLiteral("palettes"), QStringLiteral("Palette copies 1..4 [4]."), QStringLiteral("N")},
@@ -230,7 +234,8 @@ CommandLine parseExtract(const QStringList &arguments)
         "'kestrin-art build OUTDIR --pattern camera%1_%2.png' reads them back;\n"
         "or, with --sheet, one PNG with a row per direction, frames aligned on their centres."));
     parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file."));
-    parser.addPositionalArgument(QStringLiteral("OUTDIR"), QStringLiteral("Folder for the PNG files (created if missing)."));
+    parser.addPositionalArgument(QStringLiteral("OUTDIR"),
+                                 QStringLiteral("Folder for the PNG files (created if missing)."));
     parser.addOptions({
         {QStringLiteral("sheet"), QStringLiteral("Write one sheet <name>.png instead of one file per frame.")},
         {QStringLiteral("transparent-zero"), QStringLiteral("Make palette index 0 transparent.")},

@@ -25,7 +25,8 @@ QByteArray writtenFile(quint32 paletteCount = 2, quint32 rotatable = 0, int stag
         kestrin::Stage *stage = project.appendStage();
         for (int f = 0; f < 2; ++f) {
             const auto *size = sizes[(s * 2 + f) % 4];
-            addFrame(stage, image(size[0], size[1], [=](int x, int y) { return bgr(x * 20, y * 30, s * 90 + f * 40); }));
+            const auto pixel = [=](int x, int y) { return bgr(x * 20, y * 30, s * 90 + f * 40); };
+            addFrame(stage, image(size[0], size[1], pixel));
         }
     }
     kestrin::GenerationSettings settings;
@@ -173,7 +174,8 @@ private slots:
         QTest::newRow("slot after the palettes")
             << with(24, 0x41414141) << QStringLiteral("palette slot 3 is set although slot 2 is zero");
         QTest::newRow("palettes cut") << good.left(132 + 1024 + 1000)
-                                      << QStringLiteral("truncated: the 2 palettes end at byte 2180, the file has 2156");
+                                      << QStringLiteral("truncated: the 2 palettes end at byte 2180, the file has "
+                                                        "2156");
         QTest::newRow("palettes differ") << with(132 + 1024 + 400, 0x00123456)
                                          << QStringLiteral("palette 1 differs from palette 0");
         QTest::newRow("huge rotatable frame count")
@@ -196,8 +198,8 @@ private slots:
             << QStringLiteral("truncated: the index data of frame 0 ends at byte 2147485939, the file has 2429 bytes");
         QTest::newRow("index data cut") << good.left(good.size() - 1)
                                         << QStringLiteral("truncated: the index data of frame 3 ends at byte");
-        QTest::newRow("byte after the data") << good + QByteArray(1, '\0')
-                                             << QStringLiteral("1 extra byte(s) after the index data of the last frame");
+        QTest::newRow("byte after the data")
+            << good + QByteArray(1, '\0') << QStringLiteral("1 extra byte(s) after the index data of the last frame");
     }
 
     void malformed()

@@ -281,9 +281,9 @@ private slots:
         QTest::newRow("folder is a file") << QStringLiteral("frames/camera01_0000.bmp") << QStringList()
                                           << QStringLiteral("kestrin-art: {folder}: not a folder");
         QTest::newRow("no stages") << QStringLiteral("empty") << QStringList()
-                                   << QStringLiteral("kestrin-art: {folder}/: No stages found: no stage number from 1 up to 99 "
-                                                      "(exclusive) has a file for frame number 0; the first name "
-                                                      "tried was camera01_0000.bmp\n");
+                                   << QStringLiteral("kestrin-art: {folder}/: No stages found: no stage number "
+                                                     "from 1 up to 99 (exclusive) has a file for frame number 0; "
+                                                     "the first name tried was camera01_0000.bmp\n");
         QTest::newRow("rotatable without 8 stages")
             << QStringLiteral("frames") << QStringList{QStringLiteral("--type"), QStringLiteral("rotatable"),
                                                        QStringLiteral("--stage-max"), QStringLiteral("8")}
@@ -322,7 +322,9 @@ private slots:
         const Run cli =
             run(QStringList{QStringLiteral("build"), folderPath, QStringLiteral("-o"), target} + options);
         QCOMPARE(cli.exitCode, 1);
-        const QString expected = QString(message).replace(QLatin1String("{folder}"), folderPath).replace(QLatin1String("{target}"), target);
+        const QString expected = QString(message)
+                                     .replace(QLatin1String("{folder}"), folderPath)
+                                     .replace(QLatin1String("{target}"), target);
         QVERIFY2(cli.err.startsWith(expected), qPrintable(cli.err + QStringLiteral("\n-- expected --\n") + expected));
         QCOMPARE(readAll(target), before);
     }
