@@ -6,18 +6,26 @@
 
 namespace kestrin {
 
+int argMarkerAt(QStringView text, qsizetype at)
+{
+    const qsizetype n = text.size();
+    if (at >= n || text[at] != QLatin1Char('%'))
+        return -1;
+    qsizetype j = at + 1;
+    if (j < n && text[j] == QLatin1Char('L'))
+        ++j;
+    if (j >= n || text[j].digitValue() == -1)
+        return -1;
+    int number = text[j].digitValue();
+    if (j + 1 < n && text[j + 1].digitValue() != -1)
+        number = number * 10 + text[j + 1].digitValue();
+    return number;
+}
+
 bool hasArgMarker(QStringView text)
 {
-    // Same scan as QString::arg: any '%' directly followed by a digit, or by
-    // 'L' and a digit, is a marker.
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (text[i] != QLatin1Char('%'))
-            continue;
-        qsizetype j = i + 1;
-        if (j < n && text[j] == QLatin1Char('L'))
-            ++j;
-        if (j < n && text[j].digitValue() != -1)
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (argMarkerAt(text, i) != -1)
             return true;
     }
     return false;

@@ -10,8 +10,13 @@ namespace kestrin {
  *  clamping keeps a mistyped width from building a name of gigabytes. */
 constexpr int kMaxFieldWidth = 4096;
 
-/** True when QString::arg would find a place marker in `text`: a '%', an
- *  optional 'L', then a digit. Without one, arg returns the text unchanged. */
+/** The number of the place marker that QString::arg sees at position `at` of
+ *  `text` (a '%', an optional 'L', then one or two digits), or -1 when there
+ *  is none there. */
+[[nodiscard]] int argMarkerAt(QStringView text, qsizetype at);
+
+/** True when QString::arg would find a place marker in `text`. Without one,
+ *  arg returns the text unchanged. */
 [[nodiscard]] bool hasArgMarker(QStringView text);
 
 /** text.arg(QString::number(number), fieldWidth, '0'): every occurrence of

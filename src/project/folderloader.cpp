@@ -51,18 +51,10 @@ std::vector<qsizetype> lowestMarkerStarts(const QString &text)
 {
     std::vector<qsizetype> starts;
     int lowest = 1000;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (text[i] != QLatin1Char('%'))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int number = argMarkerAt(text, i);
+        if (number == -1)
             continue;
-        qsizetype j = i + 1;
-        if (j < n && text[j] == QLatin1Char('L'))
-            ++j;
-        if (j >= n || text[j].digitValue() == -1)
-            continue;
-        int number = text[j].digitValue();
-        if (j + 1 < n && text[j + 1].digitValue() != -1)
-            number = number * 10 + text[j + 1].digitValue();
         if (number < lowest) {
             lowest = number;
             starts.clear();
