@@ -1,0 +1,326 @@
+#include "fileio/outputfile.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrin {
+
+namespace {
+
+/** The system's text for an errno value ("No space left on device"). */
+QString errnoText(int error)
+{
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+/** Symbolic links followed before giving up with ELOOP, as the kernel does. */
+constexpr int kMaxLinks = 40;
+
+/** What a path names once its symbolic links are followed. */
+struct Target {
+    QByteArray path;    // the last name of the chain of links
+    bool exists = false;
+    struct stat status {}; // of `path`, when it exists
+    int error = 0;         // errno of a failed look-up; a missing last name is no error
+};
+
+bool readLink(const QByteArray &path, qint64 sizeHint, QByteArray &target)
+{
+    QByteArray buffer(qMax<qint64>(sizeHint, 255) + 1, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t length = ::readlink(path.constData(), buffer.data(), size_t(buffer.size()));
+        if (length < 0)
+            return false;
+        if (length < buffer.size()) {
+            target = buffer.left(length);
+            return true;
+        }
+        buffer.resize(buffer.size() * 2); // the link changed since lstat and grew
+    }
+}
+
+Target resolveTarget(const QString &path)
+{
+    Target target;
+    target.path = QFile::encodeName(path);
+    for (int links = 0;; ++links) {
+        if (::lstat(target.path.constData(), &target.status) != 0) {
+            if (errno != ENOENT)
+                target.error = errno;
+            return target;
+        }
+        if (!S_ISLNK(target.status.st_mode)) {
+            target.exists = true;
+            return target;
+        }
+        QByteArray next;
+        if (links == kMaxLinks) {
+            target.error = ELOOP;
+            return target;
+        }
+        if (!readLink(target.path, target.status.st_size, next)) {
+            target.error = errno;
+            return target;
+        }
+        if (!next.startsWith('/')) { // relative to the folder that holds the link
+            const qsizetype slash = target.path.lastIndexOf('/');
+            next.prepend(slash >= 0 ? target.path.left(slash + 1) : QByteArray());
+        }
+        target.path = next;
+    }
+}
+
+} // namespace
+
+/** The device handed to writers: forwards every write to the file, checks
+ *  that each took all of its bytes, and keeps the first failure so that no
+ *  later write or commit can pass over it. */
+class OutputDevice : public QIODevice
+{
+public:
+    ~OutputDevice() override { release(); }
+
+    void attach(std::unique_ptr<QFileDevice> file, QSaveFile *saveFile)
+    {
+        m_file = std::move(file);
+        m_saveFile = saveFile;
+        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QFileDevice *file() const { return m_file.get(); }
+    QSaveFile *saveFile() const { return m_saveFile; }
+    bool failed() const { return m_failed; }
+    const QString &reason() const { return m_reason; }
+
+    /** Closes the device; an uncommitted temporary file is removed. */
+    void release()
+    {
+        if (m_saveFile)
+            m_saveFile->cancelWriting();
+        m_saveFile = nullptr;
+        m_file.reset(); // QSaveFile removes its temporary file, QFile closes
+        if (isOpen())
+            close();
+    }
+
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        if (m_failed || !m_file)
+            return -1;
+        // The file is unbuffered, so each call reaches the system. A short
+        // count (a disk filling up part way) is no error by itself: the
+        // next call for the rest reports the system's reason.
+        qint64 done = 0;
+        while (done < length) {
+            const qint64 n = m_file->write(data + done, length - done);
+            if (n <= 0) {
+                m_failed = true;
+                m_reason = m_file->errorString();
+                setErrorString(m_reason);
+                return -1;
+            }
+            done += n;
+        }
+        return length;
+    }
+
+private:
+    std::unique_ptr<QFileDevice> m_file;
+    QSaveFile *m_saveFile = nullptr; // m_file in Replace mode
+    bool m_failed = false;
+    QString m_reason;
+};
+
+OutputFile::OutputFile(const QString &path)
+    : m_path(path)
+    , m_device(std::make_unique<OutputDevice>())
+{
+}
+
+OutputFile::~OutputFile() = default; // the device's release() discards an uncommitted file
+
+QIODevice &OutputFile::device()
+{
+    return *m_device;
+}
+
+OutputFailure OutputFile::failure() const
+{
+    if (m_failure.failed() || !m_device->failed())
+        return m_failure;
+    return OutputFailure{OutputFailure::Kind::CannotWrite, m_path, m_device->reason()};
+}
+
+bool OutputFile::fail(OutputFailure::Kind kind, const QString &reason)
+{
+    m_failure = OutputFailure{kind, m_path, reason};
+    m_device->release();
+    m_finished = true;
+    return false;
+}
+
+bool OutputFile::open()
+{
+    if (m_device->isOpen() || m_finished)
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(EBUSY));
+    if (m_path == QLatin1String("-")) {
+        m_mode = Mode::StandardOutput;
+        std::fflush(stdout); // what was printed before comes first
+        auto file = std::make_unique<QFile>();
+        if (!file->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+            return fail(OutputFailure::Kind::CannotCreate, file->errorString());
+        m_device->attach(std::move(file), nullptr);
+        return true;
+    }
+    if (m_path.isEmpty())
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(ENOENT));
+    if (m_path.contains(QChar(0)))
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(EINVAL));
+    const Target target = resolveTarget(m_path);
+    if (target.error)
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(target.error));
+    if (!target.exists)
+        return openReplacing(QFile::decodeName(target.path), nullptr);
+    if (S_ISDIR(target.status.st_mode))
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(EISDIR));
+    if (S_ISREG(target.status.st_mode))
+        return openReplacing(QFile::decodeName(target.path), &target.status);
+    return openDirect(target.path);
+}
+
+bool OutputFile::openReplacing(const QString &finalPath, const struct stat *existing)
+{
+    m_mode = Mode::Replace;
+    // A file the process may not write is refused, as a redirect would be,
+    // although the folder would let a new file take its place.
+    if (existing && ::faccessat(AT_FDCWD, QFile::encodeName(finalPath).constData(), W_OK, AT_EACCESS) != 0)
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(errno));
+    auto file = std::make_unique<QSaveFile>(finalPath);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(OutputFailure::Kind::CannotCreate, file->errorString());
+    QSaveFile *saveFile = file.get();
+    m_device->attach(std::move(file), saveFile);
+    m_keepOwnerAndMode = existing != nullptr;
+    if (existing) {
+        m_owner = existing->st_uid;
+        m_group = existing->st_gid;
+        m_modeBits = existing->st_mode & 07777;
+    }
+    return true;
+}
+
+bool OutputFile::applyOwnerAndMode()
+{
+    if (!m_keepOwnerAndMode)
+        return true;
+    const int fd = m_device->file()->handle();
+    // Done last: a write clears the set-user-ID and set-group-ID bits, and so
+    // does a change of owner, hence the owner before the mode. Where the owner
+    // cannot be given away, the group alone may still be.
+    if (::fchown(fd, m_owner, m_group) != 0 && ::fchown(fd, uid_t(-1), m_group) != 0) {
+        // The new file keeps the process's owner and group.
+    }
+    return ::fchmod(fd, m_modeBits) == 0;
+}
+
+bool OutputFile::openDirect(const QByteArray &finalPath)
+{
+    m_mode = Mode::Direct;
+    // No O_TRUNC and no O_CREAT: the file exists and is not a regular file.
+    int fd;
+    do
+        fd = ::open(finalPath.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(errno));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        // The name now holds a regular file: it gets replaced, not overwritten.
+        if (S_ISREG(status.st_mode))
+            return openReplacing(QFile::decodeName(finalPath), &status);
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(error));
+    }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(OutputFailure::Kind::CannotCreate, file->errorString());
+    }
+    m_device->attach(std::move(file), nullptr);
+    return true;
+}
+
+bool OutputFile::write(const QByteArray &bytes)
+{
+    return m_device->write(bytes) == bytes.size();
+}
+
+bool OutputFile::commit()
+{
+    if (m_finished)
+        return false; // keeps the failure, or the cancel, that finished it
+    if (!m_device->isOpen())
+        return fail(OutputFailure::Kind::CannotCreate, errnoText(EBADF));
+    if (m_device->failed())
+        return fail(OutputFailure::Kind::CannotWrite, m_device->reason());
+    QFileDevice &file = *m_device->file();
+    // QSaveFile::commit() on Qt 6.4 flushes its buffer while closing and
+    // does not check the result: bytes still buffered (all of a small file)
+    // can fail to reach a full disk while the empty temporary file is renamed
+    // over the target. The file is unbuffered here, and the flush and the
+    // sync are checked before anything is renamed.
+    if (!file.flush())
+        return fail(OutputFailure::Kind::CannotWrite, file.errorString());
+    if (m_mode != Mode::StandardOutput && ::fdatasync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
+        return fail(OutputFailure::Kind::CannotWrite, errnoText(errno)); // EINVAL: a FIFO or device cannot sync
+    if (QSaveFile *saveFile = m_device->saveFile()) {
+        if (!applyOwnerAndMode())
+            return fail(OutputFailure::Kind::CannotCommit, errnoText(errno));
+        if (!saveFile->commit())
+            return fail(OutputFailure::Kind::CannotCommit, saveFile->errorString());
+    } else {
+        file.close();
+        if (file.error() != QFileDevice::NoError)
+            return fail(OutputFailure::Kind::CannotWrite, file.errorString());
+    }
+    m_finished = true;
+    m_device->close();
+    return true;
+}
+
+void OutputFile::cancel()
+{
+    if (m_finished)
+        return;
+    if (m_device->failed())
+        (void)fail(OutputFailure::Kind::CannotWrite, m_device->reason());
+    else
+        (void)fail(OutputFailure::Kind::Canceled, errnoText(ECANCELED));
+}
+
+OutputFailure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write)
+{
+    OutputFile file(path);
+    if (!file.open())
+        return file.failure();
+    if (write(file.device()) && file.commit())
+        return OutputFailure();
+    file.cancel(); // nothing more after a failed commit; discards when the writer gave up
+    return file.failure();
+}
+
+} // namespace kestrin
