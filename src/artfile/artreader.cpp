@@ -19,17 +19,120 @@ const quint8 *at(const QByteArray &bytes, qint64 offset)
     return reinterpret_cast<const quint8 *>(bytes.constData()) + offset;
 }
 
-/** Header fields, checked as far as the header alone allows. */
-bool parseHeader(const QByteArray &bytes, ArtFile &art, QString &error)
+/** The bytes of a file as far as the checks have needed them: all of a file
+ *  held in memory, or what has been taken so far from a device. A device is
+ *  never read past the end that the headers declare (plus one byte, to
+ *  notice trailing data), and the buffer grows only with bytes that arrived,
+ *  so an endless or enormous input costs no more than its declared part. */
+class Input
 {
-    const qint64 size = bytes.size();
-    if (size < art::headerSize) {
-        error = QStringLiteral("file too short for the header: %1 bytes, the header alone takes %2")
-                    .arg(size)
-                    .arg(art::headerSize);
-        return false;
+public:
+    explicit Input(const QByteArray &bytes)
+        : m_bytes(bytes)
+        , m_length(bytes.size())
+    {
     }
-    const art::Header header = art::decodeHeader(at(bytes, 0));
+    explicit Input(QIODevice &device)
+        : m_device(&device)
+    {
+        if (!device.isSequential()) // a file: its length is known before reading
+            m_length = qMax<qint64>(0, device.size() - device.pos());
+    }
+
+    enum Result {
+        Available, // the bytes are there
+        Short,     // the input ends before them; length() is now known
+        Failed,    // `error` says why
+    };
+
+    /** Makes the first `end` bytes available. */
+    Result need(qint64 end, QString &error)
+    {
+        if (end <= m_bytes.size())
+            return Available;
+        if (m_length >= 0 && end > m_length)
+            return Short;
+        if (end > qint64(art::maxFileSize)) {
+            error = QStringLiteral("the headers describe at least %1 bytes, more than the %2 bytes a sprite file "
+                                   "can hold")
+                        .arg(end)
+                        .arg(art::maxFileSize);
+            return Failed;
+        }
+        while (m_bytes.size() < end) {
+            const qint64 have = m_bytes.size();
+            const qint64 want = qMin(end - have, kChunk);
+            if (m_bytes.capacity() < have + want) // doubling, but never past `end`
+                m_bytes.reserve(qMin(end, qMax(have + want, 2 * qint64(m_bytes.capacity()))));
+            m_bytes.resize(have + want);
+            const qint64 got = read(m_bytes.data() + have, want);
+            m_bytes.resize(have + qMax<qint64>(got, 0));
+            if (got < 0) {
+                error = m_device->errorString();
+                return Failed;
+            }
+            if (got == 0) {
+                m_length = m_bytes.size();
+                return Short;
+            }
+        }
+        return Available;
+    }
+
+    /** How many bytes follow the first `end`, all of which are available:
+     *  exact when the length is known, else 0 or -1 (at least one) from
+     *  reading a single byte. */
+    Result countAfter(qint64 end, qint64 &count, QString &error)
+    {
+        if (m_length >= 0) {
+            count = m_length - end;
+            return Available;
+        }
+        char byte = 0;
+        const qint64 got = read(&byte, 1);
+        if (got < 0) {
+            error = m_device->errorString();
+            return Failed;
+        }
+        count = got == 0 ? 0 : -1;
+        if (got == 0)
+            m_length = end;
+        return Available;
+    }
+
+    /** The input's length in bytes; -1 while a stream has not ended. */
+    qint64 length() const { return m_length; }
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    qint64 read(char *data, qint64 max)
+    {
+        qint64 got = m_device->read(data, max);
+        // A device that reads ahead asynchronously says 0 until data arrives.
+        while (got == 0 && m_device->waitForReadyRead(-1))
+            got = m_device->read(data, max);
+        return got;
+    }
+
+    static constexpr qint64 kChunk = qint64(1) << 20;
+
+    QIODevice *m_device = nullptr;
+    QByteArray m_bytes;
+    qint64 m_length = -1;
+};
+
+/** Header fields, checked as far as the header alone allows. */
+bool parseHeader(Input &input, ArtFile &art, QString &error)
+{
+    const Input::Result result = input.need(art::headerSize, error);
+    if (result == Input::Short) {
+        error = QStringLiteral("file too short for the header: %1 bytes, the header alone takes %2")
+                    .arg(input.length())
+                    .arg(art::headerSize);
+    }
+    if (result != Input::Available)
+        return false;
+    const art::Header header = art::decodeHeader(at(input.bytes(), 0));
     art.staticFlag = quint32(header.staticFlag);
     art.rate = header.rate;
     art.directionCount = quint32(header.directionCount);
@@ -52,7 +155,7 @@ bool parseHeader(const QByteArray &bytes, ArtFile &art, QString &error)
     return true;
 }
 
-/** The palette slots: slots 0 .. P-1 non-zero, the others zero. */
+/** The palette slots of the header: slots 0 .. P-1 non-zero, the others zero. */
 bool parseSlots(const QByteArray &bytes, ArtFile &art, QString &error)
 {
     quint32 count = 0;
@@ -77,53 +180,103 @@ bool parseSlots(const QByteArray &bytes, ArtFile &art, QString &error)
 }
 
 /** P complete palettes, all equal to the first. */
-bool parsePalettes(const QByteArray &bytes, ArtFile &art, QString &error)
+bool parsePalettes(Input &input, ArtFile &art, QString &error)
 {
     const qint64 end = qint64(art::frameHeadersOffset(art.paletteCount));
-    if (end > bytes.size()) {
+    const Input::Result result = input.need(end, error);
+    if (result == Input::Short) {
         error = QStringLiteral("truncated: the %1 palettes end at byte %2, the file has %3 bytes")
                     .arg(art.paletteCount)
                     .arg(end)
-                    .arg(bytes.size());
-        return false;
+                    .arg(input.length());
     }
-    const quint8 *first = at(bytes, art::paletteOffset);
+    if (result != Input::Available)
+        return false;
+    const quint8 *first = at(input.bytes(), art::paletteOffset);
     for (quint32 p = 1; p < art.paletteCount; ++p) {
         if (std::memcmp(first, first + qint64(art::paletteSize) * p, art::paletteSize) != 0) {
             error = QStringLiteral("palette %1 differs from palette 0").arg(p);
             return false;
         }
     }
-    art.palette = bytes.mid(art::paletteOffset, art::paletteSize);
+    art.palette = input.bytes().mid(art::paletteOffset, art::paletteSize);
     return true;
 }
 
-/** The frame headers and the index data, which must end exactly at the end
- *  of the file. */
-bool parseFrames(const QByteArray &bytes, ArtFile &art, QString &error)
+QString truncatedFrameData(qint64 frame, qint64 end, qint64 length)
 {
-    const qint64 size = bytes.size();
+    return QStringLiteral("truncated: the index data of frame %1 ends at byte %2, the file has %3 bytes")
+        .arg(frame)
+        .arg(end)
+        .arg(length);
+}
+
+/** The index data of every frame, which must end exactly at the end of the
+ *  input. */
+bool parseFrameData(Input &input, ArtFile &art, qint64 dataEnd, QString &error)
+{
+    // A file's length is known: trailing bytes are refused before its data is read.
+    if (input.length() > dataEnd) {
+        error = QStringLiteral("%1 extra byte(s) after the index data of the last frame, which ends at byte %2")
+                    .arg(input.length() - dataEnd)
+                    .arg(dataEnd);
+        return false;
+    }
+    const Input::Result result = input.need(dataEnd, error);
+    if (result == Input::Short) { // a stream that ended early, or a file that shrank
+        for (size_t i = 0; i < art.frames.size(); ++i) {
+            const ArtFrame &frame = art.frames[i];
+            if (frame.dataOffset + frame.dataSize > input.length()) {
+                error = truncatedFrameData(qint64(i), frame.dataOffset + frame.dataSize, input.length());
+                break;
+            }
+        }
+    }
+    if (result != Input::Available)
+        return false;
+    qint64 extra = 0;
+    if (input.countAfter(dataEnd, extra, error) != Input::Available)
+        return false;
+    if (extra < 0) {
+        error = QStringLiteral("extra byte(s) after the index data of the last frame, which ends at byte %1")
+                    .arg(dataEnd);
+        return false;
+    }
+    if (extra > 0) {
+        error = QStringLiteral("%1 extra byte(s) after the index data of the last frame, which ends at byte %2")
+                    .arg(extra)
+                    .arg(dataEnd);
+        return false;
+    }
+    return true;
+}
+
+/** The frame headers, then the index data. */
+bool parseFrames(Input &input, ArtFile &art, QString &error)
+{
     const qint64 count = art.isRotatable() ? qint64(art::directionCount) * art.framesPerDirection
                                            : qint64(art.framesPerDirection);
     const qint64 headersStart = qint64(art::frameHeadersOffset(art.paletteCount));
     const qint64 headersEnd = qint64(art::indexDataOffset(art.paletteCount, quint64(count)));
-    if (headersEnd > size) {
+    const Input::Result result = input.need(headersEnd, error);
+    if (result == Input::Short) {
         error = QStringLiteral("truncated: %1 frame headers (%2 frames per direction, %3) end at byte %4, "
                                "the file has %5 bytes")
                     .arg(count)
                     .arg(art.framesPerDirection)
                     .arg(art.isRotatable() ? QStringLiteral("rotatable") : QStringLiteral("static"))
                     .arg(headersEnd)
-                    .arg(size);
-        return false;
+                    .arg(input.length());
     }
-    // The count is now bounded by the file length, so reserving is safe.
+    if (result != Input::Available)
+        return false;
+    // The headers have arrived, so the count is bounded by real bytes.
     art.frames.clear();
     art.frames.reserve(size_t(count));
     qint64 dataOffset = headersEnd;
     for (qint64 i = 0; i < count; ++i) {
         const art::FrameHeader header =
-            art::decodeFrameHeader(at(bytes, headersStart + i * art::frameHeaderSize));
+            art::decodeFrameHeader(at(input.bytes(), headersStart + i * art::frameHeaderSize));
         ArtFrame frame;
         frame.width = header.width;
         frame.height = header.height;
@@ -150,21 +303,25 @@ bool parseFrames(const QByteArray &bytes, ArtFile &art, QString &error)
             return false;
         }
         dataOffset += pixels;
-        if (dataOffset > size) {
-            error = QStringLiteral("truncated: the index data of frame %1 ends at byte %2, the file has %3 bytes")
-                        .arg(i)
-                        .arg(dataOffset)
-                        .arg(size);
+        if (input.length() >= 0 && dataOffset > input.length()) {
+            error = truncatedFrameData(i, dataOffset, input.length());
             return false;
         }
         art.frames.push_back(frame);
     }
-    if (dataOffset != size) {
-        error = QStringLiteral("%1 extra byte(s) after the index data of the last frame, which ends at byte %2")
-                    .arg(size - dataOffset)
-                    .arg(dataOffset);
+    return parseFrameData(input, art, dataOffset, error);
+}
+
+/** Reads and checks everything `input` holds, in file order. */
+bool parse(Input &input, ArtFile &art, QString &error)
+{
+    ArtFile parsed;
+    if (!parseHeader(input, parsed, error) || !parseSlots(input.bytes(), parsed, error)
+        || !parsePalettes(input, parsed, error) || !parseFrames(input, parsed, error)) {
         return false;
     }
+    parsed.bytes = input.bytes();
+    art = std::move(parsed);
     return true;
 }
 
@@ -210,14 +367,8 @@ QImage ArtFile::frameImage(int index, bool transparentZero) const
 
 bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error)
 {
-    ArtFile parsed;
-    if (!parseHeader(bytes, parsed, error) || !parseSlots(bytes, parsed, error)
-        || !parsePalettes(bytes, parsed, error) || !parseFrames(bytes, parsed, error)) {
-        return false;
-    }
-    parsed.bytes = bytes;
-    art = std::move(parsed);
-    return true;
+    Input input(bytes);
+    return parse(input, art, error);
 }
 
 bool readArt(QIODevice &device, ArtFile &art, QString &error)
@@ -226,22 +377,19 @@ bool readArt(QIODevice &device, ArtFile &art, QString &error)
         error = QStringLiteral("not open for reading");
         return false;
     }
-    return parseArt(device.readAll(), art, error);
+    Input input(device);
+    return parse(input, art, error);
 }
 
 bool readArtFile(const QString &path, ArtFile &art, QString &error)
 {
+    // Unbuffered: a pipe or device is read no further than the reader asks.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error = file.errorString();
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString();
-        return false;
-    }
-    return parseArt(bytes, art, error);
+    return readArt(file, art, error);
 }
 
 } // namespace kestrin

@@ -64,10 +64,24 @@ struct ArtFile {
  *  is left unchanged. */
 [[nodiscard]] bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error);
 
-/** Reads the rest of `device` and parses it with parseArt. */
+/** Reads a ".art" file from the current position of `device` with the
+ *  checks of parseArt, validating as it reads: the header first, then only
+ *  the bytes the headers declare, plus one byte to notice trailing data. So
+ *  an endless or enormous input fails as soon as its headers do, in little
+ *  memory, and a pipe works like a file.
+ *
+ *  A random-access device (a file) is measured first, so a file shorter or
+ *  longer than its headers declare is refused before its data is read. A
+ *  sequential device (a pipe, a FIFO, a character device) is read in pieces
+ *  until the declared end; declared sizes beyond 4294967295 bytes, more than
+ *  the format can hold, are refused without reading. Errors as for
+ *  parseArt, plus the device's errorString() when a read fails; on a
+ *  sequential device, bytes after the last frame are reported without a
+ *  count, since only one of them is read. */
 [[nodiscard]] bool readArt(QIODevice &device, ArtFile &art, QString &error);
 
-/** Opens the file at `path` and parses it with parseArt. `error` (without
+/** Opens the file at `path` (unbuffered, so a pipe or device is read no
+ *  further than readArt asks) and reads it with readArt. `error` (without
  *  the path) also covers a file that cannot be opened or read. */
 [[nodiscard]] bool readArtFile(const QString &path, ArtFile &art, QString &error);
 

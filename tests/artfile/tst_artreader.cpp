@@ -3,12 +3,15 @@
 #include "artfile/artreader.h"
 #include "artfile/artwriter.h"
 #include "artfixtures.h"
+#include "common/specialfiles.h"
 #include "testmain.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <cstring>
 
 using namespace artfixture;
 
@@ -50,6 +53,39 @@ qint64 frameAt(quint32 paletteCount, int i)
 {
     return qint64(kestrin::art::frameHeadersOffset(paletteCount)) + qint64(kestrin::art::frameHeaderSize) * i;
 }
+
+/** A pipe-like input: `bytes`, then, when `endless`, zeros without end;
+ *  at most 4096 bytes per read. Counts what the reader took. */
+class Stream : public QIODevice
+{
+public:
+    Stream(const QByteArray &bytes, bool endless)
+        : m_bytes(bytes)
+        , m_endless(endless)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered); // no read-ahead by QIODevice
+    }
+    bool isSequential() const override { return true; }
+    qint64 consumed() const { return m_at; }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        const qint64 n = qMin<qint64>(max, 4096);
+        const qint64 fromBytes = qBound<qint64>(0, m_bytes.size() - m_at, n);
+        std::memcpy(data, m_bytes.constData() + qMin<qint64>(m_at, m_bytes.size()), size_t(fromBytes));
+        const qint64 total = m_endless ? n : fromBytes;
+        std::memset(data + fromBytes, 0, size_t(total - fromBytes));
+        m_at += total;
+        return total;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    bool m_endless;
+    qint64 m_at = 0;
+};
 
 } // namespace
 
@@ -237,6 +273,80 @@ private slots:
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         QVERIFY2(kestrin::readArt(buffer, art, error), qPrintable(error));
         QCOMPARE(art.paletteCount, 4u);
+    }
+
+    void streamsAreReadOnlyAsFarAsDeclared_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("endless");   // zeros without end after the bytes
+        QTest::addColumn<QString>("message"); // empty: reads fine
+        QTest::addColumn<qint64>("consumed"); // at most this many bytes taken
+        const QByteArray good = writtenFile(2);
+        const qint64 size = good.size();
+        QByteArray huge = good.left(frameAt(2, 0));
+        put(huge, kestrin::art::framesPerDirectionOffset, 0x7fffffff);
+        QTest::newRow("whole file") << good << false << QString() << size;
+        QTest::newRow("endless zeros") << QByteArray() << true << QStringLiteral("direction count is 0, must be 8")
+                                       << qint64(kestrin::art::headerSize);
+        QTest::newRow("huge frame count, endless")
+            << huge << true
+            << QStringLiteral("the headers describe at least %1 bytes, more than the 4294967295 bytes a sprite "
+                              "file can hold")
+                   .arg(frameAt(2, 0x7fffffff))
+            << qint64(huge.size());
+        QTest::newRow("endless after the last frame")
+            << good << true
+            << QStringLiteral("extra byte(s) after the index data of the last frame, which ends at byte %1").arg(size)
+            << size + 1;
+        QTest::newRow("a byte after the last frame")
+            << good + QByteArray(1, '\0') << false
+            << QStringLiteral("extra byte(s) after the index data of the last frame, which ends at byte %1").arg(size)
+            << size + 1;
+        QTest::newRow("cut in the frame headers")
+            << good.left(frameAt(2, 2))
+            << false
+            << QStringLiteral("truncated: 4 frame headers (4 frames per direction, static) end at byte %1, the file "
+                              "has %2 bytes")
+                   .arg(frameAt(2, 4))
+                   .arg(frameAt(2, 2))
+            << qint64(frameAt(2, 2));
+        QTest::newRow("cut in the index data")
+            << good.left(size - 1) << false
+            << QStringLiteral("truncated: the index data of frame 3 ends at byte %1, the file has %2 bytes")
+                   .arg(size)
+                   .arg(size - 1)
+            << size;
+    }
+
+    void streamsAreReadOnlyAsFarAsDeclared()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, endless);
+        QFETCH(QString, message);
+        QFETCH(qint64, consumed);
+        Stream stream(bytes, endless);
+        kestrin::ArtFile art;
+        QString error;
+        QCOMPARE(kestrin::readArt(stream, art, error), message.isEmpty());
+        QCOMPARE(error, message);
+        QVERIFY2(stream.consumed() <= consumed, qPrintable(QString::number(stream.consumed())));
+        if (message.isEmpty())
+            QCOMPARE(art.bytes, bytes);
+    }
+
+    void readsAFifo()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("sprite.art"));
+        QVERIFY(specialfiles::makeFifo(fifo));
+        const QByteArray bytes = writtenFile(3);
+        specialfiles::FifoWriter writer(fifo, bytes);
+        kestrin::ArtFile art;
+        QString error;
+        QVERIFY2(kestrin::readArtFile(fifo, art, error), qPrintable(error));
+        QVERIFY(writer.finish());
+        QCOMPARE(art.bytes, bytes);
+        QCOMPARE(art.paletteCount, 3u);
     }
 };
 
