@@ -2,11 +2,13 @@
 #include "cli/commands.h"
 
 #include "artfile/artreader.h"
+#include "fileio/fileidentity.h"
+#include "fileio/outputfile.h"
 #include "project/filenamerule.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -22,23 +24,47 @@ const QString kFramePattern = QStringLiteral("camera%1_%2.png");
 constexpr qint64 kMaxSheetPixels = qint64(1) << 28;
 constexpr qint64 kMaxSheetSide = 32767;
 
+/** The most pixels per side that Qt's PNG writer takes: libpng refuses
+ *  wider or taller images by default, and Qt only reports that it failed. */
+constexpr qint64 kMaxPngSide = 1000000;
+
 bool savePng(const QImage &image, const QString &path, Console &console)
 {
-    // Written through a temporary file, so a failure never leaves half a PNG
-    // in place of an existing one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        console.error(path, QStringLiteral("cannot write: ") + file.errorString());
+    // Encoded in memory first: libpng prints its own line for a device that
+    // fails, and a failed write is reported here, with the system's reason.
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    if (!image.save(&png, "PNG")) {
+        console.error(path, QStringLiteral("the PNG writer could not encode this %1 x %2 image")
+                                .arg(image.width())
+                                .arg(image.height()));
         return false;
     }
-    if (!image.save(&file, "PNG")) {
-        file.cancelWriting();
-        console.error(path, QStringLiteral("cannot write the PNG data: ") + file.errorString());
-        return false;
-    }
-    if (!file.commit()) {
-        console.error(path, QStringLiteral("cannot write: ") + file.errorString());
-        return false;
+    // Through a temporary file that replaces an existing PNG only when every
+    // byte was written, so a failure leaves the old file as it was.
+    const OutputFailure failure = saveFile(path, [&](QIODevice &device) {
+        return device.write(png.data()) == png.data().size();
+    });
+    if (failure)
+        console.error(path, failure.reason);
+    return !failure;
+}
+
+/** Refuses, before anything is written, an output path that is the sprite
+ *  file itself under any name (the same name, a hard link or a symbolic
+ *  link): writing it would destroy the input. */
+bool outputsAvoidInput(const ExtractJob &job, const QStringList &outputs, Console &console)
+{
+    const std::optional<FileIdentity> input = fileIdentity(job.file);
+    if (!input)
+        return true;
+    for (const QString &path : outputs) {
+        if (fileIdentity(path) == input) {
+            console.error(path, QStringLiteral("is the sprite file being read (%1); nothing was written, "
+                                               "choose another OUTDIR")
+                                    .arg(job.file));
+            return false;
+        }
     }
     return true;
 }
@@ -52,13 +78,35 @@ std::pair<qint64, qint64> cellOf(const ArtFile &art, qint64 index)
     return {index / art.framesPerDirection, index % art.framesPerDirection};
 }
 
+QString framePath(const ArtFile &art, const ExtractJob &job, size_t index)
+{
+    const auto [row, column] = cellOf(art, qint64(index));
+    return QDir(job.outDir).filePath(frameFileName(kFramePattern, quint32(row + 1), 2, quint32(column), 4));
+}
+
 int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
 {
-    const QDir dir(job.outDir);
+    // Everything that would stop the run is checked before the first file is written.
+    QStringList outputs;
+    for (size_t i = 0; i < art.frames.size(); ++i) {
+        const ArtFrame &f = art.frames[i];
+        if (f.width > kMaxPngSide || f.height > kMaxPngSide) {
+            console.error(job.file, QStringLiteral("frame %1 is %2 x %3 pixels; the PNG writer takes at most %4 "
+                                                   "pixels per side")
+                                        .arg(i)
+                                        .arg(f.width)
+                                        .arg(f.height)
+                                        .arg(kMaxPngSide));
+            return ExitFailure;
+        }
+        if (f.dataSize != 0)
+            outputs.append(framePath(art, job, i));
+    }
+    if (!outputsAvoidInput(job, outputs, console))
+        return ExitFailure;
     int written = 0;
     for (size_t i = 0; i < art.frames.size(); ++i) {
-        const auto [row, column] = cellOf(art, qint64(i));
-        const QString path = dir.filePath(frameFileName(kFramePattern, quint32(row + 1), 2, quint32(column), 4));
+        const QString path = framePath(art, job, i);
         const QImage image = art.frameImage(int(i), job.transparentZero);
         if (image.isNull()) {
             if (art.frames[i].dataSize != 0) {
@@ -108,15 +156,21 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
         || cellWidth * columns > kMaxSheetSide || cellHeight * art.rowCount() > kMaxSheetSide
         || cellWidth * columns * cellHeight * art.rowCount() > kMaxSheetPixels) {
         console.error(job.file, QStringLiteral("a sheet of %1 row(s) of %2 cells of %3 x %4 pixels is more than "
-                                               "kestrin-art draws; extract the frames without --sheet")
+                                               "kestrin-art draws; extract the frames without --sheet (a sheet "
+                                               "holds at most %5 pixels, and %6 pixels per side)")
                                     .arg(art.rowCount())
                                     .arg(columns)
                                     .arg(cellWidth)
-                                    .arg(cellHeight));
+                                    .arg(cellHeight)
+                                    .arg(kMaxSheetPixels)
+                                    .arg(kMaxSheetSide));
         return ExitFailure;
     }
     const qint64 width = cellWidth * columns;
     const qint64 height = cellHeight * art.rowCount();
+    const QString path = QDir(job.outDir).filePath(QFileInfo(job.file).completeBaseName() + QStringLiteral(".png"));
+    if (!outputsAvoidInput(job, {path}, console))
+        return ExitFailure;
     QImage sheet(int(width), int(height), QImage::Format_ARGB32);
     if (sheet.isNull()) {
         console.error(job.file, QStringLiteral("not enough memory for a %1 x %2 sheet").arg(width).arg(height));
@@ -137,7 +191,6 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
             std::copy(in, in + image.width(), out);
         }
     }
-    const QString path = QDir(job.outDir).filePath(QFileInfo(job.file).completeBaseName() + QStringLiteral(".png"));
     if (!savePng(sheet, path, console))
         return ExitFailure;
     console.note(QStringLiteral("%1 (%2 x %3, %4 row(s) of %5 frames)")
