@@ -9,12 +9,16 @@
 #include <QHash>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <vector>
 
 #ifdef Q_OS_WIN
 #include <filesystem>
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace kestrin {
@@ -25,10 +29,18 @@ bool fileExists(const QString &path)
         return false;
 #ifdef Q_OS_WIN
     std::ifstream in(std::filesystem::path(path.toStdWString()));
-#else
-    std::ifstream in(QFile::encodeName(path).constData());
-#endif
     return in.is_open();
+#else
+    // Looked at, never opened: opening a FIFO waits for a writer.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0)
+        return false;
+    if (!S_ISREG(status.st_mode))
+        return true; // a FIFO, device or folder: loading it is what fails
+    // Readable with the rights an open would use (the effective IDs).
+    return ::faccessat(AT_FDCWD, name.constData(), R_OK, AT_EACCESS) == 0;
+#endif
 }
 
 namespace {

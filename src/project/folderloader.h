@@ -9,9 +9,12 @@
 
 namespace kestrin {
 
-/** True when the file at `path` can be opened for reading (it is not read).
- *  The path is used as typed, so names outside Latin-1 are found. An empty
- *  path, or one holding a NUL character, gives false. */
+/** True when `path` names a regular file that an open for reading would
+ *  accept, or anything else that exists (a folder, a FIFO, a device), which
+ *  then fails to load as a frame. The file is never opened, so a FIFO
+ *  cannot block the search. The path is used as typed, so names outside
+ *  Latin-1 are found. An empty path, or one holding a NUL character, gives
+ *  false. */
 [[nodiscard]] bool fileExists(const QString &path);
 
 /** A numbered set of frames in a folder. The path of a frame is `folder`

@@ -1,6 +1,7 @@
 // The file-name rule, the name preview and loading numbered frames from a folder.
 #include "project/filenamerule.h"
 #include "project/folderloader.h"
+#include "common/specialfiles.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <future>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 using kestrin::FolderPattern;
@@ -80,6 +84,21 @@ QList<quint32> numbersOf(const FolderScan &scan)
     for (const auto &stage : scan.stages)
         numbers << stage.number;
     return numbers;
+}
+
+/** Waits up to 10 seconds for `work`. If it is still blocked then (in an
+ *  open of the FIFO `fifo`, which waits for a writer), releases it with a
+ *  writer that comes and goes, and returns false. */
+template <typename T>
+bool finishedInTime(std::future<T> &work, const QString &fifo)
+{
+    if (work.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
+        return true;
+    const int fd = ::open(specialfiles::native(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        ::close(fd);
+    work.wait();
+    return false;
 }
 
 } // namespace
@@ -261,6 +280,50 @@ private slots:
         const QString greek = at(QStringLiteral("\u03a9\u03bc\u03ad\u03b3\u03b1.txt"));
         QVERIFY(writeText(greek, "x"));
         QVERIFY(kestrin::fileExists(greek));
+    }
+
+    void fileExistsNeverOpens_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("FIFO") << QStringLiteral("fifo") << true;
+        QTest::newRow("device node") << QStringLiteral("node") << true;
+        QTest::newRow("folder") << QStringLiteral("folder") << true;
+        QTest::newRow("link to a file") << QStringLiteral("link") << true;
+        QTest::newRow("link to nothing") << QStringLiteral("dangling") << false;
+    }
+
+    void fileExistsNeverOpens()
+    {
+        QFETCH(QString, name);
+        const QString base = at(QStringLiteral("special/"));
+        if (!QFileInfo::exists(base)) {
+            QVERIFY(QDir().mkpath(base + QStringLiteral("folder")));
+            QVERIFY(specialfiles::makeFifo(base + QStringLiteral("fifo")));
+            QVERIFY(writeText(base + QStringLiteral("file"), "x"));
+            QCOMPARE(::symlink("file", specialfiles::native(base + QStringLiteral("link")).constData()), 0);
+            QCOMPARE(::symlink("none", specialfiles::native(base + QStringLiteral("dangling")).constData()), 0);
+        }
+        if (name == QLatin1String("node") && !QFileInfo::exists(base + name)) {
+            const QString refused = specialfiles::makeCharDevice(base + name, 1, 5);
+            if (!refused.isEmpty())
+                QSKIP(qPrintable(refused));
+        }
+        auto probe = std::async(std::launch::async, [&] { return kestrin::fileExists(base + name); });
+        QVERIFY2(finishedInTime(probe, base + QStringLiteral("fifo")), "fileExists blocked on a FIFO");
+        QTEST(probe.get(), "exists");
+    }
+
+    void fifoNamedLikeAFrameDoesNotBlockTheScan()
+    {
+        writeStage(QStringLiteral("fifo/"), 1, {0, 2});
+        const QString fifo = at(QStringLiteral("fifo/camera01_0001.bmp"));
+        QVERIFY(specialfiles::makeFifo(fifo));
+        auto scan = std::async(std::launch::async, [&] { return kestrin::scanFolder(source(at(QStringLiteral("fifo/")))); });
+        QVERIFY2(finishedInTime(scan, fifo), "the folder scan blocked on a FIFO named like a frame");
+        const FolderScan result = scan.get();
+        QCOMPARE(numbersOf(result), QList<quint32>{1});
+        QCOMPARE(result.stages[0].framePaths.size(), 3); // the FIFO counts; loading it is what fails
     }
 
     // ---- loading -------------------------------------------------------------
