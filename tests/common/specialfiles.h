@@ -69,9 +69,9 @@ private:
     QString m_error;
 };
 
-/** Writes `path` until the file system is full. True when it ended with
- *  ENOSPC, as it must. */
-inline bool fillUp(const QString &path)
+/** Writes `path` until the file system is full, then gives back `room`
+ *  bytes. True when the writing ended with ENOSPC, as it must. */
+inline bool fillUp(const QString &path, qint64 room = 0)
 {
     const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -85,8 +85,13 @@ inline bool fillUp(const QString &path)
             break;
         }
     }
+    bool ok = error == ENOSPC;
+    if (ok && room > 0) {
+        struct stat status {};
+        ok = ::fstat(fd, &status) == 0 && ::ftruncate(fd, qMax<qint64>(0, status.st_size - room)) == 0;
+    }
     ::close(fd);
-    return error == ENOSPC;
+    return ok;
 }
 
 /** A character device node made with mknod at `path`; empty on success,

@@ -74,25 +74,29 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<qint64>("chunk");
+        QTest::addColumn<qint64>("room"); // free bytes left on the disk
         // Below 16 KiB a buffered file held every byte until the commit.
-        QTest::newRow("small, one write") << qint64(2000) << qint64(2000);
-        QTest::newRow("small, many writes") << qint64(2000) << qint64(100);
-        QTest::newRow("large, one write") << qint64(100000) << qint64(100000);
-        QTest::newRow("large, batches") << qint64(100000) << qint64(4096);
+        QTest::newRow("small, one write") << qint64(2000) << qint64(2000) << qint64(0);
+        QTest::newRow("small, many writes") << qint64(2000) << qint64(100) << qint64(0);
+        QTest::newRow("large, one write") << qint64(100000) << qint64(100000) << qint64(0);
+        QTest::newRow("large, batches") << qint64(100000) << qint64(4096) << qint64(0);
+        // A write that takes only part of its bytes reports no error itself.
+        QTest::newRow("disk fills part way") << qint64(100000) << qint64(100000) << qint64(8192);
     }
 
     void fullDiskLeavesTheTargetIntact()
     {
         QFETCH(qint64, size);
         QFETCH(qint64, chunk);
-        const QString disk = at(QStringLiteral("full-%1-%2").arg(size).arg(chunk));
+        QFETCH(qint64, room);
+        const QString disk = at(QStringLiteral("full-%1-%2-%3").arg(size).arg(chunk).arg(room));
         TmpfsMount mount(disk, 64 * 1024);
         if (!mount.mounted())
             QSKIP(qPrintable(mount.error()));
         const QString target = disk + QStringLiteral("/out.art");
         const QByteArray old = pattern(3792, 'a');
         QVERIFY(writeAll(target, old));
-        QVERIFY(fillUp(disk + QStringLiteral("/filler")));
+        QVERIFY(fillUp(disk + QStringLiteral("/filler"), room));
 
         const OutputFailure failure = saveInChunks(target, pattern(size, 'b'), chunk);
         QCOMPARE(failure.kind, OutputFailure::Kind::CannotWrite);
