@@ -38,26 +38,19 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
                           QString::number(pixels)));
 }
 
-/** The status text of a step, shown beside the progress bar. */
+/** What the progress line says during a step. */
 QString stepText(GenerationStep step)
 {
-    switch (step) {
-    case GenerationStep::NoStages:
-        return QStringLiteral("No stages found...");
-    case GenerationStep::Preparing:
-        return QStringLiteral("Preparing generator...");
-    case GenerationStep::Reducing:
-        return QStringLiteral("Reducing colors...");
-    case GenerationStep::FixingIndices:
-        return QStringLiteral("Fixing color indices...");
-    case GenerationStep::Writing:
-        return QStringLiteral("Generating Art...");
-    case GenerationStep::CleaningUp:
-        return QStringLiteral("Cleaning up...");
-    case GenerationStep::Completed:
-        return QStringLiteral("Generation completed...");
-    }
-    return QString();
+    static const char *const texts[] = {
+        "no stages",            // NoStages
+        "checking the project", // Preparing
+        "reducing colours",     // Reducing
+        "placing index 0",      // FixingIndices
+        "writing",              // Writing
+        "finishing",            // CleaningUp
+        "done",                 // Completed
+    };
+    return QString::fromLatin1(texts[int(step)]);
 }
 
 /** True for the failures of finding and decoding the frames, which come
@@ -119,7 +112,7 @@ int runBuild(const BuildJob &job, Console &console)
 
     BuildCallbacks callbacks;
     callbacks.loading = [&](quint64 done, quint64 total) {
-        console.progress(QStringLiteral("Loading frames... %1/%2").arg(done).arg(total),
+        console.progress(QStringLiteral("loading frames %1/%2").arg(done).arg(total),
                          int(total ? done * 100 / total : 100));
     };
     callbacks.loaded = [&](const Project &project) {
