@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,7 +108,9 @@ private slots:
         f.sbPaletteCount->setValue(2);
         f.sbFrameRate->setValue(12);
         f.sbHitFrame->setValue(1);
-        const QString target = dir.filePath(QStringLiteral("walk.art"));
+        // Every character of the path reaches the file system, not only Latin-1.
+        const QString name = QStringLiteral("wälk ☃ 步.art");
+        const QString target = dir.filePath(name);
         f.leTargetFile->setText(target);
 
         QList<QPair<QString, int>> steps;
@@ -133,6 +136,7 @@ private slots:
         const QByteArray reference = kestrinref::referenceArtFile(MainWindowInspector::project(w), settings);
         QVERIFY(!reference.isEmpty());
         QCOMPARE(fixture::readAll(target), reference);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).contains(name));
         QCOMPARE(MainWindowInspector::project(w).stageCount, 8u); // the project is only read
     }
 
