@@ -42,7 +42,7 @@ bool savePng(const QImage &image, const QString &path, Console &console)
     }
     // Through a temporary file that replaces an existing PNG only when every
     // byte was written, so a failure leaves the old file as it was.
-    const OutputFailure failure = saveFile(path, [&](QIODevice &device) {
+    const Failure failure = saveFile(path, [&](QIODevice &device) {
         return device.write(png.data()) == png.data().size();
     });
     if (failure)

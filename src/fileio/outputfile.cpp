@@ -157,16 +157,16 @@ QIODevice &OutputFile::device()
     return *m_device;
 }
 
-OutputFailure OutputFile::failure() const
+Failure OutputFile::failure() const
 {
-    if (m_failure.failed() || !m_device->failed())
+    if (m_failure || !m_device->failed())
         return m_failure;
-    return OutputFailure{OutputFailure::Kind::CannotWrite, m_path, m_device->reason()};
+    return Failure::of(FailureKind::CannotWriteFile, m_path, m_device->reason());
 }
 
-bool OutputFile::fail(OutputFailure::Kind kind, const QString &reason)
+bool OutputFile::fail(FailureKind kind, const QString &reason)
 {
-    m_failure = OutputFailure{kind, m_path, reason};
+    m_failure = Failure::of(kind, m_path, reason);
     m_device->release();
     m_finished = true;
     return false;
@@ -175,27 +175,27 @@ bool OutputFile::fail(OutputFailure::Kind kind, const QString &reason)
 bool OutputFile::open()
 {
     if (m_device->isOpen() || m_finished)
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(EBUSY));
+        return fail(FailureKind::CannotCreateFile, errnoText(EBUSY));
     if (m_path == QLatin1String("-")) {
         m_mode = Mode::StandardOutput;
         std::fflush(stdout); // what was printed before comes first
         auto file = std::make_unique<QFile>();
         if (!file->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
-            return fail(OutputFailure::Kind::CannotCreate, file->errorString());
+            return fail(FailureKind::CannotCreateFile, file->errorString());
         m_device->attach(std::move(file), nullptr);
         return true;
     }
     if (m_path.isEmpty())
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(ENOENT));
+        return fail(FailureKind::CannotCreateFile, errnoText(ENOENT));
     if (m_path.contains(QChar(0)))
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(EINVAL));
+        return fail(FailureKind::CannotCreateFile, errnoText(EINVAL));
     const Target target = resolveTarget(m_path);
     if (target.error)
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(target.error));
+        return fail(FailureKind::CannotCreateFile, errnoText(target.error));
     if (!target.exists)
         return openReplacing(QFile::decodeName(target.path), nullptr);
     if (S_ISDIR(target.status.st_mode))
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(EISDIR));
+        return fail(FailureKind::CannotCreateFile, errnoText(EISDIR));
     if (S_ISREG(target.status.st_mode))
         return openReplacing(QFile::decodeName(target.path), &target.status);
     return openDirect(target.path);
@@ -207,10 +207,10 @@ bool OutputFile::openReplacing(const QString &finalPath, const struct stat *exis
     // A file the process may not write is refused, as a redirect would be,
     // although the folder would let a new file take its place.
     if (existing && ::faccessat(AT_FDCWD, QFile::encodeName(finalPath).constData(), W_OK, AT_EACCESS) != 0)
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(errno));
+        return fail(FailureKind::CannotCreateFile, errnoText(errno));
     auto file = std::make_unique<QSaveFile>(finalPath);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(OutputFailure::Kind::CannotCreate, file->errorString());
+        return fail(FailureKind::CannotCreateFile, file->errorString());
     QSaveFile *saveFile = file.get();
     m_device->attach(std::move(file), saveFile);
     m_keepOwnerAndMode = existing != nullptr;
@@ -245,7 +245,7 @@ bool OutputFile::openDirect(const QByteArray &finalPath)
         fd = ::open(finalPath.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(errno));
+        return fail(FailureKind::CannotCreateFile, errnoText(errno));
     struct stat status {};
     if (::fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
         const int error = errno;
@@ -253,12 +253,12 @@ bool OutputFile::openDirect(const QByteArray &finalPath)
         // The name now holds a regular file: it gets replaced, not overwritten.
         if (S_ISREG(status.st_mode))
             return openReplacing(QFile::decodeName(finalPath), &status);
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(error));
+        return fail(FailureKind::CannotCreateFile, errnoText(error));
     }
     auto file = std::make_unique<QFile>();
     if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return fail(OutputFailure::Kind::CannotCreate, file->errorString());
+        return fail(FailureKind::CannotCreateFile, file->errorString());
     }
     m_device->attach(std::move(file), nullptr);
     return true;
@@ -274,9 +274,9 @@ bool OutputFile::commit()
     if (m_finished)
         return false; // keeps the failure, or the cancel, that finished it
     if (!m_device->isOpen())
-        return fail(OutputFailure::Kind::CannotCreate, errnoText(EBADF));
+        return fail(FailureKind::CannotCreateFile, errnoText(EBADF));
     if (m_device->failed())
-        return fail(OutputFailure::Kind::CannotWrite, m_device->reason());
+        return fail(FailureKind::CannotWriteFile, m_device->reason());
     QFileDevice &file = *m_device->file();
     // QSaveFile::commit() on Qt 6.4 flushes its buffer while closing and
     // does not check the result: bytes still buffered (all of a small file)
@@ -284,18 +284,18 @@ bool OutputFile::commit()
     // over the target. The file is unbuffered here, and the flush and the
     // sync are checked before anything is renamed.
     if (!file.flush())
-        return fail(OutputFailure::Kind::CannotWrite, file.errorString());
+        return fail(FailureKind::CannotWriteFile, file.errorString());
     if (m_mode != Mode::StandardOutput && ::fdatasync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
-        return fail(OutputFailure::Kind::CannotWrite, errnoText(errno)); // EINVAL: a FIFO or device cannot sync
+        return fail(FailureKind::CannotWriteFile, errnoText(errno)); // EINVAL: a FIFO or device cannot sync
     if (QSaveFile *saveFile = m_device->saveFile()) {
         if (!applyOwnerAndMode())
-            return fail(OutputFailure::Kind::CannotCommit, errnoText(errno));
+            return fail(FailureKind::CannotWriteFile, errnoText(errno));
         if (!saveFile->commit())
-            return fail(OutputFailure::Kind::CannotCommit, saveFile->errorString());
+            return fail(FailureKind::CannotWriteFile, saveFile->errorString());
     } else {
         file.close();
         if (file.error() != QFileDevice::NoError)
-            return fail(OutputFailure::Kind::CannotWrite, file.errorString());
+            return fail(FailureKind::CannotWriteFile, file.errorString());
     }
     m_finished = true;
     m_device->close();
@@ -307,18 +307,18 @@ void OutputFile::cancel()
     if (m_finished)
         return;
     if (m_device->failed())
-        (void)fail(OutputFailure::Kind::CannotWrite, m_device->reason());
+        (void)fail(FailureKind::CannotWriteFile, m_device->reason());
     else
-        (void)fail(OutputFailure::Kind::Canceled, errnoText(ECANCELED));
+        (void)fail(FailureKind::CannotWriteFile, errnoText(ECANCELED));
 }
 
-OutputFailure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write)
+Failure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write)
 {
     OutputFile file(path);
     if (!file.open())
         return file.failure();
     if (write(file.device()) && file.commit())
-        return OutputFailure();
+        return Failure();
     file.cancel(); // nothing more after a failed commit; discards when the writer gave up
     return file.failure();
 }

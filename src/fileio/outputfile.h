@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileio/failure.h"
+
 #include <QString>
 
 #include <functional>
@@ -9,24 +11,6 @@ class QIODevice;
 struct stat;
 
 namespace kestrin {
-
-/** Why writing an output file failed. A default-constructed value (kind
- *  None) means that nothing failed. */
-struct OutputFailure {
-    enum class Kind {
-        None,         // nothing failed
-        CannotCreate, // the target (or the temporary file beside it) could not be opened
-        CannotWrite,  // a write did not take every byte, or the written bytes could not be synced
-        CannotCommit, // everything was written, but the new file could not take the target's place
-        Canceled,     // the writer gave up; the target is untouched
-    };
-    Kind kind = Kind::None;
-    QString path;   // the path as it was given
-    QString reason; // the system's own text, e.g. "No space left on device"
-
-    bool failed() const { return kind != Kind::None; }
-    explicit operator bool() const { return failed(); }
-};
 
 class OutputDevice;
 
@@ -50,11 +34,14 @@ class OutputDevice;
  *  returns, and its result is checked. The first failed write is kept: every
  *  later write and commit() fail with it, so a caller that streams many
  *  writes cannot miss one. After any failure, after cancel(), and when the
- *  object is destroyed without commit(), an existing target is exactly as it
- *  was and no temporary file is left behind.
+ *  object is destroyed without commit(), a target written through a
+ *  temporary file is exactly as it was and no temporary file is left behind.
  *
  *  Every outcome is reported by the return value and, on failure, by
- *  failure(): the kind, the path as given and the system's reason. */
+ *  failure(): FailureKind::CannotCreateFile when the target cannot be
+ *  opened (or the temporary file beside it created), CannotWriteFile for a
+ *  failed write, flush, sync or rename and after cancel(); the path as
+ *  given; the system's reason ("No space left on device"). */
 class OutputFile
 {
 public:
@@ -81,17 +68,17 @@ public:
      *  the target's place. Either way the device is closed. */
     [[nodiscard]] bool commit();
     /** Gives up: the temporary file is removed and the target stays as it
-     *  was; a later commit() fails with Kind::Canceled. */
+     *  was; a later commit() fails (CannotWriteFile, "Operation canceled"). */
     void cancel();
 
     Mode mode() const { return m_mode; }
     const QString &path() const { return m_path; }
     /** Why the output failed so far (a failed write included); kind None
      *  while nothing did. */
-    OutputFailure failure() const;
+    Failure failure() const;
 
 private:
-    bool fail(OutputFailure::Kind kind, const QString &reason);
+    bool fail(FailureKind kind, const QString &reason);
     bool openReplacing(const QString &finalPath, const struct stat *existing);
     bool openDirect(const QByteArray &finalPath);
     bool applyOwnerAndMode();
@@ -99,7 +86,7 @@ private:
     QString m_path;
     Mode m_mode = Mode::Replace;
     std::unique_ptr<OutputDevice> m_device;
-    OutputFailure m_failure;
+    Failure m_failure;
     bool m_finished = false; // committed, canceled or failed: the device is closed
     bool m_keepOwnerAndMode = false; // Replace mode over an existing file:
     uint m_owner = 0;                // its owner,
@@ -108,9 +95,9 @@ private:
 };
 
 /** Opens `path` as an OutputFile, lets `write` fill its device, and commits.
- *  If `write` returns false the output is canceled (Kind::Canceled) unless a
- *  write into the device had failed first (Kind::CannotWrite with the
- *  system's reason). Returns the failure, kind None on success. */
-[[nodiscard]] OutputFailure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write);
+ *  If `write` returns false the output is canceled; the failure is then the
+ *  failed write into the device, if there was one, with the system's
+ *  reason. Returns the failure, FailureKind::None on success. */
+[[nodiscard]] Failure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write);
 
 } // namespace kestrin

@@ -3,7 +3,7 @@
 // inputs, with private device nodes, FIFOs and a small tmpfs.
 #include "artfile/artformat.h"
 #include "clifixtures.h"
-#include "common/specialfiles.h"
+#include "specialfiles.h"
 #include "testmain.h"
 
 #include <QDirIterator>

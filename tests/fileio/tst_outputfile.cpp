@@ -1,7 +1,7 @@
 // OutputFile: a failed or canceled write never touches an existing target,
 // every failure names the system's reason, and special files are written
 // straight through instead of being replaced.
-#include "common/specialfiles.h"
+#include "specialfiles.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
 #include "testmain.h"
@@ -14,10 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using kestrin::OutputFailure;
+using kestrin::Failure;
+using kestrin::FailureKind;
 using namespace specialfiles;
-
-Q_DECLARE_METATYPE(OutputFailure::Kind)
 
 namespace {
 
@@ -43,7 +42,7 @@ bool writeAll(const QString &path, const QByteArray &bytes)
 
 /** saveFile of `bytes` in writes of `chunk`, whose results are ignored on
  *  purpose: a failed write must still fail the commit. */
-OutputFailure saveInChunks(const QString &path, const QByteArray &bytes, qint64 chunk)
+Failure saveInChunks(const QString &path, const QByteArray &bytes, qint64 chunk)
 {
     return kestrin::saveFile(path, [&](QIODevice &device) {
         for (qint64 at = 0; at < bytes.size(); at += chunk)
@@ -98,8 +97,8 @@ private slots:
         QVERIFY(writeAll(target, old));
         QVERIFY(fillUp(disk + QStringLiteral("/filler"), room));
 
-        const OutputFailure failure = saveInChunks(target, pattern(size, 'b'), chunk);
-        QCOMPARE(failure.kind, OutputFailure::Kind::CannotWrite);
+        const Failure failure = saveInChunks(target, pattern(size, 'b'), chunk);
+        QCOMPARE(failure.kind, FailureKind::CannotWriteFile);
         QCOMPARE(failure.path, target);
         QCOMPARE(failure.reason, QStringLiteral("No space left on device"));
         QCOMPARE(readAll(target), old);
@@ -182,8 +181,8 @@ private slots:
         const QStringList before = QDir(at(QStringLiteral("refused"))).entryList(QDir::AllEntries | QDir::System);
 
         const QString path = name.isEmpty() ? name : at(QStringLiteral("refused/") + name);
-        const OutputFailure failure = saveInChunks(path, "x", 1);
-        QCOMPARE(failure.kind, OutputFailure::Kind::CannotCreate);
+        const Failure failure = saveInChunks(path, "x", 1);
+        QCOMPARE(failure.kind, FailureKind::CannotCreateFile);
         QCOMPARE(failure.path, path);
         QCOMPARE(failure.reason, reason);
         QCOMPARE(QDir(at(QStringLiteral("refused"))).entryList(QDir::AllEntries | QDir::System), before);
@@ -207,9 +206,9 @@ private slots:
         const QString refused = makeCharDevice(node, 1, minor);
         if (!refused.isEmpty())
             QSKIP(qPrintable(refused));
-        const OutputFailure failure = saveInChunks(node, pattern(5000, 'n'), 1000);
+        const Failure failure = saveInChunks(node, pattern(5000, 'n'), 1000);
         QCOMPARE(failure.reason, reason);
-        QCOMPARE(failure.kind, reason.isEmpty() ? OutputFailure::Kind::None : OutputFailure::Kind::CannotWrite);
+        QCOMPARE(failure.kind, reason.isEmpty() ? FailureKind::None : FailureKind::CannotWriteFile);
         QCOMPARE(typeOf(node), 'c');
         QCOMPARE(statOf(node).st_rdev, makedev(1, minor));
         QCOMPARE(QDir(m_dir.path()).entryList(QStringList{QStringLiteral("node%1*").arg(minor)}, QDir::System),
@@ -236,7 +235,7 @@ private slots:
         QVERIFY(saved >= 0 && fd >= 0);
         ::dup2(fd, STDOUT_FILENO);
         ::close(fd);
-        const OutputFailure failure = saveInChunks(QStringLiteral("-"), "to standard output", 5);
+        const Failure failure = saveInChunks(QStringLiteral("-"), "to standard output", 5);
         ::dup2(saved, STDOUT_FILENO);
         ::close(saved);
         QVERIFY(!failure);
@@ -259,11 +258,12 @@ private slots:
         const QString target = folder + QStringLiteral("/out.art");
         QVERIFY(writeAll(target, "old"));
         if (ending == 0) {
-            const OutputFailure failure = kestrin::saveFile(target, [](QIODevice &device) {
+            const Failure failure = kestrin::saveFile(target, [](QIODevice &device) {
                 (void)device.write("new");
                 return false;
             });
-            QCOMPARE(failure.kind, OutputFailure::Kind::Canceled);
+            QCOMPARE(failure.kind, FailureKind::CannotWriteFile);
+            QCOMPARE(failure.reason, QStringLiteral("Operation canceled"));
         } else {
             kestrin::OutputFile file(target);
             QVERIFY(file.open());
@@ -271,7 +271,8 @@ private slots:
             if (ending == 1) {
                 file.cancel();
                 QVERIFY(!file.commit());
-                QCOMPARE(file.failure().kind, OutputFailure::Kind::Canceled);
+                QCOMPARE(file.failure().kind, FailureKind::CannotWriteFile);
+                QCOMPARE(file.failure().reason, QStringLiteral("Operation canceled"));
             }
         }
         QCOMPARE(readAll(target), QByteArray("old"));
