@@ -20,21 +20,9 @@ using namespace specialfiles;
 
 namespace {
 
-/** Runs kestrin-art with at most `seconds`, and outside the sanitizer build
- *  (whose shadow memory needs the whole address space) with at most 512 MiB
- *  of address space: an input read whole would fail or be killed. */
-Run runLimited(const QStringList &arguments, int seconds = 30)
+/** Waits up to `seconds` for `process` and collects what it printed. */
+Run finish(QProcess &process, int seconds = 30)
 {
-    QProcess process;
-    process.setProgram(QStringLiteral(KESTRIN_ART));
-    process.setArguments(arguments);
-#if !defined(__SANITIZE_ADDRESS__)
-    process.setChildProcessModifier([] {
-        const rlimit limit{rlim_t(512) << 20, rlim_t(512) << 20};
-        ::setrlimit(RLIMIT_AS, &limit);
-    });
-#endif
-    process.start();
     Run result;
     if (!process.waitForFinished(seconds * 1000)) {
         process.kill();
@@ -46,6 +34,24 @@ Run runLimited(const QStringList &arguments, int seconds = 30)
     if (process.exitStatus() == QProcess::NormalExit)
         result.exitCode = process.exitCode();
     return result;
+}
+
+/** Runs kestrin-art with at most 30 seconds and, outside the sanitizer build
+ *  (whose shadow memory needs the whole address space), at most 512 MiB of
+ *  address space: an input read whole would fail or be killed. */
+Run runLimited(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(KESTRIN_ART));
+    process.setArguments(arguments);
+#if !defined(__SANITIZE_ADDRESS__)
+    process.setChildProcessModifier([] {
+        const rlimit limit{rlim_t(512) << 20, rlim_t(512) << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+#endif
+    process.start();
+    return finish(process);
 }
 
 /** Every file below `dir` with its bytes. */
@@ -273,10 +279,7 @@ private slots:
             QProcess bash;
             bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("\"$0\" info <(cat \"$1\")"),
                                                 QStringLiteral(KESTRIN_ART), m_art});
-            QVERIFY(bash.waitForFinished(30000));
-            cli.exitCode = bash.exitCode();
-            cli.out = QString::fromLocal8Bit(bash.readAllStandardOutput());
-            cli.err = QString::fromLocal8Bit(bash.readAllStandardError());
+            cli = finish(bash);
             name = cli.out.section(QLatin1Char('\n'), 0, 0).mid(22).section(QLatin1String(" ("), 0, 0);
         }
         if (message.isEmpty()) {

@@ -2,7 +2,6 @@
 // every failure names the system's reason, and special files are written
 // straight through instead of being replaced.
 #include "specialfiles.h"
-#include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
 #include "testmain.h"
 
@@ -277,20 +276,6 @@ private slots:
         }
         QCOMPARE(readAll(target), QByteArray("old"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.art")});
-    }
-
-    void identityFollowsLinks()
-    {
-        QVERIFY(writeAll(at(QStringLiteral("id.art")), "x"));
-        QCOMPARE(::link(native(at(QStringLiteral("id.art"))).constData(), native(at(QStringLiteral("id-hard"))).constData()), 0);
-        QCOMPARE(::symlink("id.art", native(at(QStringLiteral("id-soft"))).constData()), 0);
-        QVERIFY(writeAll(at(QStringLiteral("other.art")), "x"));
-        const auto id = kestrin::fileIdentity(at(QStringLiteral("id.art")));
-        QVERIFY(id.has_value());
-        QCOMPARE(kestrin::fileIdentity(at(QStringLiteral("id-hard"))), id);
-        QCOMPARE(kestrin::fileIdentity(at(QStringLiteral("id-soft"))), id);
-        QVERIFY(kestrin::fileIdentity(at(QStringLiteral("other.art"))) != id);
-        QVERIFY(!kestrin::fileIdentity(at(QStringLiteral("absent"))).has_value());
     }
 };
 
