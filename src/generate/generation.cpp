@@ -5,8 +5,8 @@
 #include "generate/colorreduction.h"
 #include "frameutil/boundrect.h"
 #include "frameutil/transparency.h"
+#include "fileio/outputfile.h"
 
-#include <QSaveFile>
 
 namespace kestrin {
 
@@ -45,13 +45,17 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     if (outcome.failure)
         return outcome;
 
-    // Written next to the target and renamed over it only at the end, so a
-    // failed run never destroys an existing file. Opening it now reports a
-    // target that cannot be created before any other problem of the project.
-    QSaveFile file(targetPath);
-    if (targetPath.isEmpty() || !file.open(QIODevice::WriteOnly)) {
-        outcome.failure = Failure::of(FailureKind::CannotCreateFile, targetPath,
-                                      targetPath.isEmpty() ? QStringLiteral("the path is empty") : file.errorString());
+    // A regular target is written beside itself and takes its place only at
+    // the end, so a failed run never destroys an existing file. Opening it
+    // now reports a target that cannot be created before any other problem
+    // of the project.
+    if (targetPath.isEmpty()) {
+        outcome.failure = Failure::of(FailureKind::CannotCreateFile, targetPath, QStringLiteral("the path is empty"));
+        return outcome;
+    }
+    OutputFile file(targetPath);
+    if (!file.open()) {
+        outcome.failure = file.failure();
         return outcome;
     }
 
@@ -71,11 +75,11 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     colors.fixIndexZero(project, plan.framesPerStage);
 
     report(GenerationStep::Writing);
-    outcome.failure = writeArtData(file, project, plan, colors);
-    if (!outcome.failure && (!file.flush() || !file.commit()))
-        outcome.failure = Failure::of(FailureKind::CannotWriteFile, QString(), file.errorString());
-    if (outcome.failure) {
-        outcome.failure.path = targetPath;
+    outcome.failure = writeArtData(file.device(), project, plan, colors);
+    if (outcome.failure || !file.commit()) {
+        // The output keeps the first failure with the system's reason.
+        outcome.failure = file.failure();
+        file.cancel();
         return outcome;
     }
     outcome.bytes = plan.fileSize;
