@@ -206,6 +206,78 @@ private slots:
         QCOMPARE(run({QStringLiteral("extract"), file, at(QStringLiteral("tall"))}).exitCode, 0);
     }
 
+    // ---- build -------------------------------------------------------------------
+
+    // The target of build follows the same rules as every output: a full
+    // disk fails with its reason and leaves the old file; a device or FIFO is
+    // written through; a link stays a link; a replaced file keeps its mode.
+    void buildTargets_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("full disk") << QStringLiteral("full");
+        QTest::newRow("character device") << QStringLiteral("device");
+        QTest::newRow("fifo") << QStringLiteral("fifo");
+        QTest::newRow("symbolic link") << QStringLiteral("link");
+        QTest::newRow("mode 0640") << QStringLiteral("mode");
+    }
+    void buildTargets()
+    {
+        QFETCH(QString, kind);
+        const QString dir = at(QStringLiteral("targets-") + kind);
+        QVERIFY(QDir().mkpath(dir));
+        const QString target = dir + QStringLiteral("/out.art");
+        const QStringList args{QStringLiteral("build"), at(QStringLiteral("frames")), QStringLiteral("-o"), target,
+                               QStringLiteral("--pattern"), QStringLiteral("camera%1_%2.png"),
+                               QStringLiteral("--palettes"), QStringLiteral("1"), QStringLiteral("--trim"),
+                               QStringLiteral("--quiet")};
+        if (kind == QLatin1String("full")) {
+            TmpfsMount mount(dir, 64 * 1024);
+            if (!mount.mounted())
+                QSKIP(qPrintable(mount.error()));
+            QVERIFY(writeAll(target, QByteArray(3792, 'x')));
+            QVERIFY(fillUp(dir + QStringLiteral("/filler")));
+            const Run cli = run(args);
+            QCOMPARE(cli.exitCode, 1);
+            QVERIFY2(cli.err.startsWith(QStringLiteral("kestrin-art: %1: cannot write: No space left on device\n")
+                                            .arg(target)),
+                     qPrintable(cli.err));
+            QCOMPARE(readAll(target), QByteArray(3792, 'x'));
+            QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary file left
+            return;
+        }
+        const Run reference = run(QStringList(args).replaceInStrings(target, at(QStringLiteral("plain-") + kind)));
+        QCOMPARE(reference.exitCode, 0);
+        const QByteArray expected = readAll(at(QStringLiteral("plain-") + kind));
+        if (kind == QLatin1String("device")) {
+            const QString error = makeCharDevice(target, 1, 3); // a private null device
+            if (!error.isEmpty())
+                QSKIP(qPrintable(error));
+            QCOMPARE(run(args).exitCode, 0);
+            QCOMPARE(typeOf(target), 'c');
+        } else if (kind == QLatin1String("fifo")) {
+            QVERIFY(makeFifo(target));
+            FifoReader reader(target);
+            QCOMPARE(run(args).exitCode, 0);
+            QVERIFY(reader.finish());
+            QCOMPARE(reader.bytes(), expected);
+            QCOMPARE(typeOf(target), 'p');
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(writeAll(dir + QStringLiteral("/real.art"), "old"));
+            QVERIFY(QFile::link(QStringLiteral("real.art"), target));
+            QCOMPARE(run(args).exitCode, 0);
+            QCOMPARE(typeOf(target), 'l');
+            QCOMPARE(readAll(dir + QStringLiteral("/real.art")), expected);
+        } else {
+            QVERIFY(writeAll(target, "old"));
+            QVERIFY(::chmod(native(target).constData(), 0640) == 0);
+            QCOMPARE(run(args).exitCode, 0);
+            QCOMPARE(readAll(target), expected);
+            struct stat status {};
+            QVERIFY(::stat(native(target).constData(), &status) == 0);
+            QCOMPARE(status.st_mode & 07777, mode_t(0640));
+        }
+    }
+
     // ---- info ---------------------------------------------------------------------
 
     void infoReadsOnlyWhatTheHeadersDeclare_data()
