@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <cstdio>
 #include <cstring>
 
 namespace kestrin {
@@ -384,8 +385,11 @@ bool readArt(QIODevice &device, ArtFile &art, QString &error)
 bool readArtFile(const QString &path, ArtFile &art, QString &error)
 {
     // Unbuffered: a pipe or device is read no further than the reader asks.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file;
+    const bool opened = path == QLatin1String("-")
+        ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
+        : (file.setFileName(path), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    if (!opened) {
         error = file.errorString();
         return false;
     }

@@ -80,8 +80,8 @@ struct ArtFile {
  *  count, since only one of them is read. */
 [[nodiscard]] bool readArt(QIODevice &device, ArtFile &art, QString &error);
 
-/** Opens the file at `path` (unbuffered, so a pipe or device is read no
- *  further than readArt asks) and reads it with readArt. `error` (without
+/** Opens the file at `path` ("-" is standard input; unbuffered, so a pipe
+ *  or device is read no further than readArt asks) and reads it with readArt. `error` (without
  *  the path) also covers a file that cannot be opened or read. */
 [[nodiscard]] bool readArtFile(const QString &path, ArtFile &art, QString &error);
 

@@ -130,8 +130,9 @@ int runBuild(const BuildJob &job, Console &console)
         reportFailure(job, outcome.failure, console);
         return ExitFailure;
     }
+    const QString written = job.target == QLatin1String("-") ? QStringLiteral("standard output") : job.target;
     console.note(
-        QStringLiteral("Generation successful! Wrote %1 (%2 bytes)").arg(job.target, QString::number(outcome.bytes)));
+        QStringLiteral("Generation successful! Wrote %1 (%2 bytes)").arg(written, QString::number(outcome.bytes)));
     return ExitSuccess;
 }
 

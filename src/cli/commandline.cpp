@@ -105,9 +105,14 @@ std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStrin
                                         int positionalCount, const QString &positionalNames)
 {
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(arguments))
         return usage(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(version))
+        return showText(versionText());
+    // --help-all is listed by every command's help (it would add Qt's own
+    // options, of which kestrin-art has none): the same help.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         // The parser names the program only; show the command with it.
         QString text = parser.helpText();
         text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
@@ -117,7 +122,7 @@ std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStrin
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != positionalCount) {
         return usage(QStringLiteral("%1 needs %2, got %3 argument(s)")
-                         .arg(arguments.value(0), positionalNames)
+                         .arg(arguments.value(0).section(QLatin1Char(' '), 1), positionalNames)
                          .arg(positional.size()));
     }
     return std::nullopt;
@@ -141,16 +146,19 @@ CommandLine parseBuild(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Folder that holds the frames."));
     const FolderPattern defaults;
     parser.addOptions({
-        {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The .art file to write (required)."),
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("The .art file to write (required); - for standard output."),
          QStringLiteral("OUT.art")},
         {QStringLiteral("pattern"),
          QStringLiteral("File-name pattern, %1 = stage, %2 = frame [") + defaults.pattern + QStringLiteral("]."),
          QStringLiteral("PATTERN")},
         {QStringLiteral("stage-min"), QStringLiteral("First stage number [1]."), QStringLiteral("N")},
-        {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded [99]."), QStringLiteral("N")},
+        {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded; -1 for none [99]."),
+         QStringLiteral("N")},
         {QStringLiteral("stage-width"), QStringLiteral("Digits of the stage number [2]."), QStringLiteral("N")},
         {QStringLiteral("frame-min"), QStringLiteral("First frame number [0]."), QStringLiteral("N")},
-        {QStringLiteral("frame-max"), QStringLiteral("Frame bound, not itself loaded [9999]."), QStringLiteral("N")},
+        {QStringLiteral("frame-max"), QStringLiteral("Frame bound, not itself loaded; -1 for none [9999]."),
+         QStringLiteral("N")},
         {QStringLiteral("frame-width"), QStringLiteral("Digits of the frame number [4]."), QStringLiteral("N")},
         {QStringLiteral("type"), QStringLiteral("Sprite type: static or rotatable (8 stages) [static]."),
          QStringLiteral("TYPE")},
@@ -186,11 +194,14 @@ CommandLine parseBuild(const QStringList &arguments)
         job.source.pattern = parser.value(QStringLiteral("pattern"));
     const qint64 u32 = 0xffffffffLL;
     job.source.stageMin = quint32(read.number(QStringLiteral("stage-min"), 0, u32, defaults.stageMin));
-    job.source.stageMax = quint32(read.number(QStringLiteral("stage-max"), 0, u32, defaults.stageMax));
+    // As in the window, a negative bound is read as an unsigned 32-bit number,
+    // so -1 is the largest and means "every number".
+    const qint64 i32min = -0x80000000LL;
+    job.source.stageMax = quint32(read.number(QStringLiteral("stage-max"), i32min, u32, defaults.stageMax));
     job.source.stageWidth = int(read.number(QStringLiteral("stage-width"), -kMaxFieldWidth, kMaxFieldWidth,
                                             defaults.stageWidth));
     job.source.frameMin = quint32(read.number(QStringLiteral("frame-min"), 0, u32, defaults.frameMin));
-    job.source.frameMax = quint32(read.number(QStringLiteral("frame-max"), 0, u32, defaults.frameMax));
+    job.source.frameMax = quint32(read.number(QStringLiteral("frame-max"), i32min, u32, defaults.frameMax));
     job.source.frameWidth = int(read.number(QStringLiteral("frame-width"), -kMaxFieldWidth, kMaxFieldWidth,
                                             defaults.frameWidth));
     job.rotatable = read.choice(QStringLiteral("type"), {QStringLiteral("static"), QStringLiteral("rotatable")},
@@ -214,7 +225,7 @@ CommandLine parseInfo(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Checks the layout of a sprite file and shows its header fields, palettes and\n"
         "every frame's size and centre. A malformed file is named with what is wrong."));
-    parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file."));
+    parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file; - for standard input."));
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
     if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FILE.art")))
         return *done;
@@ -233,7 +244,7 @@ CommandLine parseExtract(const QStringList &arguments)
         "named camera<stage>_<frame>.png (stages from 01, frames from 0000) so that\n"
         "'kestrin-art build OUTDIR --pattern camera%1_%2.png' reads them back;\n"
         "or, with --sheet, one PNG with a row per direction, frames aligned on their centres."));
-    parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file."));
+    parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file; - for standard input."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
                                  QStringLiteral("Folder for the PNG files (created if missing)."));
     parser.addOptions({

@@ -1,6 +1,10 @@
 #include "cli/console.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace kestrin::cli {
@@ -14,13 +18,56 @@ void writeLine(FILE *stream, const QString &line)
     std::fflush(stream);
 }
 
-constexpr int kBarWidth = 30;
+void writeRaw(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+bool terminalIsDumb()
+{
+    const char *term = std::getenv("TERM");
+    return !term || !*term || std::strcmp(term, "dumb") == 0;
+}
+
+constexpr int kWidestBar = 30;
+constexpr int kNarrowestBar = 10;
 
 } // namespace
 
-Console::Console(bool quiet)
-    : m_quiet(quiet)
-    , m_barEnabled(!quiet && isatty(STDERR_FILENO) == 1)
+int terminalColumns()
+{
+    struct winsize size {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+QString progressLine(const QString &text, int percent, int columns)
+{
+    percent = qBound(0, percent, 100);
+    const int room = qMax(1, columns - 1); // the last column would wrap on some terminals
+    const QString number = QStringLiteral("%1%").arg(percent, 3);
+    // "[bar] 100% text": the bar takes what the text leaves, within limits.
+    const int barWidth = qBound(kNarrowestBar, room - int(number.size()) - 4 - int(text.size()), kWidestBar);
+    const int filled = percent * barWidth / 100;
+    QString line = QStringLiteral("[%1%2] %3 %4")
+                       .arg(QString(filled, QLatin1Char('#')), QString(barWidth - filled, QLatin1Char(' ')), number,
+                            text);
+    if (line.size() > room) {
+        // Too narrow even for the smallest bar: the percentage and the text.
+        line = number + QLatin1Char(' ') + text;
+        if (line.size() > room)
+            line.truncate(room);
+    }
+    return line;
+}
+
+Console::Console(Notes notes)
+    : m_notes(notes)
+    , m_barEnabled(notes != Notes::Quiet && isatty(STDERR_FILENO) == 1)
+    , m_dumb(terminalIsDumb())
 {
 }
 
@@ -37,8 +84,10 @@ void Console::out(const QString &line)
 
 void Console::note(const QString &line)
 {
-    if (!m_quiet)
+    if (m_notes == Notes::Stdout)
         out(line);
+    else if (m_notes == Notes::Stderr)
+        error(line);
 }
 
 void Console::error(const QString &message)
@@ -56,17 +105,20 @@ void Console::progress(const QString &text, int percent)
 {
     if (!m_barEnabled)
         return;
-    percent = qBound(0, percent, 100);
-    const int filled = percent * kBarWidth / 100;
-    // "\r" returns to the start of the line; the trailing "\033[K" clears
-    // whatever a longer previous text left behind.
-    const QString bar = QStringLiteral("\r[%1%2] %3% %4\033[K")
-                            .arg(QString(filled, QLatin1Char('#')), QString(kBarWidth - filled, QLatin1Char(' ')))
-                            .arg(percent, 3)
-                            .arg(text);
-    const QByteArray bytes = bar.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
+    const QString line = progressLine(text, percent, terminalColumns());
+    if (m_barShowing && line == m_shownLine)
+        return;
+    // "\r" returns to the start of the line; what a longer line left behind
+    // is cleared with "\033[K", or overwritten with spaces where the
+    // terminal knows no escape sequences.
+    QString draw = QLatin1Char('\r') + line;
+    if (m_dumb)
+        draw += QString(qMax(0, m_shownLength - int(line.size())), QLatin1Char(' '));
+    else
+        draw += QStringLiteral("\033[K");
+    writeRaw(draw);
+    m_shownLine = line;
+    m_shownLength = int(line.size());
     m_barShowing = true;
 }
 
@@ -77,6 +129,8 @@ void Console::endProgress()
     std::fputc('\n', stderr);
     std::fflush(stderr);
     m_barShowing = false;
+    m_shownLength = 0;
+    m_shownLine.clear();
 }
 
 } // namespace kestrin::cli

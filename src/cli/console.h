@@ -12,19 +12,24 @@ enum ExitStatus : int {
 };
 
 /** Where kestrin-art talks to the user: results on standard output, problems
- *  and progress on standard error. */
+ *  and progress on standard error. Every line on standard error starts with
+ *  "kestrin-art: ", except indented continuation lines and the progress line. */
 class Console
 {
 public:
-    /** `quiet` silences the progress bar and the informational lines on
-     *  standard output; results that are the job's own output (info) and
-     *  errors are never silenced. */
-    explicit Console(bool quiet = false);
+    /** Where informational lines go. */
+    enum class Notes {
+        Stdout, // the usual place
+        Stderr, // standard output carries data (a file written to "-", JSON)
+        Quiet,  // nowhere, and no progress line either
+    };
+
+    explicit Console(Notes notes = Notes::Stdout);
     ~Console();
 
     /** A line on standard output. */
     void out(const QString &line);
-    /** An informational line on standard output, unless quiet. */
+    /** An informational line ("Found ...", "Generation successful!"). */
     void note(const QString &line);
     /** "kestrin-art: <message>" on standard error. */
     void error(const QString &message);
@@ -32,17 +37,31 @@ public:
      *  usually a file or folder name, or an option. */
     void error(const QString &subject, const QString &message);
 
-    /** Shows `text` at `percent` (0 to 100) as a bar on standard error,
-     *  redrawn in place. Only when standard error is a terminal and the
-     *  console is not quiet; otherwise nothing is written. */
+    /** Shows `text` at `percent` (0 to 100) as one line on standard error,
+     *  redrawn in place and never wider than the terminal. Only when
+     *  standard error is a terminal and the console is not quiet; otherwise
+     *  nothing is written. */
     void progress(const QString &text, int percent);
-    /** Ends a progress bar that is showing, so the next line starts clean. */
+    /** Ends a progress line that is showing, so the next line starts clean
+     *  and the finished line stays as the record of its phase. */
     void endProgress();
 
 private:
-    bool m_quiet = false;
+    Notes m_notes = Notes::Stdout;
     bool m_barEnabled = false;
     bool m_barShowing = false;
+    bool m_dumb = false;    // the terminal knows no escape sequences
+    int m_shownLength = 0;  // characters of the line now shown
+    QString m_shownLine;    // the line now shown, not drawn again unchanged
 };
+
+/** The width of the terminal on standard error, in columns; 80 when it
+ *  cannot be asked. */
+[[nodiscard]] int terminalColumns();
+
+/** The progress line for `text` at `percent`, at most `columns` - 1
+ *  characters so that it never wraps: a bar that shrinks with the width,
+ *  the percentage, then as much of the text as fits. */
+[[nodiscard]] QString progressLine(const QString &text, int percent, int columns);
 
 } // namespace kestrin::cli

@@ -69,6 +69,13 @@ bool outputsAvoidInput(const ExtractJob &job, const QStringList &outputs, Consol
     return true;
 }
 
+/** The sheet is named after the sprite file; one read from standard input
+ *  is called "sprite". */
+QString sheetBaseName(const QString &file)
+{
+    return file == QLatin1String("-") ? QStringLiteral("sprite") : QFileInfo(file).completeBaseName();
+}
+
 /** Sheet row and column of frame `index`: a row per direction of a
  *  rotatable sprite, one row for a static sprite's single sequence. */
 std::pair<qint64, qint64> cellOf(const ArtFile &art, qint64 index)
@@ -168,7 +175,7 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
     }
     const qint64 width = cellWidth * columns;
     const qint64 height = cellHeight * art.rowCount();
-    const QString path = QDir(job.outDir).filePath(QFileInfo(job.file).completeBaseName() + QStringLiteral(".png"));
+    const QString path = QDir(job.outDir).filePath(sheetBaseName(job.file) + QStringLiteral(".png"));
     if (!outputsAvoidInput(job, {path}, console))
         return ExitFailure;
     QImage sheet(int(width), int(height), QImage::Format_ARGB32);

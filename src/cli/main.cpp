@@ -8,9 +8,33 @@
 
 #include <cstdio>
 
+namespace {
+
+/** Qt's own messages never reach standard error as they are: warnings get
+ *  the program's prefix, debugging output is dropped. */
+void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    const QByteArray line = "kestrin-art: warning: " + message.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+}
+
+using kestrin::cli::Console;
+
+Console::Notes notesFor(bool quiet, bool stdoutCarriesData)
+{
+    if (quiet)
+        return Console::Notes::Quiet;
+    return stdoutCarriesData ? Console::Notes::Stderr : Console::Notes::Stdout;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     using namespace kestrin::cli;
+    qInstallMessageHandler(messageHandler);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrin-art"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIN_VERSION));
@@ -25,11 +49,11 @@ int main(int argc, char *argv[])
     case CommandLine::Usage: {
         Console console;
         console.error(line.text);
-        std::fputs("Try 'kestrin-art --help' or 'kestrin-art COMMAND --help'.\n", stderr);
+        console.error(QStringLiteral("try 'kestrin-art --help' or 'kestrin-art COMMAND --help'"));
         return ExitUsage;
     }
     case CommandLine::Build: {
-        Console console(line.build.quiet);
+        Console console(notesFor(line.build.quiet, line.build.target == QLatin1String("-")));
         return runBuild(line.build, console);
     }
     case CommandLine::Info: {
@@ -37,7 +61,7 @@ int main(int argc, char *argv[])
         return runInfo(line.info, console);
     }
     case CommandLine::Extract: {
-        Console console(line.extract.quiet);
+        Console console(notesFor(line.extract.quiet, false));
         return runExtract(line.extract, console);
     }
     }

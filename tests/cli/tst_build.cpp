@@ -143,6 +143,10 @@ private slots:
         s.trim = true;
         s.palettes = 3;
         QTest::newRow("png pattern and ranges") << true << s;
+        s = Settings();
+        s.fields = QStringList{QStringLiteral("camera%1_%2.bmp"), QStringLiteral("1"), QStringLiteral("-1"),
+                               QStringLiteral("2"), QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("4")};
+        QTest::newRow("-1 bounds mean every number") << false << s;
     }
 
     void sameBytesAsTheWindow()
@@ -354,7 +358,7 @@ private slots:
         QTest::newRow("missing -o") << QStringList{QStringLiteral("build"), folder}
                                     << QStringLiteral("--output: the target file is missing");
         QTest::newRow("two folders") << build + QStringList{QStringLiteral("more")}
-                                     << QStringLiteral("needs one FOLDER, got 2");
+                                     << QStringLiteral("kestrin-art: build needs one FOLDER, got 2 argument(s)\n");
         QTest::newRow("unknown option") << build + QStringList{QStringLiteral("--colours")}
                                         << QStringLiteral("Unknown option 'colours'");
         QTest::newRow("palettes 5") << build + QStringList{QStringLiteral("--palettes"), QStringLiteral("5")}
@@ -365,9 +369,9 @@ private slots:
                                         << QStringLiteral("--frame-rate: \"100\" is not a whole number from 0 to 99");
         QTest::newRow("hit frame text") << build + QStringList{QStringLiteral("--hit-frame"), QStringLiteral("two")}
                                         << QStringLiteral("--hit-frame: \"two\" is not a whole number");
-        QTest::newRow("negative stage max")
-            << build + QStringList{QStringLiteral("--stage-max"), QStringLiteral("-1")}
-            << QStringLiteral("--stage-max: \"-1\" is not a whole number from 0 to 4294967295");
+        QTest::newRow("stage max below 32 bits")
+            << build + QStringList{QStringLiteral("--stage-max"), QStringLiteral("-2147483649")}
+            << QStringLiteral("--stage-max: \"-2147483649\" is not a whole number from -2147483648 to 4294967295");
         QTest::newRow("type") << build + QStringList{QStringLiteral("--type"), QStringLiteral("diagonal")}
                               << QStringLiteral("--type: \"diagonal\" is not one of: static, rotatable");
         QTest::newRow("empty output") << QStringList{QStringLiteral("build"), folder, QStringLiteral("-o"), QString()}
@@ -384,8 +388,9 @@ private slots:
         QFETCH(QString, message);
         const Run cli = run(arguments);
         QCOMPARE(cli.exitCode, 2);
-        QVERIFY2(cli.err.startsWith(QStringLiteral("kestrin-art: ")), qPrintable(cli.err));
         QVERIFY2(cli.err.contains(message), qPrintable(cli.err));
+        for (const QString &line : cli.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith(QStringLiteral("kestrin-art: ")), qPrintable(cli.err));
         QVERIFY(cli.out.isEmpty());
     }
 
@@ -406,6 +411,13 @@ private slots:
                                      << QStringLiteral("--json");
         QTest::newRow("extract --help") << QStringList{QStringLiteral("extract"), QStringLiteral("--help")}
                                         << QStringLiteral("--transparent-zero");
+        // Listed by every command's help: help, never the job.
+        QTest::newRow("build --help-all")
+            << QStringList{QStringLiteral("build"), m_frames, QStringLiteral("-o"), path(QStringLiteral("hx.art")),
+                           QStringLiteral("--help-all")}
+            << QStringLiteral("Usage: kestrin-art build [options] FOLDER");
+        QTest::newRow("build --version") << QStringList{QStringLiteral("build"), QStringLiteral("--version")}
+                                         << QStringLiteral("kestrin-art " KESTRIN_VERSION "\n");
     }
 
     void helpAndVersion()
@@ -416,6 +428,7 @@ private slots:
         QCOMPARE(cli.exitCode, 0);
         QVERIFY2(cli.out.contains(expected), qPrintable(cli.out));
         QVERIFY(cli.err.isEmpty());
+        QVERIFY(!QFile::exists(path(QStringLiteral("hx.art"))));
     }
 };
 
