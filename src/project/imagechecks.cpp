@@ -662,7 +662,7 @@ CheckVerdict checkTiff(const QByteArray &data)
     return complete();
 }
 
-// ---- XBM, plain PNM --------------------------------------------------------
+// ---- XBM, PNM, XPM, WBMP ---------------------------------------------------
 
 CheckVerdict checkXbm(const QByteArray &data, QSize declared)
 {
@@ -693,58 +693,170 @@ CheckVerdict checkXbm(const QByteArray &data, QSize declared)
 
 namespace {
 
-/** The binary forms P4, P5, P6: a text header, one whitespace byte, then rows. */
-CheckVerdict checkBinaryPnm(const QByteArray &data)
+/** Reads the PNM header fields (width, height and, but for bitmaps, the
+ *  largest sample value) as Qt's reader does: numbers separated by
+ *  whitespace, '#' comments running to the end of their line. `pos` ends
+ *  on the byte after the last field. False when the header is cut short. */
+bool readPnmFields(const QByteArray &data, qsizetype &pos, quint64 *values, int count)
 {
-    const char kind = data[1];
-    const int fields = kind == '4' ? 2 : 3; // width, height (, largest sample value)
-    quint64 values[3] = {0, 0, 1};
-    qsizetype pos = 2;
-    for (int i = 0; i < fields; ++i) {
-        for (;;) { // whitespace and comments between fields
+    for (int i = 0; i < count; ++i) {
+        for (;;) {
             while (pos < data.size() && std::isspace(uchar(data[pos])))
                 ++pos;
-            if (pos < data.size() && data[pos] == '#') {
-                while (pos < data.size() && data[pos] != '\n')
-                    ++pos;
-                continue;
-            }
-            break;
+            if (pos >= data.size() || data[pos] != '#')
+                break;
+            pos = data.indexOf('\n', pos);
+            if (pos < 0)
+                return false;
         }
-        if (pos >= data.size())
-            return truncated(QStringLiteral("the PNM header ends at byte %1").arg(data.size()));
-        if (!std::isdigit(uchar(data[pos])))
-            return complete(); // a broken header: the reader refuses it
+        if (pos >= data.size() || !std::isdigit(uchar(data[pos])))
+            return pos < data.size(); // a broken header: the reader refuses it
+        values[i] = 0;
         while (pos < data.size() && std::isdigit(uchar(data[pos])) && values[i] < (quint64(1) << 32))
             values[i] = values[i] * 10 + quint64(data[pos++] - '0');
     }
-    const quint64 start = quint64(pos) + 1;
-    const quint64 sampleBytes = values[2] > 255 ? 2 : 1;
-    const quint64 rowBytes = kind == '4' ? (values[0] + 7) / 8 : values[0] * sampleBytes * (kind == '6' ? 3 : 1);
-    const Bytes b(data);
-    if (!rowsFit(b, start, rowBytes, values[1]))
-        return truncated(QStringLiteral("the PNM pixel data needs %1 rows of %2 bytes from byte %3; the file ends at "
-                                        "byte %4")
-                             .arg(num(values[1]), num(rowBytes), num(start), num(b.size())));
-    return complete();
+    return true;
+}
+
+/** Counts the numbers (samples) of a plain PNM body from `pos`, up to
+ *  `needed`. `endsInNumber` tells whether the data ends right after the
+ *  last one counted, where it may have been cut inside that number. */
+quint64 countPnmSamples(const QByteArray &data, qsizetype pos, quint64 needed, bool &endsInNumber)
+{
+    quint64 found = 0;
+    endsInNumber = false;
+    while (found < needed && pos < data.size()) {
+        const char c = data[pos];
+        if (c == '#') {
+            pos = data.indexOf('\n', pos);
+            if (pos < 0)
+                break;
+        } else if (std::isdigit(uchar(c))) {
+            while (pos < data.size() && std::isdigit(uchar(data[pos])))
+                ++pos;
+            ++found;
+            endsInNumber = pos == data.size();
+            continue;
+        }
+        ++pos;
+    }
+    return found;
 }
 
 } // namespace
 
 CheckVerdict checkPnm(const QByteArray &data)
 {
-    if (data.size() >= 2 && data[0] == 'P' && data[1] >= '4' && data[1] <= '6')
-        return checkBinaryPnm(data);
-    if (data.size() < 2 || data[0] != 'P' || data[1] < '1' || data[1] > '3')
+    if (data.size() < 2 || data[0] != 'P' || data[1] < '1' || data[1] > '6')
         return complete();
-    // A sample is read up to the first byte that is no digit, so data cut
-    // inside its last sample would still load, with a smaller value.
-    if (!std::isdigit(uchar(data.back())))
+    const char kind = data[1];
+    const bool bitmap = kind == '1' || kind == '4';
+    quint64 values[3] = {0, 0, 1}; // width, height, largest sample value
+    qsizetype pos = 2;
+    if (!readPnmFields(data, pos, values, bitmap ? 2 : 3))
+        return truncated(QStringLiteral("the PNM header ends at byte %1").arg(data.size()));
+    const Bytes b(data);
+    if (kind >= '4') { // binary: one whitespace byte, then the rows
+        const quint64 start = quint64(pos) + 1;
+        const quint64 sampleBytes = values[2] > 255 ? 2 : 1;
+        const quint64 rowBytes = bitmap ? (values[0] + 7) / 8 : values[0] * sampleBytes * (kind == '6' ? 3 : 1);
+        if (!rowsFit(b, start, rowBytes, values[1]))
+            return truncated(QStringLiteral("the PNM pixel data needs %1 rows of %2 bytes from byte %3; the file "
+                                            "ends at byte %4")
+                                 .arg(num(values[1]), num(rowBytes), num(start), num(b.size())));
         return complete();
-    const qsizetype lineStart = data.lastIndexOf('\n') + 1;
-    if (data.indexOf('#', lineStart) >= 0)
-        return complete(); // the digits end a comment
-    return truncated(QStringLiteral("the text PNM data ends inside a number (its last sample may be cut short)"));
+    }
+    // Text: one number per sample; a number is read up to the first byte
+    // that is no digit, so data cut inside the last one would still load.
+    const quint64 needed = product(product(values[0], values[1]), kind == '3' ? 3 : 1);
+    bool endsInNumber = false;
+    const quint64 found = countPnmSamples(data, pos, needed, endsInNumber);
+    if (found < needed)
+        return truncated(QStringLiteral("the PNM text gives %1 of the %2 samples a %3 x %4 image needs")
+                             .arg(num(found), num(needed), num(values[0]), num(values[1])));
+    if (endsInNumber)
+        return truncated(QStringLiteral("the PNM text ends inside its last sample, which may be cut short"));
+    return complete();
+}
+
+CheckVerdict checkXpm(const QByteArray &data)
+{
+    // The C strings after the opening brace: "width height colours
+    // characters-per-pixel", one per colour, then one per row.
+    qsizetype pos = data.indexOf('{');
+    if (pos < 0)
+        return complete();
+    auto nextString = [&](QByteArray &text) {
+        for (;;) {
+            const qsizetype quote = data.indexOf('"', pos);
+            const qsizetype comment = data.indexOf("/*", pos);
+            if (quote < 0)
+                return false;
+            if (comment >= 0 && comment < quote) {
+                pos = data.indexOf("*/", comment + 2);
+                if (pos < 0)
+                    return false;
+                pos += 2;
+                continue;
+            }
+            const qsizetype close = data.indexOf('"', quote + 1);
+            if (close < 0)
+                return false;
+            text = data.mid(quote + 1, close - quote - 1);
+            pos = close + 1;
+            return true;
+        }
+    };
+    QByteArray text;
+    if (!nextString(text))
+        return truncated(QStringLiteral("the XPM data ends before its header string"));
+    const QList<QByteArray> fields = text.simplified().split(' ');
+    if (fields.size() < 4)
+        return complete(); // a broken header: the reader refuses it
+    const quint64 width = fields[0].toULongLong();
+    const quint64 height = fields[1].toULongLong();
+    const quint64 colors = fields[2].toULongLong();
+    const quint64 perPixel = fields[3].toULongLong();
+    for (quint64 i = 0; i < colors; ++i) {
+        if (!nextString(text))
+            return truncated(QStringLiteral("the XPM data ends after %1 of its %2 colours").arg(num(i), num(colors)));
+    }
+    for (quint64 row = 0; row < height; ++row) {
+        if (!nextString(text) || quint64(text.size()) < product(width, perPixel))
+            return truncated(QStringLiteral("the XPM data ends in row %1 of %2").arg(num(row), num(height)));
+    }
+    return complete();
+}
+
+CheckVerdict checkWbmp(const QByteArray &data)
+{
+    // Type 0 (a multi-byte integer), a header byte, then width and height
+    // as multi-byte integers (7 bits a byte, high bit: more follow), then rows.
+    const Bytes b(data);
+    quint64 pos = 0;
+    auto number = [&](quint64 &value) {
+        value = 0;
+        for (int i = 0; i < 5; ++i) {
+            if (!b.has(pos, 1))
+                return false;
+            const quint32 byte = b.u8(pos++);
+            value = value << 7 | (byte & 0x7f);
+            if (!(byte & 0x80))
+                return true;
+        }
+        return false;
+    };
+    quint64 type, width, height;
+    if (!number(type) || type != 0)
+        return complete();
+    ++pos;
+    if (!number(width) || !number(height))
+        return truncated(QStringLiteral("the WBMP header ends at byte %1").arg(num(b.size())));
+    if (!rowsFit(b, pos, (width + 7) / 8, height))
+        return truncated(QStringLiteral("the WBMP pixel data needs %1 rows of %2 bytes from byte %3; the file ends "
+                                        "at byte %4")
+                             .arg(num(height), num((width + 7) / 8), num(pos), num(b.size())));
+    return complete();
 }
 
 // ---- ICO, CUR, WebP --------------------------------------------------------
@@ -1048,7 +1160,11 @@ CheckVerdict checkForQtReader(const QByteArray &qtFormat, const QByteArray &data
         return checkIco(data);
     if (f == "webp")
         return checkWebp(data);
-    return complete(); // these readers (XPM, WBMP, ICNS, MNG) refuse data that ends early on their own
+    if (f == "xpm")
+        return checkXpm(data);
+    if (f == "wbmp")
+        return checkWbmp(data);
+    return complete(); // these readers (ICNS, MNG) refuse data that ends early on their own
 }
 
 } // namespace kestrin

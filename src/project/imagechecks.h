@@ -45,6 +45,8 @@ struct CheckVerdict {
 [[nodiscard]] CheckVerdict checkTiff(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkXbm(const QByteArray &data, QSize declared);
 [[nodiscard]] CheckVerdict checkPnm(const QByteArray &data);
+[[nodiscard]] CheckVerdict checkXpm(const QByteArray &data);
+[[nodiscard]] CheckVerdict checkWbmp(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkIco(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkWebp(const QByteArray &data);
 /** TGA as Qt's reader reads it: uncompressed true colour, footer required. */

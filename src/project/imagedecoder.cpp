@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -105,10 +104,16 @@ DecodeResult failure(DecodeFailure kind, const QString &reason)
 /** A reader's message in Kestrin's words: without the "QTgaHandler::canRead(): " it starts with. */
 QString plainMessage(const QString &message)
 {
-    static const QRegularExpression origin(QStringLiteral("^[A-Za-z_][A-Za-z0-9_:]*\\(\\):\\s*"));
-    QString text = message;
-    text.remove(origin);
-    return text.trimmed();
+    const qsizetype end = message.indexOf(QLatin1String("(): "));
+    if (end > 0) {
+        const QStringView origin = QStringView(message).left(end);
+        const bool identifier = std::all_of(origin.begin(), origin.end(), [](QChar c) {
+            return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char(':');
+        });
+        if (identifier)
+            return message.mid(end + 4).trimmed();
+    }
+    return message.trimmed();
 }
 
 /** The collected messages as one clause: "a; b" (repeats dropped). */
@@ -209,6 +214,14 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
                                             : QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
     };
     if (format.isEmpty()) {
+        // Data cut inside its header is often too short for a reader to
+        // recognise; the name says what it was meant to be.
+        const CheckVerdict byName = checkForQtReader(QFileInfo(name).suffix().toLower().toLatin1(), bytes,
+                                                     [] { return QSize(); });
+        if (byName.failure == DecodeFailure::Truncated) {
+            result = failure(byName.failure, byName.reason);
+            return true;
+        }
         declined.notes = notes();
         declined.reason = QStringLiteral("no Qt image reader recognises the data") + declined.notes;
         return false;
