@@ -97,7 +97,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
     quint64 y = 0;
     QString stop = QStringLiteral("the data ends");
     auto pastRow = [&](quint64 count) {
-        return truncated(QStringLiteral("a %1 run of %2 pixels at row %3, column %4 passes the end of the row "
+        return truncated(QStringLiteral("an %1 run of %2 pixels at row %3, column %4 passes the end of the row "
                                         "(the image is %5 pixels wide)")
                              .arg(name, num(count), num(y), num(x), num(width)));
     };
@@ -119,7 +119,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
         const quint32 code = b.u8(pos++);
         if (code == 0) { // end of line
             if (x != width)
-                return truncated(QStringLiteral("a %1 end-of-line code leaves row %2 at column %3 of %4")
+                return truncated(QStringLiteral("an %1 end-of-line code leaves row %2 at column %3 of %4")
                                      .arg(name, num(y), num(x), num(width)));
             x = 0;
             ++y;
@@ -133,7 +133,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
             const quint32 dy = b.u8(pos + 1);
             pos += 2;
             if (dx != 0 || dy != 0)
-                return truncated(QStringLiteral("a %1 delta code at row %2, column %3 skips pixels, "
+                return truncated(QStringLiteral("an %1 delta code at row %2, column %3 skips pixels, "
                                                 "whose values the file does not give")
                                      .arg(name, num(y), num(x)));
         } else { // `code` pixels stored one by one, padded to an even byte count
@@ -1051,7 +1051,7 @@ CheckVerdict checkTgaForStb(const QByteArray &data, QSize *size)
 
 // ---- PSD -------------------------------------------------------------------
 
-CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size)
+CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size, PsdLayout *layout)
 {
     const Bytes b(data);
     if (!b.equals(0, "8BPS", 4))
@@ -1090,6 +1090,8 @@ CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size)
         return truncated(QStringLiteral("the PSD data ends at byte %1 before the composite image").arg(num(b.size())));
     const quint32 compression = b.be16(pos);
     pos += 2;
+    if (layout)
+        *layout = {channels, width, height, depth, compression == 1, pos};
     const quint64 read = std::min<quint64>(channels, 4); // red, green, blue, alpha
     const quint64 pixels = width * height;
     if (compression == 0) {

@@ -55,7 +55,19 @@ struct CheckVerdict {
 /** TGA as stb_image reads it. `size` receives the declared size when the
  *  header is one stb_image reads (whatever the verdict). */
 [[nodiscard]] CheckVerdict checkTgaForStb(const QByteArray &data, QSize *size = nullptr);
-/** PSD as stb_image reads it (RGB colour mode, 8 or 16 bits, raw or RLE). */
-[[nodiscard]] CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size = nullptr);
+/** Where a PSD keeps its composite image. */
+struct PsdLayout {
+    quint64 channels = 0; // planes stored: red, green, blue, then alpha and extra ones
+    quint64 width = 0;
+    quint64 height = 0;
+    quint64 depth = 0;     // bits per sample, 8 or 16
+    bool rle = false;      // PackBits rows after a table of their lengths, else raw planes
+    quint64 dataStart = 0; // first byte after the compression field
+};
+
+/** PSD as stb_image reads it (RGB colour mode, 8 or 16 bits, raw or RLE).
+ *  `layout` receives where the composite lies when the verdict is None. */
+[[nodiscard]] CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size = nullptr,
+                                          PsdLayout *layout = nullptr);
 
 } // namespace kestrin

@@ -283,7 +283,8 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
                                + qt.notes);
     const QString stbName = psd ? QStringLiteral("stb_image's PSD reader") : QStringLiteral("stb_image's TGA reader");
     QSize declared;
-    const CheckVerdict verdict = psd ? checkPsdForStb(bytes, &declared) : checkTgaForStb(bytes, &declared);
+    PsdLayout layout;
+    const CheckVerdict verdict = psd ? checkPsdForStb(bytes, &declared, &layout) : checkTgaForStb(bytes, &declared);
     if (verdict.failure == DecodeFailure::NotAnImage)
         return failure(DecodeFailure::NotAnImage, qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(": ")
                                                       + verdict.reason);
@@ -292,7 +293,7 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
     if (exceedsLimit(declared, result))
         return result;
     QString error;
-    const QImage image = decodeWithStb(bytes, error);
+    const QImage image = psd ? decodePsdWithStb(bytes, layout, error) : decodeTgaWithStb(bytes, error);
     if (image.isNull())
         return failure(DecodeFailure::NotAnImage,
                        qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(" declines it: ") + error);

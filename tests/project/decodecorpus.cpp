@@ -1,5 +1,6 @@
 // Decodes the whole truncation corpus: every complete file of the corpus,
-// every cut of it, and RLE streams broken on purpose. Run under valgrind by
+// every cut of it, RLE streams broken on purpose and headers that claim
+// more pixels than their data holds. Run under valgrind by
 // the test suite, where any use of uninitialised memory fails the run;
 // `-v` prints each outcome.
 #include "imagecorpus.h"
@@ -48,6 +49,8 @@ int main(int argc, char *argv[])
             decode(file.name + QStringLiteral(" cut at ") + QString::number(cut), file.bytes.left(cut), file.hint(),
                    verbose);
     }
+    for (const kestrintest::BrokenFile &file : kestrintest::brokenRleFiles() + kestrintest::overclaimingFiles())
+        decode(file.name, file.bytes, file.hint, verbose);
     std::printf("%d decoded, %d refused, checksum %llx\n", decoded, refused, (unsigned long long)checksum);
     return 0;
 }

@@ -504,6 +504,85 @@ inline QList<CorpusFile> completeFiles()
     return files;
 }
 
+/** A file that does not define all its pixels, and words its refusal must hold. */
+struct BrokenFile {
+    QString name;
+    QByteArray hint;
+    QByteArray bytes;
+    QString says;
+};
+
+inline QByteArray bytesOf(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char(v));
+    return b;
+}
+
+/** RLE BMPs of 4 x 2 pixels whose streams stop early, skip pixels or run
+ *  past a row or the image (rows bottom up; 0 0 ends a line, 0 1 the bitmap). */
+inline QList<BrokenFile> brokenRleFiles()
+{
+    struct Stream {
+        const char *name;
+        int bits;
+        QByteArray data;
+        const char *says;
+    };
+    const QList<Stream> streams = {
+        {"end of bitmap before the last row", 8, bytesOf({4, 1, 0, 0, 0, 1}), "end-of-bitmap"},
+        {"data ends inside the last row", 8, bytesOf({4, 1, 0, 0, 2, 2}), "data ends"},
+        {"data ends inside an absolute run", 8, bytesOf({4, 1, 0, 0, 0, 4, 1, 2}), "data ends"},
+        {"run past the row", 8, bytesOf({5, 1, 0, 0, 4, 2, 0, 1}), "passes the end of the row"},
+        {"run past the image", 8, bytesOf({4, 1, 0, 0, 6, 2, 0, 1}), "passes the end of the row"},
+        {"absolute run past the row", 8, bytesOf({0, 5, 1, 2, 3, 1, 2, 0, 0, 0, 4, 2}), "passes the end of the row"},
+        {"end of line leaves the row short", 8, bytesOf({2, 1, 0, 0, 4, 2, 0, 0}), "end-of-line"},
+        {"delta skips pixels", 8, bytesOf({2, 1, 0, 2, 1, 0, 4, 2}), "delta"},
+        {"RLE4 end of bitmap early", 4, bytesOf({4, 0x11, 0, 1}), "end-of-bitmap"},
+        {"RLE4 run past the row", 4, bytesOf({6, 0x12, 0, 0, 4, 0x22}), "passes the end"},
+        {"RLE4 data ends", 4, bytesOf({4, 0x11, 0, 0, 0, 4, 0x12}), "data ends"},
+    };
+    QList<BrokenFile> files;
+    for (const Stream &s : streams)
+        files.append({QString::fromLatin1(s.name), "bmp",
+                      rleBmpAround(4, 2, s.bits, s.data, {qRgb(9, 9, 9), qRgb(200, 0, 0)}), QString::fromLatin1(s.says)});
+    return files;
+}
+
+/** Headers that claim more pixels than their data holds. */
+inline QList<BrokenFile> overclaimingFiles()
+{
+    auto bmp = [](int width, int height, int bits, int size) {
+        QByteArray b("BM");
+        putLe32(b, quint32(size));
+        putLe32(b, 0);
+        putLe32(b, 54);
+        for (quint32 v : {40u, quint32(width), quint32(height)})
+            putLe32(b, v);
+        putLe16(b, 1);
+        putLe16(b, quint32(bits));
+        b.append(QByteArray(24, '\0'));
+        return b + QByteArray(size - 54, '\x5a');
+    };
+    QByteArray tga = bytesOf({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0}) + QByteArray(10, '\x10');
+    putLe32(tga, 0);
+    putLe32(tga, 0);
+    tga.append("TRUEVISION-XFILE.", 18);
+    QImage ignored;
+    QByteArray psd = psdOf(samplePicture(), false, false, &ignored);
+    psd[19] = 0x10; // width 37 becomes 1,048,613
+    return {
+        {QStringLiteral("84-byte BMP claiming 64 x 64"), "bmp", bmp(64, 64, 32, 84), QStringLiteral("BMP pixel data")},
+        {QStringLiteral("154-byte BMP claiming 5000 x 5000"), "bmp", bmp(5000, 5000, 24, 154),
+         QStringLiteral("BMP pixel data")},
+        {QStringLiteral("GIF claiming 64 x 64 with 3 pixels of LZW data"), "gif",
+         gifAround(64, 64, {qRgb(1, 2, 3)}, gifLzw({1, 2, 3})), QStringLiteral("sets 3 of")},
+        {QStringLiteral("TGA with footer claiming 64 x 64"), "tga", tga, QStringLiteral("TGA pixel data")},
+        {QStringLiteral("PSD claiming a million columns"), "psd", psd, QStringLiteral("PSD composite")},
+    };
+}
+
 /** Where the tests cut a file of `size` bytes: inside the headers, at
  *  fractions of the data and just before the end. */
 inline QList<qsizetype> cutPoints(qsizetype size)
