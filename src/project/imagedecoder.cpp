@@ -420,15 +420,12 @@ bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
     Q_UNUSED(path);
     bytes.resize(qsizetype(file.size));
     qint64 done = 0;
+    char probe[4096]; // a read past the size stat gave tells whether the file grew meanwhile
     for (;;) {
-        if (done == bytes.size()) {
-            if (bytes.size() > kMaxImageFileBytes) {
-                (void)refuseLarge(bytes.size(), file);
-                return false;
-            }
-            bytes.resize(bytes.size() + 65536);
-        }
-        const ssize_t got = ::read(file.fd, bytes.data() + done, size_t(bytes.size() - done));
+        const bool inside = done < bytes.size();
+        char *to = inside ? bytes.data() + done : probe;
+        const size_t room = inside ? size_t(bytes.size() - done) : sizeof probe;
+        const ssize_t got = ::read(file.fd, to, room);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -438,9 +435,16 @@ bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
         }
         if (got == 0)
             break;
+        if (!inside) {
+            if (bytes.size() + got > kMaxImageFileBytes) {
+                (void)refuseLarge(bytes.size() + got, file);
+                return false;
+            }
+            bytes.append(probe, qsizetype(got));
+        }
         done += got;
     }
-    bytes.truncate(qsizetype(done));
+    bytes.truncate(qsizetype(done)); // a file that shrank meanwhile: what is left
     return true;
 #else
     QFile in(path);
