@@ -176,19 +176,20 @@ bool hasTgaFooter(const QByteArray &bytes)
     return bytes.size() >= 44 && bytes.mid(bytes.size() - 18, 16) == "TRUEVISION-XFILE";
 }
 
-bool finish(QImage decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
+/** The success `result` for `decoded`, in 32-bit ARGB (or TooLarge when
+ *  memory runs out for the conversion). */
+void finish(const QImage &decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
 {
-    QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded
-                                                             : decoded.convertToFormat(QImage::Format_ARGB32);
+    const QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded
+                                                                   : decoded.convertToFormat(QImage::Format_ARGB32);
     if (image.isNull()) {
         result = failure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
-        return false;
+        return;
     }
     result = DecodeResult();
     result.image = image;
     result.decoder = decoder;
     result.notices = notices;
-    return true;
 }
 
 /** Why Qt's readers gave no image, when stb_image may still try. */
@@ -336,7 +337,7 @@ QString whatItIs(mode_t mode)
         return QStringLiteral("a block device");
     if (S_ISSOCK(mode))
         return QStringLiteral("a socket");
-    return QStringLiteral("not a regular file");
+    return QStringLiteral("neither a file nor a folder");
 }
 
 bool refuseSpecial(const struct stat &st, OpenedFile &file)
@@ -344,7 +345,7 @@ bool refuseSpecial(const struct stat &st, OpenedFile &file)
     if (S_ISREG(st.st_mode))
         return false;
     file.failure = DecodeFailure::NotRegularFile;
-    file.reason = QStringLiteral("it is %1, not a regular file").arg(whatItIs(st.st_mode));
+    file.reason = QStringLiteral("it is %1").arg(whatItIs(st.st_mode));
     return true;
 }
 
