@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kestrin and runs the whole test suite twice:
-# once in a normal build, once under AddressSanitizer + UndefinedBehaviorSanitizer.
+# once in a normal build (with the decoder's valgrind run), once under
+# AddressSanitizer + UndefinedBehaviorSanitizer; then the fuzz targets.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -19,8 +20,8 @@ export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs"
 
-echo "== fuzz the .art reader for 60 seconds (libFuzzer, clang) =="
-# A separate clang build of the reader; the corpus it grows stays in
+echo "== fuzz the .art reader and the frame decoder for 60 seconds each (libFuzzer, clang) =="
+# A separate clang build of the fuzz targets; the corpora they grow stay in
 # build-fuzz/, and a crash fails the test command with the input saved there.
 cmake -S "$root/tests/fuzz/target" -B "$root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -33,3 +34,16 @@ if ! "$root/build-fuzz/fuzz_artreader" -max_total_time=60 -max_len=8192 -rss_lim
     echo "Fix the reader and keep the input in tests/fuzz/regressions/, named after what broke." >&2
     exit 1
 fi
+# The decoder's readers (libtiff, libpng) print their complaints about broken
+# inputs straight to standard error: they go to a log, shown when it fails.
+mkdir -p "$root/build-fuzz/decode-corpus"
+if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=60 -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
+    "$root/build-fuzz/decode-corpus" "$root/tests/fuzz/decode-corpus" "$root/tests/fuzz/decode-regressions" \
+    >"$root/build-fuzz/fuzz_imagedecoder.log" 2>&1; then
+    tail -n 40 "$root/build-fuzz/fuzz_imagedecoder.log" >&2
+    echo "The fuzzer found an input that breaks the frame decoder (saved in build-fuzz/crashes/)." >&2
+    echo "Fix the decoder and keep the input in tests/fuzz/decode-regressions/, named after what broke." >&2
+    exit 1
+fi
+grep '^stat::' "$root/build-fuzz/fuzz_imagedecoder.log"

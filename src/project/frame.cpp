@@ -2,19 +2,22 @@
 
 namespace kestrin {
 
-bool loadFrame(Frame &frame, const QString &path)
+bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome)
 {
-    QImage image;
-    if (path.isEmpty() || !image.load(path) || image.isNull())
-        return false;
-    QImage converted = image.convertToFormat(QImage::Format_ARGB32);
-    if (converted.isNull()) // conversion ran out of memory
+    outcome = decodeImageFile(path);
+    if (!outcome.ok())
         return false;
     frame.filePath = path;
-    frame.sourceImage = converted;
+    frame.sourceImage = outcome.image;
     frame.workImage = frame.sourceImage;
     frame.boundRect = BoundRect();
     return true;
+}
+
+bool loadFrame(Frame &frame, const QString &path)
+{
+    DecodeResult outcome;
+    return loadFrame(frame, path, outcome);
 }
 
 } // namespace kestrin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "project/imagedecoder.h"
+
 #include <QImage>
 #include <QString>
 
@@ -28,13 +30,17 @@ struct Frame {
     BoundRect boundRect; // where workImage lies inside sourceImage
 };
 
-/** Loads the image file at `path` into `frame`.
+/** Loads the image file at `path` into `frame`, decoded by decodeImageFile.
  *
  *  On success the frame's path is replaced, sourceImage becomes the image
  *  converted to 32-bit ARGB (not premultiplied), workImage shares it and the
- *  bounds return to the loading value. On failure (missing file, not an image,
- *  empty path, too large to decode) false is returned and the frame is left
- *  exactly as it was. */
+ *  bounds return to the loading value. On failure (empty path, missing file,
+ *  not a regular file, not an image, truncated, too large to decode) false is
+ *  returned and the frame is left exactly as it was. */
 [[nodiscard]] bool loadFrame(Frame &frame, const QString &path);
+
+/** As loadFrame(frame, path); `outcome` receives the decode's result, whose
+ *  failure, path and reason say which file failed and why. */
+[[nodiscard]] bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome);
 
 } // namespace kestrin

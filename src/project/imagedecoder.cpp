@@ -1,0 +1,541 @@
+#include "project/imagedecoder.h"
+
+#include "project/imagechecks.h"
+#include "project/messagecapture.h"
+#include "project/stbdecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kestrin {
+
+QString failureText(DecodeFailure failure)
+{
+    switch (failure) {
+    case DecodeFailure::None: return QStringLiteral("no failure");
+    case DecodeFailure::NotRegularFile: return QStringLiteral("not a regular file");
+    case DecodeFailure::CannotOpen: return QStringLiteral("cannot open");
+    case DecodeFailure::CannotRead: return QStringLiteral("cannot read");
+    case DecodeFailure::TooLarge: return QStringLiteral("too large");
+    case DecodeFailure::NotAnImage: return QStringLiteral("not an image");
+    case DecodeFailure::Unsupported: return QStringLiteral("unsupported");
+    case DecodeFailure::Truncated: return QStringLiteral("truncated");
+    }
+    return QString();
+}
+
+QString DecodeResult::message() const
+{
+    return reason.isEmpty() ? failureText(failure) : failureText(failure) + QStringLiteral(": ") + reason;
+}
+
+namespace {
+
+/** A QFile that Qt's image readers see under the frame's own name, so that
+ *  QImageReader picks the reader by the name's suffix first and then by the
+ *  content, exactly as it does for QImage::load(path), while the bytes come
+ *  from memory (the very bytes that were checked) or from a descriptor that
+ *  is already open. The name itself is never opened. */
+class NamedSource : public QFile
+{
+public:
+    NamedSource(const QString &name, const QByteArray &bytes) : QFile(name), data(bytes), length(bytes.size()) {}
+    NamedSource(const QString &name, int descriptor, qint64 size) : QFile(name), fd(descriptor), length(size) {}
+    ~NamedSource() override { QIODevice::close(); }
+
+    // Unbuffered, so that pos() is where the next readData() reads.
+    bool open(OpenMode) override { return QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return length; }
+    qint64 pos() const override { return QIODevice::pos(); }
+    bool seek(qint64 offset) override { return QIODevice::seek(offset); }
+    bool atEnd() const override { return QIODevice::atEnd(); }
+    void close() override { QIODevice::close(); }
+
+protected:
+    qint64 readData(char *out, qint64 max) override
+    {
+        const qint64 at = QIODevice::pos();
+        if (at < 0 || at >= length || max <= 0)
+            return 0;
+        const qint64 count = std::min(max, length - at);
+#ifdef Q_OS_UNIX
+        if (fd >= 0) {
+            for (;;) {
+                const ssize_t got = ::pread(fd, out, size_t(count), off_t(at));
+                if (got >= 0 || errno != EINTR)
+                    return got < 0 ? -1 : qint64(got);
+            }
+        }
+#endif
+        std::memcpy(out, data.constData() + at, size_t(count));
+        return count;
+    }
+    qint64 readLineData(char *out, qint64 max) override { return QIODevice::readLineData(out, max); }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray data;
+    int fd = -1;
+    qint64 length = 0;
+};
+
+DecodeResult failure(DecodeFailure kind, const QString &reason)
+{
+    DecodeResult result;
+    result.failure = kind;
+    result.reason = reason;
+    return result;
+}
+
+/** A reader's message in Kestrin's words: without the "QTgaHandler::canRead(): " it starts with. */
+QString plainMessage(const QString &message)
+{
+    const qsizetype end = message.indexOf(QLatin1String("(): "));
+    if (end > 0) {
+        const QStringView origin = QStringView(message).left(end);
+        const bool identifier = std::all_of(origin.begin(), origin.end(), [](QChar c) {
+            return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char(':');
+        });
+        if (identifier)
+            return message.mid(end + 4).trimmed();
+    }
+    return message.trimmed();
+}
+
+/** The collected messages as one clause: "a; b" (repeats dropped). */
+QString joinMessages(const QStringList &messages)
+{
+    QStringList plain;
+    for (const QString &message : messages) {
+        const QString text = plainMessage(message);
+        if (!text.isEmpty() && !plain.contains(text))
+            plain.append(text);
+    }
+    return plain.join(QStringLiteral("; "));
+}
+
+/** Largest decoded image accepted, in bytes of 32-bit pixels: Qt's own allocation limit. */
+quint64 pixelByteLimit()
+{
+    const int megabytes = QImageReader::allocationLimit();
+    return megabytes > 0 ? quint64(megabytes) << 20 : 0;
+}
+
+/** A TooLarge failure when `size` needs more than the limit as 32-bit pixels. */
+bool exceedsLimit(QSize size, DecodeResult &result)
+{
+    const quint64 limit = pixelByteLimit();
+    if (!size.isValid() || limit == 0)
+        return false;
+    const quint64 bytes = quint64(size.width()) * quint64(size.height()) * 4;
+    if (bytes <= limit)
+        return false;
+    result = failure(DecodeFailure::TooLarge,
+                     QStringLiteral("the image is %1 x %2 pixels, %3 MiB decoded; at most %4 MiB are decoded")
+                         .arg(size.width())
+                         .arg(size.height())
+                         .arg(bytes >> 20)
+                         .arg(limit >> 20));
+    return true;
+}
+
+/** The image a Qt reader fills, cleared first: a reader that leaves pixels
+ *  unset then leaves zeros, never leftovers of the heap. Readers that make
+ *  their own image are unaffected. */
+QImage clearedImage(QSize size, QImage::Format format)
+{
+    if (!size.isValid() || size.isEmpty() || format == QImage::Format_Invalid)
+        return QImage();
+    QImage image(size, format);
+    if (!image.isNull())
+        image.fill(0);
+    return image;
+}
+
+bool hasTgaSuffix(const QString &name)
+{
+    return QFileInfo(name).suffix().compare(QLatin1String("tga"), Qt::CaseInsensitive) == 0;
+}
+
+bool hasTgaFooter(const QByteArray &bytes)
+{
+    return bytes.size() >= 44 && bytes.mid(bytes.size() - 18, 16) == "TRUEVISION-XFILE";
+}
+
+/** The success `result` for `decoded`, in 32-bit ARGB (or TooLarge when
+ *  memory runs out for the conversion). */
+void finish(const QImage &decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
+{
+    const QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded
+                                                                   : decoded.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull()) {
+        result = failure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
+        return;
+    }
+    result = DecodeResult();
+    result.image = image;
+    result.decoder = decoder;
+    result.notices = notices;
+}
+
+/** Why Qt's readers gave no image, when stb_image may still try. */
+struct QtDeclined {
+    bool recognised = false; // a Qt reader took the data for its format
+    bool tgaForStb = false;  // Qt's TGA reader would misplace the pixels of this TGA
+    QString reason;          // which reader declined and why
+    QString notes;           // " (the readers' messages)", or empty
+};
+
+/** What Qt's readers make of the data. True when the outcome is final (an
+ *  image, or a failure no other decoder could undo); false with `declined`
+ *  filled in when stb_image may still try. */
+bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &capture, DecodeResult &result,
+                  QtDeclined &declined)
+{
+    NamedSource source(name, bytes);
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
+    const QByteArray format = reader.format(); // the reader QImage::load would use
+    auto notes = [&] {
+        return capture.messages().isEmpty() ? QString()
+                                            : QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
+    };
+    if (format.isEmpty()) {
+        // Data cut inside its header is often too short for a reader to
+        // recognise; the name says what it was meant to be.
+        const CheckVerdict byName = checkForQtReader(QFileInfo(name).suffix().toLower().toLatin1(), bytes,
+                                                     [] { return QSize(); });
+        if (byName.failure == DecodeFailure::Truncated) {
+            result = failure(byName.failure, byName.reason);
+            return true;
+        }
+        declined.notes = notes();
+        declined.reason = QStringLiteral("no Qt image reader recognises the data") + declined.notes;
+        return false;
+    }
+    declined.recognised = true;
+    // The check comes before the reader parses more than the signature
+    // (some readers' libraries print to standard error on short data).
+    const CheckVerdict verdict = checkForQtReader(format, bytes, [&reader] { return reader.size(); });
+    if (verdict.failure != DecodeFailure::None) {
+        result = failure(verdict.failure, verdict.reason);
+        return true;
+    }
+    if (verdict.useStb) {
+        declined.reason = QStringLiteral("Qt's tga reader would read the pixels of a TGA with an image ID or colour "
+                                         "map from the wrong place");
+        declined.tgaForStb = true;
+        return false;
+    }
+    // A BMP stored top down declares a negative height.
+    const QSize declared = reader.size();
+    const QSize pixels(declared.width(), std::abs(declared.height()));
+    if (exceedsLimit(pixels, result))
+        return true;
+    QImage image = clearedImage(pixels, reader.imageFormat());
+    if (reader.read(&image) && !image.isNull()) {
+        if ((format == "jpeg" || format == "jpg") && jpegWarningsMeanMissingData(capture.messages())) {
+            result = failure(DecodeFailure::Truncated,
+                             QStringLiteral("the JPEG data is cut short or damaged; libjpeg made up the rest (%1)")
+                                 .arg(joinMessages(capture.messages())));
+            return true;
+        }
+        finish(image, format, capture.messages(), result);
+        return true;
+    }
+    declined.notes = notes();
+    declined.reason = QStringLiteral("Qt's %1 reader declines it: %2")
+                          .arg(QString::fromLatin1(format), reader.errorString())
+        + declined.notes;
+    return false;
+}
+
+DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
+{
+    MessageCapture capture;
+    DecodeResult result;
+    QtDeclined qt;
+    if (decodeWithQt(name, bytes, capture, result, qt))
+        return result;
+
+    // TGA has no signature: like Qt, take data for TGA by its name or its
+    // version-2 footer. PSD has one.
+    const bool psd = bytes.startsWith("8BPS");
+    const bool tga = !psd && (qt.tgaForStb || hasTgaSuffix(name) || hasTgaFooter(bytes));
+    if (!psd && !tga) // stb_image reads nothing else here
+        return failure(DecodeFailure::NotAnImage,
+                       qt.recognised ? qt.reason
+                                     : QStringLiteral("neither Qt's image readers nor stb_image's (TGA, PSD) "
+                                                      "recognise the data")
+                               + qt.notes);
+    const QString stbName = psd ? QStringLiteral("stb_image's PSD reader") : QStringLiteral("stb_image's TGA reader");
+    QSize declared;
+    PsdLayout layout;
+    const CheckVerdict verdict = psd ? checkPsdForStb(bytes, &declared, &layout) : checkTgaForStb(bytes, &declared);
+    if (verdict.failure == DecodeFailure::NotAnImage)
+        return failure(DecodeFailure::NotAnImage, qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(": ")
+                                                      + verdict.reason);
+    if (verdict.failure != DecodeFailure::None)
+        return failure(verdict.failure, verdict.reason);
+    if (exceedsLimit(declared, result))
+        return result;
+    QString error;
+    const QImage image = psd ? decodePsdWithStb(bytes, layout, error) : decodeTgaWithStb(bytes, error);
+    if (image.isNull())
+        return failure(DecodeFailure::NotAnImage,
+                       qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(" declines it: ") + error);
+    finish(image, psd ? QByteArrayLiteral("psd (stb_image)") : QByteArrayLiteral("tga (stb_image)"),
+           capture.messages(), result);
+    return result;
+}
+
+// ---- opening files without blocking ----------------------------------------
+
+/** A file opened for reading, or why it was not. */
+struct OpenedFile {
+    int fd = -1;
+    qint64 size = 0;
+    DecodeFailure failure = DecodeFailure::None;
+    QString reason;
+
+    OpenedFile() = default;
+    OpenedFile(const OpenedFile &) = delete;
+    OpenedFile &operator=(const OpenedFile &) = delete;
+    ~OpenedFile()
+    {
+#ifdef Q_OS_UNIX
+        if (fd >= 0)
+            ::close(fd);
+#endif
+    }
+};
+
+#ifdef Q_OS_UNIX
+QString whatItIs(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO (named pipe)");
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("neither a file nor a folder");
+}
+
+bool refuseSpecial(const struct stat &st, OpenedFile &file)
+{
+    if (S_ISREG(st.st_mode))
+        return false;
+    file.failure = DecodeFailure::NotRegularFile;
+    file.reason = QStringLiteral("it is %1").arg(whatItIs(st.st_mode));
+    return true;
+}
+
+bool refuseLarge(qint64 size, OpenedFile &file)
+{
+    if (size <= kMaxImageFileBytes)
+        return false;
+    file.failure = DecodeFailure::TooLarge;
+    file.reason = QStringLiteral("the file has %1 bytes; image files of more than %2 MiB are not read")
+                      .arg(size)
+                      .arg(kMaxImageFileBytes >> 20);
+    return true;
+}
+#endif
+
+/** Opens `path` for reading only when it is a regular file. It is looked at
+ *  with stat first, so that a FIFO or device is never opened; the open
+ *  itself does not block (O_NONBLOCK), and the descriptor is checked again
+ *  in case the name changed in between. */
+void openFrameFile(const QString &path, OpenedFile &file)
+{
+    if (path.isEmpty() || path.contains(QChar(0))) {
+        file.failure = DecodeFailure::CannotOpen;
+        file.reason = path.isEmpty() ? QStringLiteral("no file name") : QStringLiteral("the name holds a NUL character");
+        return;
+    }
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0) {
+        file.failure = DecodeFailure::CannotOpen;
+        file.reason = qt_error_string(errno);
+        return;
+    }
+    if (refuseSpecial(st, file) || refuseLarge(qint64(st.st_size), file))
+        return;
+    file.fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (file.fd < 0) {
+        file.failure = DecodeFailure::CannotOpen;
+        file.reason = qt_error_string(errno);
+        return;
+    }
+    if (::fstat(file.fd, &st) != 0) {
+        file.failure = DecodeFailure::CannotRead;
+        file.reason = qt_error_string(errno);
+        return;
+    }
+    if (refuseSpecial(st, file) || refuseLarge(qint64(st.st_size), file))
+        return;
+    file.size = qint64(st.st_size);
+#else
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        file.failure = DecodeFailure::NotRegularFile;
+        file.reason = QStringLiteral("it is not a regular file");
+    } else if (!info.exists()) {
+        file.failure = DecodeFailure::CannotOpen;
+        file.reason = QStringLiteral("No such file or directory");
+    } else if (info.size() > kMaxImageFileBytes) {
+        file.failure = DecodeFailure::TooLarge;
+        file.reason = QStringLiteral("the file has %1 bytes").arg(info.size());
+    }
+    file.size = info.size();
+#endif
+}
+
+/** The whole content of an opened file, read to its end (a file that grows
+ *  meanwhile is read on, up to the limit; one that shrinks gives what is
+ *  left). False with the failure set in `file`. */
+bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
+{
+#ifdef Q_OS_UNIX
+    Q_UNUSED(path);
+    bytes.resize(qsizetype(file.size));
+    qint64 done = 0;
+    char probe[4096]; // a read past the size stat gave tells whether the file grew meanwhile
+    for (;;) {
+        const bool inside = done < bytes.size();
+        char *to = inside ? bytes.data() + done : probe;
+        const size_t room = inside ? size_t(bytes.size() - done) : sizeof probe;
+        const ssize_t got = ::read(file.fd, to, room);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            file.failure = DecodeFailure::CannotRead;
+            file.reason = qt_error_string(errno);
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (!inside) {
+            if (bytes.size() + got > kMaxImageFileBytes) {
+                (void)refuseLarge(bytes.size() + got, file);
+                return false;
+            }
+            bytes.append(probe, qsizetype(got));
+        }
+        done += got;
+    }
+    bytes.truncate(qsizetype(done)); // a file that shrank meanwhile: what is left
+    return true;
+#else
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        file.failure = DecodeFailure::CannotOpen;
+        file.reason = in.errorString();
+        return false;
+    }
+    bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError) {
+        file.failure = DecodeFailure::CannotRead;
+        file.reason = in.errorString();
+        return false;
+    }
+    return true;
+#endif
+}
+
+} // namespace
+
+DecodeResult decodeImageData(const QByteArray &bytes, const QByteArray &formatHint)
+{
+    const QString name = formatHint.isEmpty() ? QStringLiteral("image")
+                                              : QStringLiteral("image.") + QString::fromLatin1(formatHint);
+    return decodeNamed(name, bytes);
+}
+
+DecodeResult decodeImageFile(const QString &path)
+{
+    DecodeResult result;
+    OpenedFile file;
+    QByteArray bytes;
+    openFrameFile(path, file);
+    if (file.failure == DecodeFailure::None && readWhole(path, file, bytes))
+        result = decodeNamed(path, bytes);
+    else
+        result = failure(file.failure, file.reason);
+    result.path = path;
+    return result;
+}
+
+SizeProbe probeImageFile(const QString &path)
+{
+    SizeProbe probe;
+    probe.path = path;
+    OpenedFile file;
+    openFrameFile(path, file);
+    QByteArray whole; // only where descriptors are not used
+#ifndef Q_OS_UNIX
+    if (file.failure == DecodeFailure::None)
+        (void)readWhole(path, file, whole);
+#endif
+    if (file.failure != DecodeFailure::None) {
+        probe.failure = file.failure;
+        probe.reason = file.reason;
+        return probe;
+    }
+    MessageCapture capture;
+    const std::unique_ptr<NamedSource> device = file.fd >= 0 ? std::make_unique<NamedSource>(path, file.fd, file.size)
+                                                             : std::make_unique<NamedSource>(path, whole);
+    NamedSource &source = *device;
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
+    QSize size;
+    if (!reader.format().isEmpty())
+        size = reader.size();
+    if (size.width() > 0 && size.height() < 0) // BMP stored top down
+        size.setHeight(-size.height());
+    if (!size.isValid() || size.isEmpty()) {
+        // stb_image's formats: the PSD header, or a TGA header by name or footer.
+        source.seek(0);
+        const QByteArray head = source.read(26);
+        source.seek(std::max<qint64>(file.size - 18, 0));
+        const QByteArray tail = source.read(18);
+        QSize declared;
+        if (head.startsWith("8BPS"))
+            (void)checkPsdForStb(head, &declared);
+        else if (hasTgaSuffix(path) || tail.startsWith("TRUEVISION-XFILE"))
+            (void)checkTgaForStb(head, &declared);
+        size = declared;
+    }
+    if (!size.isValid() || size.isEmpty()) {
+        probe.failure = DecodeFailure::NotAnImage;
+        probe.reason = QStringLiteral("no image reader recognises its header");
+        if (!capture.messages().isEmpty())
+            probe.reason += QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
+        return probe;
+    }
+    probe.size = size;
+    return probe;
+}
+
+} // namespace kestrin

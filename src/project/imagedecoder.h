@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace kestrin {
+
+/** Why a frame file gave no image. */
+enum class DecodeFailure {
+    None,
+    NotRegularFile, // a folder, FIFO, device or socket: refused without being opened
+    CannotOpen,     // missing, not permitted, ...: the reason is the system's text
+    CannotRead,     // reading stopped with an error: the reason is the system's text
+    TooLarge,       // the file, or the image its header describes, exceeds the limits below
+    NotAnImage,     // no decoder recognises the data, or every one that does declines it
+    Unsupported,    // a recognised format in a variant that no decoder here reads correctly
+    Truncated,      // the data does not define every pixel: it ends early, or its pixel
+                    // stream stops, skips pixels or runs past a row or the image
+};
+
+/** The words a front end shows for a failure kind: "truncated", "not an image", ... */
+[[nodiscard]] QString failureText(DecodeFailure failure);
+
+/** The outcome of decoding one image file or buffer. */
+struct DecodeResult {
+    QImage image;                                // Format_ARGB32, not premultiplied; null on failure
+    DecodeFailure failure = DecodeFailure::None; // None exactly when `image` holds the pixels
+    QString path;                                // the file it concerns; empty for decodeImageData
+    QString reason;      // on failure: what is missing, or which decoders were tried and why each declined
+    QByteArray decoder;  // on success: the reader that produced the pixels ("bmp", "tga (stb_image)", ...)
+    QStringList notices; // messages a successful reader printed (never shown by the decoder)
+
+    [[nodiscard]] bool ok() const { return failure == DecodeFailure::None; }
+    /** "truncated: <reason>": what the command line prints after the file name. */
+    [[nodiscard]] QString message() const;
+};
+
+/** The size an image file declares, read from its header only. */
+struct SizeProbe {
+    QSize size; // valid exactly when `failure` is None
+    DecodeFailure failure = DecodeFailure::None;
+    QString path;
+    QString reason;
+
+    [[nodiscard]] bool ok() const { return failure == DecodeFailure::None; }
+};
+
+/** Files longer than this are refused as TooLarge before they are read. */
+constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
+
+/** Decodes the image file at `path`.
+ *
+ *  A path that is not a regular file (a folder, FIFO, device, socket) fails at
+ *  once as NotRegularFile: it is examined with stat and never opened in a way
+ *  that could block. The file is read whole (at most kMaxImageFileBytes) and
+ *  decoded from those bytes with decodeImageData's rules, the file's name
+ *  playing the part of the format hint, so the reader is chosen exactly as
+ *  QImage::load(path) chooses it: by the name's suffix first, then by the
+ *  content.
+ *
+ *  Safe to call from several threads at once. */
+[[nodiscard]] DecodeResult decodeImageFile(const QString &path);
+
+/** Decodes an image held in memory. `formatHint` plays the part of a file
+ *  name's suffix ("bmp", "tga", ...; empty: choose by content only).
+ *
+ *  - Every file one of Qt's image readers decodes gives exactly the pixels of
+ *    QImage::load + convertToFormat(Format_ARGB32), provided the data defines
+ *    every pixel. Before a reader sees the data, a check of the format's
+ *    structure (header, tables, pixel stream) refuses as Truncated what does
+ *    not: data that ends early, RLE streams that stop early, skip pixels or
+ *    run past a row or the image, headers that claim more pixels than the
+ *    data holds. The pixel buffer a reader fills is cleared beforehand, so no
+ *    byte of the result ever comes from uninitialised memory.
+ *  - TGA (RLE or not, any origin, 8 to 32 bits, colour-mapped, with or
+ *    without the version-2 footer) and PSD (the flattened composite) that
+ *    Qt's readers decline are decoded by stb_image, with the same rule.
+ *  - Images whose pixels would need more than QImageReader::allocationLimit()
+ *    are refused as TooLarge before any pixel is decoded.
+ *  - The messages the readers print go into the failure's reason (or into
+ *    `notices`), never to standard error.
+ *
+ *  Safe to call from several threads at once. */
+[[nodiscard]] DecodeResult decodeImageData(const QByteArray &bytes, const QByteArray &formatHint = {});
+
+/** The width and height that the image file at `path` declares, read from
+ *  its header (QImageReader::size(), or the TGA/PSD header) without decoding
+ *  pixels and without reading the whole file. Refuses what decodeImageFile
+ *  refuses before reading (not a regular file, cannot open, too large) and
+ *  gives NotAnImage when no reader recognises the header. The size is a
+ *  claim: decodeImageFile may still find the data incomplete. */
+[[nodiscard]] SizeProbe probeImageFile(const QString &path);
+
+} // namespace kestrin
