@@ -1,12 +1,12 @@
 #include "project/folderloader.h"
 
 #include "project/filenamerule.h"
+#include "project/imagedecoder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QImageReader>
 
 #include <QSet>
 
@@ -388,11 +388,11 @@ Failure checkMemory(const FolderScan &scan, const QString &folder)
             if (seen.contains(path))
                 continue;
             seen.insert(path);
-            if (!QFileInfo(path).isFile()) // never open a FIFO or a device to read a header
-                continue;
-            const QSize size = QImageReader(path).size();
-            if (size.isValid())
-                needed += quint64(size.width()) * quint64(size.height()) * 4;
+            // A file whose size cannot be read (not an image, a FIFO, ...)
+            // fails when it is decoded; the probe never opens a FIFO.
+            const SizeProbe probe = probeImageFile(path);
+            if (probe.ok() && probe.size.isValid())
+                needed += quint64(probe.size.width()) * quint64(probe.size.height()) * 4;
         }
     }
     const quint64 available = availableMemory();
@@ -419,7 +419,7 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadPro
 
     // One decode per distinct file: a name that repeats (a pattern whose
     // name does not change with its number) shares one image.
-    QHash<QString, Frame> decoded;
+    QHash<QString, Frame> loaded;
     quint64 done = 0;
     for (const FoundStage &found : scan.stages) {
         Stage *stage = project.appendStage();
@@ -427,14 +427,14 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadPro
             // The frame joins the stage before it is loaded, so a file that
             // fails leaves an empty frame behind, as the last one.
             Frame *frame = stage->appendFrame();
-            const auto known = decoded.constFind(path);
-            if (known != decoded.constEnd()) {
+            const auto known = loaded.constFind(path);
+            if (known != loaded.constEnd()) {
                 *frame = *known;
             } else {
-                if (!loadFrame(*frame, path))
-                    return Failure::of(FailureKind::CannotLoadFrame, path,
-                                       QStringLiteral("not an image, unreadable or too large"));
-                decoded.insert(path, *frame);
+                DecodeResult decoded;
+                if (!loadFrame(*frame, path, decoded))
+                    return Failure::of(FailureKind::CannotLoadFrame, path, decoded.message());
+                loaded.insert(path, *frame);
             }
             if (progress)
                 progress(++done, total);

@@ -66,6 +66,27 @@ QHash<QString, QByteArray> snapshot(const QString &dir)
     return files;
 }
 
+/** The 54 header bytes of a 24-bit BMP of width x height pixels, without
+ *  the pixels: enough for a reader to tell its size. */
+QByteArray bmpHeader(quint32 width, quint32 height)
+{
+    QByteArray bmp(54, '\0');
+    auto put32 = [&](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 54);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    return bmp;
+}
+
 /** A static sprite of one 1 x `height` frame. */
 QByteArray tallSprite(qint32 height)
 {
@@ -275,6 +296,44 @@ private slots:
             struct stat status {};
             QVERIFY(::stat(native(target).constData(), &status) == 0);
             QCOMPARE(status.st_mode & 07777, mode_t(0640));
+        }
+    }
+
+    // A name without markers names one file for every number: decoded once
+    // and shared, 979,902 frames fit in 512 MiB. Frames whose decoded size
+    // (read from their headers) does not fit are refused before decoding.
+    void memoryStaysBounded_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one name for every number") << QStringLiteral("still.bmp") << 0 << QString();
+        QTest::newRow("frames larger than the memory")
+            << QStringLiteral("huge%1_%2.bmp") << 1
+            << QStringLiteral("Not enough memory: the decoded frames need 560.8 MiB, at most ");
+    }
+    void memoryStaysBounded()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer build needs the whole address space, so no memory limit can be set");
+#endif
+        QFETCH(QString, pattern);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QString folder = at(QStringLiteral("memory"));
+        QVERIFY(fixture::writeImage(folder + QStringLiteral("/still.bmp"), fixture::flat(3, 4, 0xff336699u)));
+        for (int f = 0; f < 3; ++f) // headers of 7000 x 7000 pixels, 196 MB each once decoded
+            QVERIFY(writeAll(folder + QStringLiteral("/huge01_000%1.bmp").arg(f), bmpHeader(7000, 7000)));
+        const QString target = at(QStringLiteral("memory.art"));
+        const Run cli = runLimited({QStringLiteral("build"), folder, QStringLiteral("--pattern"), pattern,
+                                    QStringLiteral("-o"), target, QStringLiteral("--quiet")});
+        QCOMPARE(cli.exitCode, exitCode);
+        if (exitCode == 0) {
+            QVERIFY(cli.err.isEmpty());
+            QCOMPARE(QFileInfo(target).size(), qint64(132 + 4 * 1024 + 979902 * (28 + 4 * 3)));
+        } else {
+            QVERIFY2(cli.err.startsWith(QStringLiteral("kestrin-art: %1/: %2").arg(folder, message)),
+                     qPrintable(cli.err));
         }
     }
 

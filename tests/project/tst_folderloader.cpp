@@ -445,6 +445,32 @@ private slots:
         QCOMPARE(project.stages[0]->frameCount, 1u);
     }
 
+    // What a reader cannot decode, root included: a FIFO or a folder in place
+    // of a frame file stops the load there, without waiting on the FIFO.
+    void specialEntryStopsTheLoad_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("FIFO") << true;
+        QTest::newRow("folder") << false;
+    }
+    void specialEntryStopsTheLoad()
+    {
+        QFETCH(bool, fifo);
+        const QString folder = QStringLiteral("special-%1/").arg(QTest::currentDataTag());
+        writeStage(folder, 1, {0, 2});
+        const QString entry = at(folder + "camera01_0001.bmp");
+        QVERIFY(fifo ? specialfiles::makeFifo(entry) : QDir().mkpath(entry));
+        Project project;
+        auto load = std::async(std::launch::async, [&] { return kestrin::loadFolder(project, source(at(folder))); });
+        QVERIFY2(finishedInTime(load, entry), "the load blocked on a FIFO named like a frame");
+        const kestrin::Failure failure = load.get();
+        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.path, entry);
+        QVERIFY2(failure.reason.contains(fifo ? QStringLiteral("FIFO") : QStringLiteral("folder")),
+                 qPrintable(failure.reason));
+        QCOMPARE(project.stages[0]->frameCount, 2u);
+    }
+
     void sameFileForEveryFrameWithoutSecondMarker()
     {
         QVERIFY(writeFrame(at(QStringLiteral("one/cam01.bmp")), 1, 0));
@@ -456,6 +482,10 @@ private slots:
         QVERIFY(!kestrin::loadFolder(project, p));
         QCOMPARE(project.stageCount, 2u);
         QCOMPARE(pathsOf(project, 1), QStringList(5, at(QStringLiteral("one/cam03.bmp"))));
+        // Decoded once: every frame of the name shares one image.
+        const auto &frames = project.stages[1]->frames;
+        for (const auto &frame : frames)
+            QCOMPARE(frame->sourceImage.constBits(), frames[0]->sourceImage.constBits());
     }
 
     void nonLatin1FolderName()

@@ -312,7 +312,7 @@ private slots:
             kestrin::FolderPattern pattern;
             pattern.folder = folder;
             pattern.pattern = QStringLiteral("camera%1_%2.") + QLatin1String(suffixes[k]);
-            QVERIFY(kestrin::loadFolder(projects[k], pattern));
+            QVERIFY(!kestrin::loadFolder(projects[k], pattern));
         }
         QCOMPARE(projects[1].stageCount, 1u);
         QCOMPARE(projects[1].stages[0]->frameCount, 3u);
