@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The .deb and its -dbgsym package pass lintian without an error or warning;
-# the packaged binaries are hardened and stripped, their debug information in
+# the packaged binaries are hardened and stripped, their debug information (in
+# build types that make it; the last argument says whether this one does) in
 # the -dbgsym package under their build IDs; the manual pages, changelog and
 # copyright file are what Debian expects, and kestrin-art's page describes
 # every command and option that the packaged program has.
@@ -21,14 +22,17 @@ fi
 arch=$(dpkg --print-architecture)
 deb=$tmp/out/kestrin_${version}_$arch.deb
 ddeb=$tmp/out/kestrin-dbgsym_${version}_$arch.ddeb
-for f in "$deb" "$ddeb"; do
+packages=("$deb")
+[[ $has_debug_info == ON ]] && packages+=("$ddeb")
+for f in "${packages[@]}"; do
     [[ -f $f ]] || { fail "no $(basename "$f"); cpack wrote: $(ls "$tmp/out")"; finish; }
 done
+[[ $has_debug_info == OFF && -e $ddeb ]] && fail "a debug package, although this build type makes no debug information"
 
 # Errors and warnings fail. Info and pedantic notes are shown; of those, the
 # ones about hardening and stripping fail too.
 status=0
-lintian --fail-on error,warning --display-info --pedantic "$deb" "$ddeb" >"$tmp/lintian.log" 2>&1 || status=$?
+lintian --fail-on error,warning --display-info --pedantic "${packages[@]}" >"$tmp/lintian.log" 2>&1 || status=$?
 echo "lintian (status $status):"
 cat "$tmp/lintian.log"
 ((status == 0)) || fail "lintian reports errors or warnings (or failed)"
@@ -36,7 +40,7 @@ grep -E '^[A-Z]: .*(hardening-|binary-has-unneeded-section|unstripped-binary)' "
     fail "lintian notes binaries that are not hardened or not fully stripped"
 
 dpkg-deb -x "$deb" "$tmp/root"
-dpkg-deb -x "$ddeb" "$tmp/dbgsym"
+[[ $has_debug_info == ON ]] && dpkg-deb -x "$ddeb" "$tmp/dbgsym"
 binaries=(kestrin)
 [[ $has_cli == ON ]] && binaries+=(kestrin-art)
 for name in "${binaries[@]}"; do
@@ -45,12 +49,13 @@ for name in "${binaries[@]}"; do
     for section in .symtab .debug_info .comment .note; do
         grep -qF " $section " <<<"$sections" && fail "the packaged $name still has a $section section"
     done
-    grep -qF ' .gnu_debuglink ' <<<"$sections" || fail "the packaged $name does not name its debug file"
     # lintian checks PIE, RELRO, BIND_NOW and fortified calls, but not this.
     symbols=$(readelf --dyn-syms -W "$bin")
     grep -qF ' __stack_chk_fail@' <<<"$symbols" ||
         fail "$name is built without a stack protector (never calls __stack_chk_fail)"
 
+    [[ $has_debug_info == ON ]] || continue
+    grep -qF ' .gnu_debuglink ' <<<"$sections" || fail "the packaged $name does not name its debug file"
     id=$(readelf -n "$bin" | sed -n 's/.*Build ID: \([0-9a-f]*\).*/\1/p')
     debug=$tmp/dbgsym/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
     if [[ -z $id ]]; then
@@ -59,9 +64,9 @@ for name in "${binaries[@]}"; do
         fail "the -dbgsym package has no debug file for $name (build ID $id)"
     else
         sections=$(readelf -S -W "$debug" 2>/dev/null) # it has no program interpreter to show
-        grep -qF ' .symtab ' <<<"$sections" || fail "the debug file of $name has no symbol table"
-        [[ $has_debug_info == ON ]] && ! grep -qF ' .debug_info ' <<<"$sections" &&
-            fail "the debug file of $name has no debug information, although this build type makes it"
+        for section in .symtab .debug_info; do
+            grep -qF " $section " <<<"$sections" || fail "the debug file of $name has no $section section"
+        done
     fi
 done
 
