@@ -6,8 +6,11 @@
 // memory each run adds.
 #include "benchharness.h"
 
-#include "artfile/artreference.h"
-#include "artfile/generationrun.h"
+#include "referenceart.h"
+#include "generate/artplan.h"
+#include "generate/artwriter.h"
+#include "generate/colorreduction.h"
+#include "generate/generation.h"
 #include "quantize/indexedimage.h"
 
 #include <QBuffer>
@@ -156,19 +159,14 @@ void literalReduceAndMap(const Project &project, quint64 limit)
     }
 }
 
+// The generation into a device that keeps nothing: reduction, mapping and
+// streaming without the file system.
 void oursReduceAndMap(const Project &project)
 {
-    kestrin::GenerationSettings settings;
-    kestrin::ArtPlan plan;
-    QString error;
-    if (!kestrin::planArt(project, settings, &plan, &error))
-        return;
-    kestrin::ColorReduction colors(project, plan.framesPerStage);
-    colors.fixIndexZero(project, plan.framesPerStage);
     NullDevice sink;
     sink.open(QIODevice::WriteOnly);
-    if (!kestrin::writeArtData(sink, project, plan, colors, &error))
-        std::printf("write failed: %s\n", qPrintable(error));
+    if (const kestrin::Failure failure = kestrin::writeArt(sink, project, kestrin::GenerationSettings()))
+        std::printf("write failed: %s\n", qPrintable(kestrin::describeFailure(failure)));
 }
 
 QByteArray readFile(const QString &path)
@@ -231,9 +229,9 @@ void runSet(const char *name, void (*make)(Project &, int, int, int), int stages
     kestrin::GenerationSettings settings;
     settings.paletteCount = 4;
     const Measure oursRun = measure(3, [&] {
-        const kestrin::GenerationResult r = kestrin::runGeneration(project, settings, oursPath, nullptr);
-        if (!r.ok)
-            std::printf("  run failed: %s\n", qPrintable(r.writeError + r.boxText));
+        const kestrin::GenerationOutcome r = kestrin::runGeneration(project, settings, oursPath, nullptr);
+        if (!r.ok())
+            std::printf("  run failed: %s\n", qPrintable(kestrin::describeFailure(r.failure)));
     });
     const double budget = 1.25 * double(pixels) + 64 * 1048576.0;
     std::printf("  whole Start    ours %7.1f ms %7.1f MP/s, peak memory added %.1f MiB (budget 1.25 bytes/pixel + "
@@ -244,7 +242,7 @@ void runSet(const char *name, void (*make)(Project &, int, int, int), int stages
 
     if (!subset) {
         Measure plainRun = measure(1, [&] {
-            const QByteArray bytes = kestrin::referenceArtFile(project, settings);
+            const QByteArray bytes = kestrinref::referenceArtFile(project, settings);
             QFile f(plainPath);
             if (f.open(QIODevice::WriteOnly))
                 f.write(bytes);
@@ -258,8 +256,8 @@ void runSet(const char *name, void (*make)(Project &, int, int, int), int stages
         Project part;
         make(part, 2, 4, size);
         const QString a = dir.filePath("part-ours.art");
-        const kestrin::GenerationResult r = kestrin::runGeneration(part, settings, a, nullptr);
-        const bool same = r.ok && readFile(a) == kestrin::referenceArtFile(part, settings);
+        const kestrin::GenerationOutcome r = kestrin::runGeneration(part, settings, a, nullptr);
+        const bool same = r.ok() && readFile(a) == kestrinref::referenceArtFile(part, settings);
         std::printf("  files identical on a 2 x 4 part of the set: %s\n", same ? "yes" : "NO");
     }
     std::fflush(stdout);

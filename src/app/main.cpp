@@ -1,3 +1,4 @@
+#include "app/formfont.h"
 #include "app/mainwindow.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ QIcon applicationIcon()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    applyFormFont();
     QGuiApplication::setDesktopFileName(QLatin1String(desktopId));
     QApplication::setWindowIcon(applicationIcon());
     int result = 0;

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 
 #include "app/mainwindowform.h"
+#include "diag/log.h"
 #include "project/filenamerule.h"
 #include "project/folderloader.h"
 
@@ -21,6 +22,29 @@ quint32 unsignedField(const QLineEdit *edit)
 int signedField(const QLineEdit *edit)
 {
     return edit->text().toInt();
+}
+
+/** The log line of a failed folder load, after "GenFile: ". Paths go
+ *  through Latin-1, as every byte of the log does. */
+QByteArray loadLogMessage(const kestrin::Failure &failure)
+{
+    using kestrin::FailureKind;
+    switch (failure.kind) {
+    case FailureKind::CannotLoadFrame:
+        return "Cannot load frame: " + failure.path.toLatin1();
+    case FailureKind::NoStagesFound:
+        return "No stages found!";
+    case FailureKind::NameNeverChanges:
+        return "Too many stages and frames (the file name does not change with its number): "
+            + failure.path.toLatin1();
+    case FailureKind::TooManyFrames:
+        return "Too many stages and frames (more than " + QByteArray::number(failure.expected)
+            + "): " + failure.path.toLatin1();
+    case FailureKind::RangeTooLarge:
+        return "Range too large to search: " + failure.path.toLatin1();
+    default:
+        return kestrin::describeFailure(failure).toLatin1();
+    }
 }
 
 /** The lowest selected row of `list`, or -1. */
@@ -65,7 +89,10 @@ bool MainWindow::GenFile(const QString &folder, const QString &pattern, quint32 
     source.frameMin = frameMin;
     source.frameMax = frameMax;
     source.frameWidth = frameWidth;
-    return kestrin::loadFolder(project, source);
+    const kestrin::Failure failure = kestrin::loadFolder(project, source);
+    if (failure)
+        kestrin::Error("GenFile: " + loadLogMessage(failure), false);
+    return !failure;
 }
 
 void MainWindow::on_pbPreviewUpdate_clicked()

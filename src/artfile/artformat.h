@@ -170,4 +170,21 @@ inline FrameHeader decodeFrameHeader(const quint8 *in)
     return f;
 }
 
+/** Where a frame lies in a file: its direction (row) and its place within
+ *  that direction. A static sprite keeps no direction boundaries, so its
+ *  frames form one sequence in direction 0. */
+struct FramePlace {
+    qint64 direction = 0;
+    qint64 frame = 0;
+};
+
+/** The place of frame `index` (file order) of a sprite with
+ *  `framesPerDirection` frames per direction. */
+constexpr FramePlace framePlace(bool rotatable, quint64 framesPerDirection, quint64 index)
+{
+    if (!rotatable || framesPerDirection == 0)
+        return FramePlace{0, qint64(index)};
+    return FramePlace{qint64(index / framesPerDirection), qint64(index % framesPerDirection)};
+}
+
 } // namespace kestrin::art

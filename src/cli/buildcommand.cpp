@@ -1,51 +1,14 @@
 // kestrin-art build: a folder of numbered frames to one .art file, through
-// the same loader, frame passes and generation run as the window.
+// the same loader, frame passes and generation as the window.
 #include "cli/commands.h"
 
-#include "artfile/generationrun.h"
-#include "frameutil/boundrect.h"
-#include "frameutil/transparency.h"
-#include "project/filenamerule.h"
+#include "generate/generation.h"
 
 #include <QFileInfo>
 
 namespace kestrin::cli {
 
 namespace {
-
-QString withoutLogPrefix(const QByteArray &message)
-{
-    QString text = QString::fromLatin1(message);
-    if (text.startsWith(QLatin1String("GenFile: ")))
-        text.remove(0, 9);
-    return text;
-}
-
-/** Builds the project from the scan result in the loader's order: stages in
- *  increasing number, each frame appended and then loaded. Without writing
- *  the window's diagnostic log, a frame that does not load is reported on
- *  standard error instead. */
-bool loadScannedFrames(const FolderScan &scan, Project &project, Console &console)
-{
-    qint64 total = 0;
-    for (const FoundStage &found : scan.stages)
-        total += found.framePaths.size();
-    qint64 done = 0;
-    for (const FoundStage &found : scan.stages) {
-        Stage *stage = project.appendStage();
-        for (const QString &path : found.framePaths) {
-            console.progress(QStringLiteral("Loading frames... %1/%2").arg(done).arg(total),
-                             int(total ? done * 100 / total : 100));
-            if (!loadFrame(*stage->appendFrame(), path)) {
-                console.error(path, QStringLiteral("Cannot load frame: not an image, unreadable or too large"));
-                return false;
-            }
-            ++done;
-        }
-    }
-    console.endProgress();
-    return true;
-}
 
 /** "8 stages of 16 frames", or "3 stages of 4, 4, 3 frames" when they differ. */
 QString describeStages(const Project &project)
@@ -75,20 +38,54 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
                           QString::number(pixels)));
 }
 
-GenerationSettings settingsOf(const BuildJob &job)
+/** What the progress line says during a step. */
+QString stepText(GenerationStep step)
 {
-    GenerationSettings settings;
-    settings.frameRate = job.frameRate;
-    settings.hitFrame = job.hitFrame;
-    settings.paletteCount = job.paletteCount;
-    settings.rotatable = job.rotatable ? 1 : 0;
-    return settings;
+    static const char *const texts[] = {
+        "no stages",            // NoStages
+        "checking the project", // Preparing
+        "reducing colours",     // Reducing
+        "placing index 0",      // FixingIndices
+        "writing",              // Writing
+        "finishing",            // CleaningUp
+        "done",                 // Completed
+    };
+    return QString::fromLatin1(texts[int(step)]);
 }
 
-int failed(const BuildJob &job, Console &console)
+/** True for the failures of finding and decoding the frames, which come
+ *  before anything of the target is touched. */
+bool isLoadFailure(FailureKind kind)
 {
-    console.error(job.target, QStringLiteral("Generation failed!"));
-    return ExitFailure;
+    switch (kind) {
+    case FailureKind::NoSuchFolder:
+    case FailureKind::NotAFolder:
+    case FailureKind::NameNeverChanges:
+    case FailureKind::TooManyFrames:
+    case FailureKind::RangeTooLarge:
+    case FailureKind::NoStagesFound:
+    case FailureKind::CannotLoadFrame:
+    case FailureKind::NotEnoughMemory:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/** Names the failure on standard error: the file it concerns (the folder
+ *  for problems of the project), then what went wrong. */
+void reportFailure(const BuildJob &job, const Failure &failure, Console &console)
+{
+    const bool aboutTarget =
+        failure.kind == FailureKind::CannotCreateFile || failure.kind == FailureKind::CannotWriteFile;
+    QString subject = failure.path;
+    if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
+        subject = job.folderArgument;
+    else if (subject.isEmpty() || (!aboutTarget && failure.kind != FailureKind::CannotLoadFrame))
+        subject = job.source.folder;
+    console.error(subject, describeFailure(failure));
+    if (!isLoadFailure(failure.kind))
+        console.error(job.target, QStringLiteral("Generation failed!"));
 }
 
 } // namespace
@@ -96,69 +93,45 @@ int failed(const BuildJob &job, Console &console)
 int runBuild(const BuildJob &job, Console &console)
 {
     const QFileInfo folder(job.folderArgument);
-    if (!folder.exists()) {
-        console.error(job.folderArgument, QStringLiteral("no such folder"));
-        return ExitFailure;
-    }
-    if (!folder.isDir()) {
-        console.error(job.folderArgument, QStringLiteral("not a folder"));
+    if (!folder.exists() || !folder.isDir()) {
+        reportFailure(job,
+                      Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder,
+                                  job.folderArgument),
+                      console);
         return ExitFailure;
     }
 
-    const FolderScan scan = scanFolder(job.source);
-    if (!scan.error.isEmpty()) {
-        console.error(job.source.folder, withoutLogPrefix(scan.error));
-        return ExitFailure;
-    }
-    if (scan.stages.isEmpty()) {
-        console.error(job.source.folder,
-                      QStringLiteral("No stages found: no stage number from %1 up to %2 (exclusive) has a file "
-                                     "for frame number %3; the first name tried was %4")
-                          .arg(QString::number(job.source.stageMin), QString::number(job.source.stageMax),
-                               QString::number(job.source.frameMin),
-                               frameFileName(job.source.pattern, job.source.stageMin, job.source.stageWidth,
-                                             job.source.frameMin, job.source.frameWidth)));
-        return ExitFailure;
-    }
-    Project project;
-    if (!loadScannedFrames(scan, project, console))
-        return ExitFailure;
+    BuildRequest request;
+    request.source = job.source;
+    request.trim = job.trim;
+    request.target = job.target;
+    request.settings.frameRate = job.frameRate;
+    request.settings.hitFrame = job.hitFrame;
+    request.settings.paletteCount = job.paletteCount;
+    request.settings.rotatable = job.rotatable ? 1 : 0;
 
-    // As the window's Apply with "Apply bound rectangle" checked: the
-    // transparency pass runs too and, unchecked, makes every pixel opaque.
-    // (Colour reduction ignores alpha, so a transparent key colour would not
-    // change the file; there is no option for it.)
-    if (job.trim) {
-        (void)applyBoundRect(project, true);
-        (void)applyTransparency(project, false, 0);
-    }
-    printFound(job, project, console);
-
-    int lastValue = 0;
-    const GenerationResult result =
-        runGeneration(project, settingsOf(job), job.target, [&](const QString &text, int value) {
-            if (value >= 0)
-                lastValue = value;
-            console.progress(text, lastValue);
-        });
+    BuildCallbacks callbacks;
+    callbacks.loading = [&](quint64 done, quint64 total) {
+        console.progress(QStringLiteral("loading frames %1/%2").arg(done).arg(total),
+                         int(total ? done * 100 / total : 100));
+    };
+    callbacks.loaded = [&](const Project &project) {
+        console.endProgress();
+        printFound(job, project, console);
+    };
+    int lastPercent = 0;
+    callbacks.generation = [&](GenerationStep step) {
+        lastPercent = std::max(lastPercent, stepPercent(step));
+        console.progress(stepText(step), lastPercent);
+    };
+    const GenerationOutcome outcome = buildSprite(request, callbacks);
     console.endProgress();
-    if (result.showBox) {
-        // The target message names the file itself; the others are about the
-        // project found in the folder.
-        if (result.boxText.startsWith(QLatin1String("Cannot create output file")))
-            console.error(result.boxText);
-        else
-            console.error(job.source.folder, result.boxText);
-        return failed(job, console);
+    if (outcome.failure) {
+        reportFailure(job, outcome.failure, console);
+        return ExitFailure;
     }
-    if (!result.writeError.isEmpty()) {
-        console.error(job.target, QStringLiteral("cannot write: ") + result.writeError);
-        return failed(job, console);
-    }
-    if (!result.ok)
-        return failed(job, console);
-    console.note(QStringLiteral("Generation successful! Wrote %1 (%2 bytes)")
-                     .arg(job.target, QString::number(QFileInfo(job.target).size())));
+    console.note(
+        QStringLiteral("Generation successful! Wrote %1 (%2 bytes)").arg(job.target, QString::number(outcome.bytes)));
     return ExitSuccess;
 }
 

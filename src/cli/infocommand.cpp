@@ -1,6 +1,7 @@
 // kestrin-art info: a sprite file's header, palette and frames, as text or JSON.
 #include "cli/commands.h"
 
+#include "artfile/artformat.h"
 #include "artfile/artreader.h"
 
 #include <QJsonArray>
@@ -38,12 +39,10 @@ qint64 pixelCount(const ArtFile &art)
     return total;
 }
 
-/** Direction and position within it of frame `index`; a static sprite is one sequence. */
-std::pair<qint64, qint64> placeOf(const ArtFile &art, qint64 index)
+/** Direction and position within it of frame `index`. */
+art::FramePlace placeOf(const ArtFile &art, size_t index)
 {
-    if (!art.isRotatable() || art.framesPerDirection == 0)
-        return {0, index};
-    return {index / art.framesPerDirection, index % art.framesPerDirection};
+    return art::framePlace(art.isRotatable(), art.framesPerDirection, index);
 }
 
 QJsonDocument toJson(const QString &path, const ArtFile &art)
@@ -54,10 +53,10 @@ QJsonDocument toJson(const QString &path, const ArtFile &art)
     QJsonArray frames;
     for (size_t i = 0; i < art.frames.size(); ++i) {
         const ArtFrame &f = art.frames[i];
-        const auto [direction, frame] = placeOf(art, qint64(i));
+        const art::FramePlace place = placeOf(art, i);
         frames.append(QJsonObject{
-            {QStringLiteral("direction"), direction},
-            {QStringLiteral("frame"), frame},
+            {QStringLiteral("direction"), place.direction},
+            {QStringLiteral("frame"), place.frame},
             {QStringLiteral("width"), f.width},
             {QStringLiteral("height"), f.height},
             {QStringLiteral("dataSize"), f.dataSize},
@@ -103,10 +102,10 @@ void printText(const QString &path, const ArtFile &art, Console &console)
     console.out(QStringLiteral("direction  frame  width  height  centerX  centerY"));
     for (size_t i = 0; i < art.frames.size(); ++i) {
         const ArtFrame &f = art.frames[i];
-        const auto [direction, frame] = placeOf(art, qint64(i));
+        const art::FramePlace place = placeOf(art, i);
         console.out(QStringLiteral("%1  %2  %3  %4  %5  %6")
-                        .arg(direction, 9)
-                        .arg(frame, 5)
+                        .arg(place.direction, 9)
+                        .arg(place.frame, 5)
                         .arg(f.width, 5)
                         .arg(f.height, 6)
                         .arg(f.centerX, 7)

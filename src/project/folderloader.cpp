@@ -1,20 +1,26 @@
 #include "project/folderloader.h"
 
-#include "diag/log.h"
 #include "project/filenamerule.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
+
+#include <QSet>
 
 #include <algorithm>
+#include <limits>
 #include <fstream>
 #include <functional>
 #include <vector>
 
 #ifdef Q_OS_WIN
 #include <filesystem>
+#else
+#include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace kestrin {
@@ -221,15 +227,15 @@ bool candidatesFromListing(const Axis &axis, quint32 lo, quint32 hi, ListingCach
     return true;
 }
 
-QByteArray describe(const Axis &axis)
+QString describe(const Axis &axis)
 {
-    return (axis.folder + axis.text).toLatin1();
+    return axis.folder + axis.text;
 }
 
 /** The numbers n in [lo, hi) whose path exists, increasing. False with
- *  `error` set when the search is refused; `budget` caps the result size. */
+ *  `failure` set when the search is refused; `budget` caps the result size. */
 bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, quint64 budget,
-                 ListingCache &cache, std::vector<quint32> &present, QByteArray &error)
+                 ListingCache &cache, std::vector<quint32> &present, Failure &failure)
 {
     present.clear();
     if (lo >= hi)
@@ -250,8 +256,8 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         if (!fileExists(axis.pathOf(lo)))
             return true;
         if (count > budget) {
-            error = "GenFile: Too many stages and frames (the file name does not change with its number): "
-                + axis.pathOf(lo).toLatin1();
+            failure = Failure::of(FailureKind::NameNeverChanges, axis.pathOf(lo));
+            failure.found = qint64(count);
             return false;
         }
         present.reserve(count);
@@ -268,7 +274,7 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         return true;
     }
     if (count > kMaxProbesPerRange) {
-        error = "GenFile: Range too large to search: " + describe(axis);
+        failure = Failure::of(FailureKind::RangeTooLarge, describe(axis));
         return false;
     }
     probeEach(lo, hi);
@@ -285,7 +291,7 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
                          [&p](const QString &t) { return argNumber(t, p.frameMin, p.frameWidth); }, true};
     std::vector<quint32> stageNumbers;
     if (!findPresent(stageAxis, p.stageMin, p.stageMax, method, kMaxFramesPerLoad, cache, stageNumbers,
-                     scan.error))
+                     scan.failure))
         return scan;
 
     quint64 total = stageNumbers.size();
@@ -294,15 +300,15 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
         const Axis frameAxis{p.folder, argNumber(p.pattern, s, p.stageWidth), p.frameWidth,
                              [](const QString &t) { return t; }, false};
         const quint64 budget = kMaxFramesPerLoad - std::min(total, kMaxFramesPerLoad);
-        if (!findPresent(frameAxis, p.frameMin, p.frameMax, method, budget, cache, frameNumbers, scan.error)) {
+        if (!findPresent(frameAxis, p.frameMin, p.frameMax, method, budget, cache, frameNumbers, scan.failure)) {
             scan.stages.clear();
             return scan;
         }
         total += frameNumbers.size();
         if (method != ScanMethod::ProbeEach && total > kMaxFramesPerLoad) {
             scan.stages.clear();
-            scan.error = "GenFile: Too many stages and frames (more than "
-                + QByteArray::number(kMaxFramesPerLoad) + "): " + describe(frameAxis);
+            scan.failure = Failure::of(FailureKind::TooManyFrames, describe(frameAxis));
+            scan.failure.expected = qint64(kMaxFramesPerLoad);
             return scan;
         }
         FoundStage stage;
@@ -315,30 +321,118 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
     return scan;
 }
 
-bool loadFolder(Project &project, const FolderPattern &pattern)
+namespace {
+
+/** NoStagesFound, saying which numbers and which first name were tried. */
+Failure noStagesFound(const FolderPattern &p)
+{
+    return Failure::of(FailureKind::NoStagesFound, p.folder,
+                       QStringLiteral("no stage number from %1 up to %2 (exclusive) has a file for frame number %3; "
+                                      "the first name tried was %4")
+                           .arg(QString::number(p.stageMin), QString::number(p.stageMax),
+                                QString::number(p.frameMin),
+                                frameFileName(p.pattern, p.stageMin, p.stageWidth, p.frameMin, p.frameWidth)));
+}
+
+/** Bytes of address space in use now, or 0 when that cannot be read. */
+quint64 addressSpaceInUse()
+{
+#ifdef Q_OS_LINUX
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (statm.open(QIODevice::ReadOnly))
+        return statm.readLine().split(' ').value(0).toULongLong() * quint64(sysconf(_SC_PAGESIZE));
+#endif
+    return 0;
+}
+
+/** Bytes the process can still hold: the physical memory, and no more than
+ *  what its address-space limit leaves. */
+quint64 availableMemory()
+{
+#ifdef Q_OS_WIN
+    return std::numeric_limits<quint64>::max();
+#else
+    quint64 available = quint64(sysconf(_SC_PHYS_PAGES)) * quint64(sysconf(_SC_PAGESIZE));
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const quint64 used = addressSpaceInUse();
+        available = std::min<quint64>(available, limit.rlim_cur > used ? limit.rlim_cur - used : 0);
+    }
+    return available;
+#endif
+}
+
+/** Memory kept free for everything besides the decoded frames: decoding
+ *  itself, the working copies of trimmed frames and the generation. */
+constexpr quint64 kMemoryReserve = quint64(64) << 20;
+
+/** NotEnoughMemory when the distinct files of `scan`, decoded to 32-bit
+ *  pixels, would not fit; sizes come from the files' headers (a file whose
+ *  size cannot be read counts as empty and fails when it is decoded). */
+Failure checkMemory(const FolderScan &scan, const QString &folder)
+{
+    QSet<QString> seen;
+    quint64 needed = 0;
+    for (const FoundStage &found : scan.stages) {
+        for (const QString &path : found.framePaths) {
+            if (seen.contains(path))
+                continue;
+            seen.insert(path);
+            if (!QFileInfo(path).isFile()) // never open a FIFO or a device to read a header
+                continue;
+            const QSize size = QImageReader(path).size();
+            if (size.isValid())
+                needed += quint64(size.width()) * quint64(size.height()) * 4;
+        }
+    }
+    const quint64 available = availableMemory();
+    if (needed + kMemoryReserve <= available)
+        return Failure();
+    Failure failure = Failure::of(FailureKind::NotEnoughMemory, folder);
+    failure.found = qint64(std::min<quint64>(needed, quint64(std::numeric_limits<qint64>::max())));
+    failure.expected = qint64(available > kMemoryReserve ? available - kMemoryReserve : 0);
+    return failure;
+}
+
+} // namespace
+
+Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadProgress &progress)
 {
     const FolderScan scan = scanFolder(pattern);
-    if (!scan.error.isEmpty()) {
-        Error(scan.error, false);
-        return false;
-    }
+    if (scan.failure)
+        return scan.failure;
+    if (const Failure memory = checkMemory(scan, pattern.folder))
+        return memory;
+    quint64 total = 0;
+    for (const FoundStage &found : scan.stages)
+        total += quint64(found.framePaths.size());
+
+    // One decode per distinct file: a name that repeats (a pattern whose
+    // name does not change with its number) shares one image.
+    QHash<QString, Frame> decoded;
+    quint64 done = 0;
     for (const FoundStage &found : scan.stages) {
         Stage *stage = project.appendStage();
         for (const QString &path : found.framePaths) {
             // The frame joins the stage before it is loaded, so a file that
             // fails leaves an empty frame behind, as the last one.
             Frame *frame = stage->appendFrame();
-            if (!loadFrame(*frame, path)) {
-                Error("GenFile: Cannot load frame: " + path.toLatin1(), false);
-                return false;
+            const auto known = decoded.constFind(path);
+            if (known != decoded.constEnd()) {
+                *frame = *known;
+            } else {
+                if (!loadFrame(*frame, path))
+                    return Failure::of(FailureKind::CannotLoadFrame, path,
+                                       QStringLiteral("not an image, unreadable or too large"));
+                decoded.insert(path, *frame);
             }
+            if (progress)
+                progress(++done, total);
         }
     }
-    if (project.stageCount == 0) {
-        Error("GenFile: No stages found!", false);
-        return false;
-    }
-    return true;
+    if (project.stageCount == 0)
+        return noStagesFound(pattern);
+    return Failure();
 }
 
 } // namespace kestrin

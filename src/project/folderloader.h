@@ -1,11 +1,13 @@
 #pragma once
 
+#include "fileio/failure.h"
 #include "project/project.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace kestrin {
 
@@ -38,7 +40,7 @@ struct FoundStage {
 /** What a folder pattern finds on disk, or why the search was refused. */
 struct FolderScan {
     QList<FoundStage> stages; // increasing stage number
-    QByteArray error;         // log message when refused; then `stages` is empty
+    Failure failure;          // why the search was refused; then `stages` is empty
 };
 
 /** How scanFolder decides which numbers exist. */
@@ -62,19 +64,28 @@ constexpr quint64 kMaxProbesPerRange = 1000000;
  *  holds the varying part of the name: a number whose name matches no entry
  *  there cannot exist. The answer is exactly the one that opening the file of
  *  every number would give. Where that narrowing does not apply and the range
- *  is longer than kMaxProbesPerRange, or when the result would exceed
- *  kMaxFramesPerLoad, the scan is refused with a message in `error`. */
+ *  is longer than kMaxProbesPerRange (RangeTooLarge), or when the result
+ *  would exceed kMaxFramesPerLoad (NameNeverChanges when one name stands for
+ *  every number, else TooManyFrames), the scan is refused with `failure`. */
 [[nodiscard]] FolderScan scanFolder(const FolderPattern &pattern, ScanMethod method = ScanMethod::Auto);
 
-/** Appends to `project` the stages and frames that `pattern` finds, loading
- *  every frame with loadFrame, in increasing stage and frame number.
+/** Called after each frame is decoded: `done` frames of `total`. */
+using LoadProgress = std::function<void(quint64 done, quint64 total)>;
+
+/** Appends to `project` the stages and frames that `pattern` finds, in
+ *  increasing stage and frame number. A file named more than once is decoded
+ *  once and its image shared by every frame that names it.
  *
- *  Failures are logged with Error (no box) and returned as false:
- *  - "GenFile: Cannot load frame: <path>" when a file exists but does not
- *    load; loading stops there and what was built stays in the project,
- *    including the failed frame, empty, as the last frame of the last stage;
- *  - "GenFile: No stages found!" when the project has no stage at the end;
- *  - the scan's refusal message, with nothing appended. */
-[[nodiscard]] bool loadFolder(Project &project, const FolderPattern &pattern);
+ *  Failures, in the order they can happen:
+ *  - the scan's refusal (see scanFolder), with nothing appended;
+ *  - NotEnoughMemory when the decoded images (sizes read from the files'
+ *    headers) would not fit in memory, with nothing appended;
+ *  - CannotLoadFrame (path and reason) when a file exists but does not load;
+ *    loading stops there and what was built stays in the project, including
+ *    the failed frame, empty, as the last frame of the last stage;
+ *  - NoStagesFound when the project has no stage at the end (the reason says
+ *    which numbers and which first name were tried).
+ *  Nothing is logged: the caller decides how to show the outcome. */
+[[nodiscard]] Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadProgress &progress = {});
 
 } // namespace kestrin

@@ -3,10 +3,12 @@
 #include "inspector.h"
 #include "testmain.h"
 
-#include "artfile/artreference.h"
+#include "fixtures.h"
+#include "referenceart.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,29 +60,16 @@ private:
     QTimer timer;
 };
 
-QImage flat(int width, int height, QRgb colour)
-{
-    QImage img(width, height, QImage::Format_ARGB32);
-    img.fill(colour);
-    return img;
-}
-
 void fill(kestrin::Project &project, int stages, int frames)
 {
     for (int s = 0; s < stages; ++s) {
         kestrin::Stage *stage = project.appendStage();
         for (int f = 0; f < frames; ++f) {
             kestrin::Frame *frame = stage->appendFrame();
-            frame->sourceImage = flat(6 + f, 5, qRgb(10 * s, 30 * f, 200));
+            frame->sourceImage = fixture::flat(6 + f, 5, qRgb(10 * s, 30 * f, 200));
             frame->workImage = frame->sourceImage;
         }
     }
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -119,7 +108,9 @@ private slots:
         f.sbPaletteCount->setValue(2);
         f.sbFrameRate->setValue(12);
         f.sbHitFrame->setValue(1);
-        const QString target = dir.filePath(QStringLiteral("walk.art"));
+        // Every character of the path reaches the file system, not only Latin-1.
+        const QString name = QStringLiteral("wälk ☃ 步.art");
+        const QString target = dir.filePath(name);
         f.leTargetFile->setText(target);
 
         QList<QPair<QString, int>> steps;
@@ -142,9 +133,10 @@ private slots:
         settings.paletteCount = 2;
         settings.frameRate = 12;
         settings.hitFrame = 1;
-        const QByteArray reference = kestrin::referenceArtFile(MainWindowInspector::project(w), settings);
+        const QByteArray reference = kestrinref::referenceArtFile(MainWindowInspector::project(w), settings);
         QVERIFY(!reference.isEmpty());
-        QCOMPARE(readAll(target), reference);
+        QCOMPARE(fixture::readAll(target), reference);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).contains(name));
         QCOMPARE(MainWindowInspector::project(w).stageCount, 8u); // the project is only read
     }
 
@@ -185,6 +177,17 @@ private slots:
                                         << "Number of frames differ in stage 2:\n-Expected 4 frames.\n-Found 3 frames."
                                            "\n\nAborting generation..."
                                         << "Preparing generator..." << 0;
+        QTest::newRow("4, 5 frames") << 2 << 5 << false << "kept.art"
+                                     << "Number of frames differ in stage 1:\n-Expected 4 frames.\n-Found 5 frames."
+                                        "\n\nAborting generation..."
+                                     << "Preparing generator..." << 0;
+        QTest::newRow("empty target") << 1 << 4 << false << ""
+                                      << "Cannot create output file \"\"\n\nAborting generation..." << "" << 7;
+        // 257 frames of 4096 x 4096 (one shared image) need more than 4 GiB.
+        QTest::newRow("file beyond the format")
+            << 0 << 257 << false << "huge.art"
+            << "The Art file would be too large: 4311755936 bytes (at most 4294967295).\n\nAborting generation..."
+            << "Preparing generator..." << 0;
     }
     void failingChecks()
     {
@@ -195,13 +198,21 @@ private slots:
         QFETCH(QString, message);
         MainWindow w;
         MainWindowForm &f = MainWindowInspector::form(w);
-        fill(MainWindowInspector::project(w), stages - 1, rotatable ? 2 : 4);
-        fill(MainWindowInspector::project(w), 1, lastFrames);
+        kestrin::Project &project = MainWindowInspector::project(w);
+        if (stages == 0) {
+            kestrin::Stage *stage = project.appendStage();
+            const QImage big(4096, 4096, QImage::Format_ARGB32);
+            for (int i = 0; i < lastFrames; ++i)
+                fixture::addFrame(stage, big);
+        } else {
+            fill(project, stages - 1, rotatable ? 2 : 4);
+            fill(project, 1, lastFrames);
+        }
         if (rotatable)
             f.rbRotatable->click();
-        const QString path = dir.filePath(target);
-        QFile::remove(path);
-        {
+        const QString path = target.isEmpty() ? QString() : dir.filePath(target);
+        if (!path.isEmpty()) {
+            QFile::remove(path);
             QFile old(path);
             if (old.open(QIODevice::WriteOnly))
                 old.write("precious bytes");
@@ -222,8 +233,8 @@ private slots:
         QCOMPARE(boxes[1].icon, QMessageBox::Information);
         QCOMPARE(boxes[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(boxes[1].parentedToWindow);
-        if (QFile::exists(path))
-            QCOMPARE(readAll(path), QByteArray("precious bytes"));
+        if (!path.isEmpty() && QFile::exists(path))
+            QCOMPARE(fixture::readAll(path), QByteArray("precious bytes"));
     }
 };
 

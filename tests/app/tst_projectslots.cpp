@@ -1,5 +1,6 @@
 // The Source Folder, Stage Edit and Frame Edit groups driven through the
 // real widgets: Load, Update, and editing stages and frames by hand.
+#include "fixtures.h"
 #include "inspector.h"
 #include "testmain.h"
 
@@ -16,10 +17,7 @@ namespace {
 
 bool writeFrame(const QString &path, QRgb colour = qRgb(10, 20, 30))
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(colour);
-    return image.save(path, "BMP");
+    return fixture::writeImage(path, fixture::flat(4, 3, colour));
 }
 
 QString frameName(int stage, int frame)
@@ -86,19 +84,7 @@ class ProjectSlotsTest : public QObject
     QTemporaryDir dir;
     QString previousDir;
 
-    QStringList takeLog()
-    {
-        QFile file(QStringLiteral("debug.txt"));
-        QStringList lines;
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : file.readAll().split('\n')) {
-                if (!line.isEmpty())
-                    lines << QString::fromLatin1(line.mid(line.indexOf("):") + 2));
-            }
-            file.remove();
-        }
-        return lines;
-    }
+    static QStringList takeLog() { return fixture::takeLog(); }
 
 private slots:
     // The folder text is relative to the working directory: the temporary folder.
@@ -237,6 +223,38 @@ private slots:
         QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1}));
         QVERIFY(w.frameOf(1)->sourceImage.isNull());
         QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: corrupt/camera01_0001.bmp"});
+    }
+
+    // Loads refused before anything is decoded leave one log line each and an
+    // empty project.
+    void refusedLoadsAreLogged_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("stageMax");
+        QTest::addColumn<QString>("frameMax");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("name never changes")
+            << "camera01_0000.bmp" << "-1" << "9999"
+            << "GenFile: Too many stages and frames (the file name does not change with its number): "
+               "frames/camera01_0000.bmp";
+        QTest::newRow("range that cannot be listed")
+            << "p%%1_%2.bmp" << "-1" << "9999" << "GenFile: Range too large to search: frames/p%%1_%2.bmp";
+    }
+    void refusedLoadsAreLogged()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, stageMax);
+        QFETCH(QString, frameMax);
+        QVERIFY(writeFrame(QStringLiteral("frames/p1_0.bmp")));
+        Window w;
+        w.type("leSourceFolder", QStringLiteral("frames/"));
+        w.type("leBrowseFormat", pattern);
+        w.type("leStageMax", stageMax);
+        w.type("leFrameMax", frameMax);
+        w.click("pbStageLoad");
+        QCOMPARE(w.project().stageCount, 0u);
+        QCOMPARE(w.stages()->count(), 0);
+        QTEST(takeLog().join(QLatin1Char('|')), "line");
     }
 
     // ---- Update ----------------------------------------------------------------

@@ -1,8 +1,8 @@
 // The ".art" reader: files from the writer read back field by field, and
 // every malformed layout refused with a message that says what is wrong.
 #include "artfile/artreader.h"
-#include "artfile/artwriter.h"
-#include "artfixtures.h"
+#include "generate/artwriter.h"
+#include "fixtures.h"
 #include "testmain.h"
 
 #include <QBuffer>
@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QtEndian>
 
-using namespace artfixture;
+using namespace fixture;
 
 namespace {
 
@@ -35,9 +35,8 @@ QByteArray writtenFile(quint32 paletteCount = 2, quint32 rotatable = 0, int stag
     settings.frameRate = 12;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!kestrin::writeArt(buffer, project, settings, &error))
-        qWarning() << error;
+    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
+        qWarning() << kestrin::describeFailure(failure);
     return buffer.data();
 }
 

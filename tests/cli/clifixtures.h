@@ -3,6 +3,7 @@
 // Frame folders made in code and runs of the kestrin-art executable.
 
 #include "artfile/artformat.h"
+#include "fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,21 +82,8 @@ inline bool writeFrames(const QString &dir, const QString &pattern, const QList<
     return true;
 }
 
-inline QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-inline qint32 field(const QByteArray &file, qint64 offset)
-{
-    return qint32(kestrin::art::get32le(reinterpret_cast<const quint8 *>(file.constData()) + offset));
-}
+using fixture::field;
+using fixture::readAll;
+using fixture::writeAll;
 
 } // namespace clifixture

@@ -1,7 +1,7 @@
 // kestrin-art info and extract: what they report and write matches the bytes
 // of the file, checked by plain offset arithmetic rather than the reader.
-#include "artfile/artwriter.h"
 #include "clifixtures.h"
+#include "generate/generation.h"
 #include "testmain.h"
 
 #include <QJsonArray>
@@ -43,11 +43,10 @@ bool writeSprite(const QString &path)
     settings.paletteCount = 2;
     settings.frameRate = 5;
     settings.hitFrame = 1;
-    QString error;
-    const bool ok = kestrin::saveArt(path, project, settings, &error);
-    if (!ok)
-        qWarning() << error;
-    return ok;
+    const kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, path, nullptr);
+    if (!outcome.ok())
+        qWarning() << kestrin::describeFailure(outcome.failure);
+    return outcome.ok();
 }
 
 constexpr qint64 kFrames = 16;

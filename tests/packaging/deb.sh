@@ -28,7 +28,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 # Package names only: drop version constraints and alternatives after the first.
 mapfile -t names < <(tr ',' '\n' <<<"$depends" | sed 's/|.*//; s/(.*)//; s/[[:space:]]//g' | grep -v '^$')
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-image-formats-plugins; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-image-formats-plugins fonts-urw-base35; do
     printf '%s\n' "${names[@]}" | grep -qx "$needed" || fail "Depends lacks $needed: $depends"
 done
 # Every dependency must be a real Debian package: a misspelt name makes apt refuse the .deb.

@@ -1,22 +1,31 @@
 #pragma once
 
-// Projects made in code for the writer and run tests.
+// Helpers every suite shares: pixels and frames made in code, projects of
+// flat frames, and files written and read back.
 
 #include "artfile/artformat.h"
+#include "fileio/failure.h"
 #include "project/project.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QString>
+#include <QStringList>
 
 #include <functional>
 
-namespace artfixture {
+namespace fixture {
 
+/** A 32-bit ARGB pixel from its channels. */
 inline quint32 bgr(int blue, int green, int red, int alpha = 255)
 {
     return quint32(alpha) << 24 | quint32(red) << 16 | quint32(green) << 8 | quint32(blue);
 }
 
+/** A width x height ARGB32 image whose pixel (x, y) is pixel(x, y). */
 inline QImage image(int width, int height, const std::function<quint32(int, int)> &pixel)
 {
     QImage img(width, height, QImage::Format_ARGB32);
@@ -42,7 +51,7 @@ inline kestrin::Frame *addFrame(kestrin::Stage *stage, const QImage &img)
     return frame;
 }
 
-/** S stages of F flat frames of w x h, each of its own colour. */
+/** Appends `stages` stages of `frames` flat frames of width x height, each of its own colour. */
 inline void fill(kestrin::Project &project, int stages, int frames, int width = 3, int height = 2)
 {
     for (int s = 0; s < stages; ++s) {
@@ -52,6 +61,7 @@ inline void fill(kestrin::Project &project, int stages, int frames, int width = 
     }
 }
 
+/** Field readers for ".art" bytes. */
 inline qint32 field(const QByteArray &file, quint64 offset)
 {
     return qint32(kestrin::art::get32le(reinterpret_cast<const quint8 *>(file.constData()) + offset));
@@ -69,4 +79,50 @@ inline kestrin::art::FrameHeader frameHeader(const QByteArray &file, quint32 pal
                                            + kestrin::art::frameHeaderSize * i);
 }
 
-} // namespace artfixture
+/** The whole file, or an empty array when it cannot be read. */
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/** Writes `bytes` as the whole file, creating its folder. */
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+/** Saves `img` in the format its suffix names, creating its folder. */
+inline bool writeImage(const QString &path, const QImage &img)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return img.save(path);
+}
+
+/** The messages of the log lines written to "debug.txt" in the working
+ *  folder since the last call (the file is removed). */
+inline QStringList takeLog()
+{
+    QFile file(QStringLiteral("debug.txt"));
+    QStringList lines;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.isEmpty())
+                lines << QString::fromLatin1(line.mid(line.indexOf("):") + 2));
+        }
+        file.remove();
+    }
+    return lines;
+}
+
+} // namespace fixture
+
+namespace kestrin {
+/** Failure kinds by name in test messages (found by QCOMPARE through ADL). */
+inline char *toString(FailureKind kind)
+{
+    return qstrdup(qPrintable(failureKindName(kind)));
+}
+} // namespace kestrin

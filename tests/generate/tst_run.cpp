@@ -1,10 +1,10 @@
 // The generation run: order of checks, messages, progress steps, and the
 // promise that a failed run never damages an existing target.
-#include "artfixtures.h"
+#include "fixtures.h"
 #include "testmain.h"
 
-#include "artfile/artreference.h"
-#include "artfile/generationrun.h"
+#include "referenceart.h"
+#include "generate/generation.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,43 +16,36 @@
 #include <sys/resource.h>
 #endif
 
-using namespace artfixture;
-using kestrin::GenerationResult;
+using namespace fixture;
+using kestrin::FailureKind;
+using kestrin::GenerationOutcome;
 using kestrin::GenerationSettings;
+using kestrin::GenerationStep;
 using kestrin::Project;
 
 namespace {
 
-using Steps = QList<QPair<QString, int>>;
+using Steps = QList<GenerationStep>;
 
 struct Run {
-    GenerationResult result;
+    GenerationOutcome result;
     Steps steps;
 };
 
 Run run(const Project &project, const QString &target, GenerationSettings settings = {})
 {
     Run r;
-    r.result = kestrin::runGeneration(project, settings, target,
-                                      [&](const QString &text, int value) { r.steps.append({text, value}); });
+    r.result = kestrin::runGeneration(project, settings, target, [&](GenerationStep step) { r.steps.append(step); });
     return r;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+    QVERIFY(writeAll(path, bytes));
 }
 
-const Steps successSteps{{"Preparing generator...", 0}, {"Reducing colors...", 20}, {"Fixing color indices...", 40},
-                         {"Generating Art...", 60},     {"Cleaning up...", 80},     {"Generation completed...", 100}};
+const Steps successSteps{GenerationStep::Preparing,     GenerationStep::Reducing,   GenerationStep::FixingIndices,
+                         GenerationStep::Writing,       GenerationStep::CleaningUp, GenerationStep::Completed};
 
 } // namespace
 
@@ -74,23 +67,16 @@ private slots:
         GenerationSettings settings;
         settings.paletteCount = 3;
         const Run r = run(project, target, settings);
-        QVERIFY(r.result.ok);
-        QVERIFY(!r.result.showBox);
+        QVERIFY(r.result.ok());
         QCOMPARE(r.steps, successSteps);
-        QCOMPARE(readAll(target), kestrin::referenceArtFile(project, settings));
+        const QByteArray written = readAll(target);
+        QCOMPARE(written, kestrinref::referenceArtFile(project, settings));
+        QCOMPARE(r.result.bytes, quint64(written.size()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"ok.art"}); // no temporary left behind
     }
 
-    void noStagesOnlySetsTheStatus()
-    {
-        const Project project;
-        const Run r = run(project, path("none.art"));
-        QVERIFY(!r.result.ok);
-        QVERIFY(!r.result.showBox);
-        QCOMPARE(r.steps, (Steps{{"No stages found...", -1}}));
-        QVERIFY(!QFile::exists(path("none.art")));
-    }
-
+    // Which check speaks first, and whether the target was opened by then
+    // ("Preparing" reported); the window and the command line word these.
     void checksInOrder_data()
     {
         QTest::addColumn<int>("stages");
@@ -98,33 +84,21 @@ private slots:
         QTest::addColumn<quint32>("rotatable");
         QTest::addColumn<quint32>("paletteCount");
         QTest::addColumn<QString>("target"); // relative to the test folder; "" = empty path
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("prepared"); // "Preparing generator..." was shown
+        QTest::addColumn<FailureKind>("kind");
+        QTest::addColumn<bool>("prepared"); // GenerationStep::Preparing was reported
         const QString missing = "no/such/folder/x.art";
+        QTest::newRow("no stages") << 0 << 0 << 0u << 1u << missing << FailureKind::NoStages << false;
         QTest::newRow("7 rotatable stages before the target")
-            << 7 << 3 << 1u << 1u << missing << "Number of stages must be 8 for rotatable Art.\n\nAborting generation..."
-            << false;
-        QTest::newRow("target before the frame counts")
-            << 3 << 3 << 0u << 1u << missing << "Cannot create output file \"%1\"\n\nAborting generation..." << false;
-        QTest::newRow("empty path") << 1 << 4 << 0u << 1u << ""
-                                    << "Cannot create output file \"\"\n\nAborting generation..." << false;
-        QTest::newRow("target is a folder") << 1 << 4 << 0u << 1u << "."
-                                            << "Cannot create output file \"%1\"\n\nAborting generation..." << false;
-        QTest::newRow("4, 4, 3 frames") << 3 << 3 << 0u << 1u << "a.art"
-                                        << "Number of frames differ in stage 2:\n-Expected 4 frames.\n-Found 3 frames."
-                                           "\n\nAborting generation..."
-                                        << true;
-        QTest::newRow("4, 5 frames") << 2 << 5 << 0u << 1u << "a.art"
-                                     << "Number of frames differ in stage 1:\n-Expected 4 frames.\n-Found 5 frames."
-                                        "\n\nAborting generation..."
-                                     << true;
-        QTest::newRow("8 rotatable stages, counts differ")
-            << 8 << 0 << 1u << 4u << "a.art"
-            << "Number of frames differ in stage 7:\n-Expected 4 frames.\n-Found 0 frames.\n\nAborting generation..."
-            << true;
+            << 7 << 3 << 1u << 1u << missing << FailureKind::WrongStageCount << false;
         QTest::newRow("palette count 5 before the target")
-            << 1 << 4 << 0u << 5u << missing << "The palette count must be between 1 and 4; it is 5.\n\nAborting generation..."
-            << false;
+            << 1 << 4 << 0u << 5u << missing << FailureKind::BadPaletteCount << false;
+        QTest::newRow("target before the frame counts")
+            << 3 << 3 << 0u << 1u << missing << FailureKind::CannotCreateFile << false;
+        QTest::newRow("empty path") << 1 << 4 << 0u << 1u << "" << FailureKind::CannotCreateFile << false;
+        QTest::newRow("target is a folder") << 1 << 4 << 0u << 1u << "." << FailureKind::CannotCreateFile << false;
+        QTest::newRow("4, 4, 3 frames") << 3 << 3 << 0u << 1u << "a.art" << FailureKind::FrameCountMismatch << true;
+        QTest::newRow("8 rotatable stages, counts differ")
+            << 8 << 0 << 1u << 4u << "a.art" << FailureKind::FrameCountMismatch << true;
     }
     void checksInOrder()
     {
@@ -133,21 +107,35 @@ private slots:
         QFETCH(quint32, rotatable);
         QFETCH(quint32, paletteCount);
         QFETCH(QString, target);
-        QFETCH(QString, message);
+        QFETCH(FailureKind, kind);
         QFETCH(bool, prepared);
         Project project;
-        fill(project, stages - 1, 4);
-        fill(project, 1, lastFrames);
+        if (stages > 0) {
+            fill(project, stages - 1, 4);
+            fill(project, 1, lastFrames);
+        }
         const QString full = target.isEmpty() ? QString() : path(target);
         GenerationSettings settings;
         settings.rotatable = rotatable;
         settings.paletteCount = paletteCount;
         const Run r = run(project, full, settings);
-        QVERIFY(!r.result.ok);
-        QVERIFY(r.result.showBox);
-        QCOMPARE(r.result.boxText, message.contains("%1") ? message.arg(full) : message);
-        QCOMPARE(r.steps, (prepared ? Steps{{"Preparing generator...", 0}} : Steps{}));
+        QVERIFY(!r.result.ok());
+        QCOMPARE(r.result.failure.kind, kind);
+        if (kind == FailureKind::CannotCreateFile) {
+            QCOMPARE(r.result.failure.path, full);
+            QVERIFY2(!r.result.failure.reason.isEmpty(), "the system's reason is kept");
+        }
+        if (kind == FailureKind::FrameCountMismatch) {
+            QCOMPARE(r.result.failure.stage, qint64(stages - 1));
+            QCOMPARE(r.result.failure.expected, qint64(4));
+            QCOMPARE(r.result.failure.found, qint64(lastFrames));
+        }
+        const Steps expected = kind == FailureKind::NoStages ? Steps{GenerationStep::NoStages}
+            : prepared                                       ? Steps{GenerationStep::Preparing}
+                                                             : Steps{};
+        QCOMPARE(r.steps, expected);
         QVERIFY(!QFile::exists(path("a.art")));
+        QVERIFY(!QFile::exists(path(QStringLiteral("no/such/folder/x.art"))));
     }
 
     // A frame-count mismatch leaves an existing target exactly as it was.
@@ -159,7 +147,7 @@ private slots:
         const QString target = path("keep.art");
         writeFile(target, "precious bytes");
         const Run r = run(project, target);
-        QVERIFY(r.result.showBox);
+        QCOMPARE(r.result.failure.kind, FailureKind::FrameCountMismatch);
         QCOMPARE(readAll(target), QByteArray("precious bytes"));
         QCOMPARE(QDir(dir.path()).entryList({"keep.art*"}, QDir::Files), QStringList{"keep.art"});
     }
@@ -182,10 +170,10 @@ private slots:
         const Run r = run(project, target);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
-        QVERIFY(!r.result.ok);
-        QVERIFY(!r.result.showBox);
-        QVERIFY(!r.result.writeError.isEmpty());
-        QCOMPARE(r.steps.last(), (QPair<QString, int>{"Generating Art...", 60}));
+        QCOMPARE(r.result.failure.kind, FailureKind::CannotWriteFile);
+        QCOMPARE(r.result.failure.path, target);
+        QCOMPARE(r.result.failure.reason, QStringLiteral("File too large"));
+        QCOMPARE(r.steps.last(), GenerationStep::Writing);
         QCOMPARE(readAll(target), QByteArray("precious bytes"));
         QCOMPARE(QDir(dir.path()).entryList({"full.art*"}, QDir::Files), QStringList{"full.art"});
     }
@@ -203,11 +191,10 @@ private slots:
         const QString target = path("huge.art");
         writeFile(target, "precious bytes");
         const Run r = run(project, target);
-        QVERIFY(!r.result.ok);
-        QVERIFY(r.result.showBox);
-        QCOMPARE(r.result.boxText, QStringLiteral("The Art file would be too large: 4311752864 bytes (at most "
-                                                  "4294967295).\n\nAborting generation..."));
-        QCOMPARE(r.steps, (Steps{{"Preparing generator...", 0}}));
+        QCOMPARE(r.result.failure.kind, FailureKind::FileTooLarge);
+        QCOMPARE(r.result.failure.found, qint64(4311755936));
+        QCOMPARE(r.result.failure.expected, qint64(4294967295));
+        QCOMPARE(r.steps, (Steps{GenerationStep::Preparing}));
         QCOMPARE(readAll(target), QByteArray("precious bytes"));
     }
 
@@ -218,8 +205,8 @@ private slots:
         fill(project, 1, 2);
         const QString name = QStringLiteral("Sprite_\u0434\u0440\u0430\u043a\u043e\u043d_\u7cbe\u7075.art");
         const Run r = run(project, path(name));
-        QVERIFY(r.result.ok);
-        QCOMPARE(readAll(path(name)), kestrin::referenceArtFile(project, GenerationSettings()));
+        QVERIFY(r.result.ok());
+        QCOMPARE(readAll(path(name)), kestrinref::referenceArtFile(project, GenerationSettings()));
         QCOMPARE(QDir(dir.path()).entryList({"Sprite_*"}, QDir::Files), QStringList{name});
     }
 };

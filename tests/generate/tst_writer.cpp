@@ -1,11 +1,11 @@
 // The ".art" writer: header fields, palette slots and copies, frame headers
 // with their centres, index bytes in frame order, the index-0 fix, and the
 // fast writer against the plain reference on generated projects.
-#include "artfixtures.h"
+#include "fixtures.h"
 #include "testmain.h"
 
-#include "artfile/artreference.h"
-#include "artfile/artwriter.h"
+#include "referenceart.h"
+#include "generate/artwriter.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -13,24 +13,20 @@
 #include <numeric>
 #include <random>
 
-using namespace artfixture;
+using namespace fixture;
 using kestrin::GenerationSettings;
 using kestrin::Project;
 namespace art = kestrin::art;
 
 namespace {
 
-QByteArray write(const Project &project, const GenerationSettings &settings, QString *error = nullptr)
+QByteArray write(const Project &project, const GenerationSettings &settings)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QString message;
-    if (!kestrin::writeArt(buffer, project, settings, &message)) {
-        if (error)
-            *error = message;
-        return QByteArray("failed: ") + message.toUtf8();
-    }
+    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
+        return QByteArray("failed: ") + kestrin::describeFailure(failure).toUtf8();
     return bytes;
 }
 
@@ -106,7 +102,7 @@ private slots:
                 expected += char(x == 3 && y == 0 ? 2 : 1);
         }
         QCOMPARE(file, expected);
-        QCOMPARE(kestrin::referenceArtFile(project, settingsOf(1)), expected);
+        QCOMPARE(kestrinref::referenceArtFile(project, settingsOf(1)), expected);
     }
 
     void headerFields_data()
@@ -167,7 +163,7 @@ private slots:
             QCOMPARE(f.centerX, 1);
             QCOMPARE(f.centerY, 1);
         }
-        QCOMPARE(file, kestrin::referenceArtFile(project, settingsOf(paletteCount, rotatable, frameRate, hitFrame)));
+        QCOMPARE(file, kestrinref::referenceArtFile(project, settingsOf(paletteCount, rotatable, frameRate, hitFrame)));
     }
 
     void frameOrderIsStageByStage()
@@ -245,7 +241,7 @@ private slots:
         // Quantizer order: black 0, red 1; the first pixel is red, so they swap.
         QCOMPARE(file.mid(art::paletteOffset, 8), paletteBytes({bgr(0, 0, 255), 0}).left(8));
         QCOMPARE(file.mid(int(art::indexDataOffset(1, 4))), QByteArray::fromHex("000000000100"));
-        QCOMPARE(file, kestrin::referenceArtFile(project, settingsOf(1)));
+        QCOMPARE(file, kestrinref::referenceArtFile(project, settingsOf(1)));
     }
 
     // Red 4k for k = 0..19 gives entries in ascending red; a first pixel of
@@ -266,7 +262,7 @@ private slots:
             const int expected = k == 17 ? 0 : k == 0 ? 17 : k;
             QCOMPARE(int(quint8(indices[i])), expected);
         }
-        QCOMPARE(file, kestrin::referenceArtFile(project, settingsOf(2)));
+        QCOMPARE(file, kestrinref::referenceArtFile(project, settingsOf(2)));
     }
 
     // A black first pixel whose leaf average is not black maps to the first
@@ -284,15 +280,13 @@ private slots:
     void refusals_data()
     {
         QTest::addColumn<int>("case_");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no stages") << 0 << "No stages found...";
-        QTest::newRow("rotatable needs 8") << 1 << "Number of stages must be 8 for rotatable Art.\n\nAborting generation...";
-        QTest::newRow("4, 4, 3 frames")
-            << 2 << "Number of frames differ in stage 2:\n-Expected 4 frames.\n-Found 3 frames.\n\nAborting generation...";
-        QTest::newRow("palette count 5")
-            << 3 << "The palette count must be between 1 and 4; it is 5.\n\nAborting generation...";
-        QTest::newRow("palette count 0")
-            << 4 << "The palette count must be between 1 and 4; it is 0.\n\nAborting generation...";
+        QTest::addColumn<kestrin::FailureKind>("kind");
+        QTest::addColumn<qint64>("found");
+        QTest::newRow("no stages") << 0 << kestrin::FailureKind::NoStages << qint64(0);
+        QTest::newRow("rotatable needs 8") << 1 << kestrin::FailureKind::WrongStageCount << qint64(7);
+        QTest::newRow("4, 4, 3 frames") << 2 << kestrin::FailureKind::FrameCountMismatch << qint64(3);
+        QTest::newRow("palette count 5") << 3 << kestrin::FailureKind::BadPaletteCount << qint64(5);
+        QTest::newRow("palette count 0") << 4 << kestrin::FailureKind::BadPaletteCount << qint64(0);
     }
     void refusals()
     {
@@ -312,9 +306,9 @@ private slots:
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        QString error;
-        QVERIFY(!kestrin::writeArt(buffer, project, settings, &error));
-        QTEST(error, "message");
+        const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings);
+        QTEST(failure.kind, "kind");
+        QTEST(failure.found, "found");
         QVERIFY(bytes.isEmpty());
     }
 
@@ -325,9 +319,9 @@ private slots:
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly); // every write fails
-        QString error;
-        QVERIFY(!kestrin::writeArt(buffer, project, settingsOf(1), &error));
-        QVERIFY(!error.isEmpty());
+        const kestrin::Failure failure = kestrin::writeArt(buffer, project, settingsOf(1));
+        QCOMPARE(failure.kind, kestrin::FailureKind::CannotWriteFile);
+        QVERIFY(!failure.reason.isEmpty());
     }
 
     // More than a million pixels: index bytes are mapped in several batches,
@@ -348,7 +342,7 @@ private slots:
             addFrame(smallStage, flat(1, 1, colour));
         }
         const QByteArray file = write(big, settingsOf(1));
-        const QByteArray reference = kestrin::referenceArtFile(small, settingsOf(1));
+        const QByteArray reference = kestrinref::referenceArtFile(small, settingsOf(1));
         QCOMPARE(file.mid(art::paletteOffset, art::paletteSize), reference.mid(art::paletteOffset, art::paletteSize));
         qsizetype at = qsizetype(art::indexDataOffset(1, 24));
         const qsizetype referenceAt = qsizetype(art::indexDataOffset(1, 24));
@@ -405,7 +399,7 @@ private slots:
             }
         }
         const GenerationSettings settings = settingsOf(1 + rng() % 4, 0, qint32(rng() % 30), qint32(rng() % 5));
-        const QByteArray reference = kestrin::referenceArtFile(project, settings);
+        const QByteArray reference = kestrinref::referenceArtFile(project, settings);
         QVERIFY(!reference.isEmpty());
         QCOMPARE(write(project, settings), reference);
     }

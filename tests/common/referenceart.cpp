@@ -1,18 +1,20 @@
-#include "artfile/artreference.h"
+#include "referenceart.h"
 
+#include "artfile/artencoder.h"
+#include "generate/artplan.h"
 #include "quantize/indexedimage.h"
 
 #include <cstring>
 
-namespace kestrin {
+namespace kestrinref {
+
+using namespace kestrin;
 
 QByteArray referenceArtFile(const Project &project, const GenerationSettings &settings)
 {
-    if (project.stageCount == 0 || !frameCountMismatch(project).isEmpty())
-        return QByteArray();
     ArtPlan plan;
-    QString error;
-    if (!planArt(project, settings, &plan, &error) || plan.totalPixels > 0xffffffffu)
+    if (checkSettings(project, settings) || checkFrameCounts(project) || planArt(project, settings, &plan)
+        || plan.totalPixels > 0xffffffffu)
         return QByteArray();
 
     // Combined buffer of every frame's pixels, in frame order.
@@ -41,18 +43,9 @@ QByteArray referenceArtFile(const Project &project, const GenerationSettings &se
         }
     }
 
-    // File image.
-    QByteArray file(qsizetype(plan.fileSize), '\0');
-    auto *out = reinterpret_cast<quint8 *>(file.data());
-    const quint64 dataOffset = art::indexDataOffset(plan.paletteCount, plan.frames.size());
-    if (image.pixelCount() > 0)
-        std::memcpy(out + dataOffset, image.indices(), image.pixelCount());
-    art::encodeHeader(plan.header, out);
-    for (quint32 k = 0; k < plan.paletteCount; ++k)
-        std::memcpy(out + art::paletteOffset + art::paletteSize * k, image.palette(), art::paletteSize);
-    for (size_t i = 0; i < plan.frames.size(); ++i)
-        art::encodeFrameHeader(plan.frames[i], out + art::frameHeadersOffset(plan.paletteCount) + art::frameHeaderSize * i);
+    QByteArray file = art::encodeHead(plan.header, plan.paletteCount, image.palette(), plan.frames);
+    file.append(reinterpret_cast<const char *>(image.indices()), qsizetype(image.pixelCount()));
     return file;
 }
 
-} // namespace kestrin
+} // namespace kestrinref

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrin {
+
+/** What stopped a job. The core returns one of these; the window and the
+ *  command line each word it in their own way. */
+enum class FailureKind {
+    None,
+
+    // Finding and reading the frames of a folder.
+    NoSuchFolder,      // path: the folder given
+    NotAFolder,        // path: the folder given
+    NameNeverChanges,  // path: the one file every number names; found: how many frames that would make
+    TooManyFrames,     // path: folder + pattern; expected: the limit
+    RangeTooLarge,     // path: folder + pattern of the range that cannot be listed
+    NoStagesFound,     // path: the folder; reason: the first name tried
+    CannotLoadFrame,   // path: the frame file; reason: why it did not decode
+    NotEnoughMemory,   // path: the folder; found: bytes the frames need, expected: bytes available
+
+    // Checks of a project before anything is written.
+    NoStages,          // the project has no stage at all
+    WrongStageCount,   // a rotatable sprite without 8 stages; found: the stage count
+    BadPaletteCount,   // found: the palette count asked for (1..4 allowed)
+    FrameCountMismatch, // stage: the first stage that differs; expected: stage 0's count; found: its count
+    FrameTooLarge,     // stage, frame, width, height; expected: the largest pixel count a frame may hold
+    FileTooLarge,      // found: the file size it would have; expected: the largest the format allows
+
+    // Files.
+    CannotCreateFile,  // path, reason: the system's
+    CannotWriteFile,   // path, reason: the system's
+    CannotReadFile,    // path, reason: the system's
+    MalformedFile,     // path, reason: what is wrong and where
+};
+
+/** A failure: its kind, the file or folder it concerns and the reason the
+ *  system (or the check) gave. The numeric fields carry what a front end
+ *  needs for its message; only those named for the kind are meaningful. */
+struct Failure {
+    FailureKind kind = FailureKind::None;
+    QString path;   // file or folder concerned; may be empty
+    QString reason; // the system's reason (errno text, errorString()) or what is wrong
+    qint64 stage = -1;
+    qint64 frame = -1;
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 expected = 0;
+    qint64 found = 0;
+
+    explicit operator bool() const { return kind != FailureKind::None; }
+
+    static Failure of(FailureKind kind, const QString &path = QString(), const QString &reason = QString())
+    {
+        Failure failure;
+        failure.kind = kind;
+        failure.path = path;
+        failure.reason = reason;
+        return failure;
+    }
+};
+
+/** The failure as one plain sentence without the path, for front ends that
+ *  have no wording of their own for its kind ("No space left on device",
+ *  "Number of frames differ in stage 2: expected 4, found 3", ...). Empty for
+ *  FailureKind::None. */
+[[nodiscard]] QString describeFailure(const Failure &failure);
+
+/** The name of the kind, as scripts read it (e.g. "cannot-write-file"). */
+[[nodiscard]] QString failureKindName(FailureKind kind);
+
+} // namespace kestrin

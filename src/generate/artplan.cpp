@@ -1,0 +1,116 @@
+#include "generate/artplan.h"
+
+namespace kestrin {
+
+namespace {
+
+bool isArgbWordLayout(QImage::Format format)
+{
+    return format == QImage::Format_ARGB32 || format == QImage::Format_RGB32
+        || format == QImage::Format_ARGB32_Premultiplied;
+}
+
+} // namespace
+
+FramePixels::FramePixels(const QImage &source)
+    : image(isArgbWordLayout(source.format()) || source.isNull() ? source
+                                                                 : source.convertToFormat(QImage::Format_ARGB32))
+{
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
+        return;
+    if (image.bytesPerLine() != qsizetype(image.width()) * 4) // never for 32-bit images, but keep rows contiguous
+        image = image.copy();
+    words = reinterpret_cast<const quint32 *>(image.constBits());
+    count = quint64(image.width()) * quint64(image.height());
+}
+
+Failure checkSettings(const Project &project, const GenerationSettings &settings)
+{
+    Failure failure;
+    if (project.stageCount == 0) {
+        failure.kind = FailureKind::NoStages;
+    } else if (settings.rotatable == 1 && project.stageCount != quint32(art::directionCount)) {
+        failure.kind = FailureKind::WrongStageCount;
+        failure.found = project.stageCount;
+    } else if (settings.paletteCount < art::minPaletteCount || settings.paletteCount > art::maxPaletteCount) {
+        failure.kind = FailureKind::BadPaletteCount;
+        failure.found = settings.paletteCount;
+    }
+    return failure;
+}
+
+Failure checkFrameCounts(const Project &project)
+{
+    Failure failure;
+    if (project.stageCount == 0)
+        return failure;
+    const quint32 expected = project.stages[0]->frameCount;
+    for (quint32 i = 0; i < project.stageCount; ++i) {
+        const quint32 found = project.stages[i]->frameCount;
+        if (found != expected) {
+            failure.kind = FailureKind::FrameCountMismatch;
+            failure.stage = i;
+            failure.expected = expected;
+            failure.found = found;
+            break;
+        }
+    }
+    return failure;
+}
+
+Failure planArt(const Project &project, const GenerationSettings &settings, ArtPlan *plan)
+{
+    ArtPlan p;
+    p.paletteCount = settings.paletteCount;
+    p.framesPerStage = project.stageCount ? project.stages[0]->frameCount : 0;
+    const quint64 frameCount = quint64(project.stageCount) * p.framesPerStage;
+
+    Failure failure;
+    for (quint32 s = 0; s < project.stageCount && !failure; ++s) {
+        const Stage &stage = *project.stages[s];
+        for (quint32 f = 0; f < p.framesPerStage && f < stage.frameCount; ++f) {
+            const Frame &frame = *stage.frames[f];
+            const quint64 width = quint64(qMax(0, frame.workImage.width()));
+            const quint64 height = quint64(qMax(0, frame.workImage.height()));
+            if (width * height > art::maxFrameDataSize) {
+                failure.kind = FailureKind::FrameTooLarge;
+                failure.stage = s;
+                failure.frame = f;
+                failure.width = qint64(width);
+                failure.height = qint64(height);
+                failure.expected = qint64(art::maxFrameDataSize);
+                break;
+            }
+            art::FrameHeader h;
+            h.width = qint32(width);
+            h.height = qint32(height);
+            h.dataSize = qint32(width * height);
+            // Truncating signed halves: the source's centre in working-image coordinates.
+            h.centerX = qint32(qint64(frame.sourceImage.width()) / 2 - frame.boundRect.left);
+            h.centerY = qint32(qint64(frame.sourceImage.height()) / 2 - frame.boundRect.top);
+            p.frames.push_back(h);
+            p.totalPixels += width * height;
+        }
+    }
+    if (failure)
+        return failure;
+    p.fileSize = art::fileSize(p.paletteCount, frameCount, p.totalPixels);
+    if (p.fileSize > art::maxFileSize) {
+        failure.kind = FailureKind::FileTooLarge;
+        failure.found = qint64(p.fileSize);
+        failure.expected = qint64(art::maxFileSize);
+        return failure;
+    }
+
+    art::Header &h = p.header;
+    h.staticFlag = settings.rotatable == 1 ? 0 : 1;
+    h.rate = settings.frameRate == 0 ? art::defaultRate : settings.frameRate;
+    h.directionCount = art::directionCount;
+    h.setPaletteSlots(p.paletteCount);
+    h.actionFrame = settings.hitFrame == 0 ? qint32(p.framesPerStage - 1) : settings.hitFrame;
+    h.framesPerDirection = qint32(settings.rotatable == 1 ? p.framesPerStage : frameCount);
+    *plan = std::move(p);
+    return failure;
+}
+
+} // namespace kestrin

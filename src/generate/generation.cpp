@@ -1,0 +1,106 @@
+#include "generate/generation.h"
+
+#include "generate/artplan.h"
+#include "generate/artwriter.h"
+#include "generate/colorreduction.h"
+#include "frameutil/boundrect.h"
+#include "frameutil/transparency.h"
+
+#include <QSaveFile>
+
+namespace kestrin {
+
+int stepPercent(GenerationStep step)
+{
+    switch (step) {
+    case GenerationStep::NoStages:
+        return -1;
+    case GenerationStep::Preparing:
+        return 0;
+    case GenerationStep::Reducing:
+        return 20;
+    case GenerationStep::FixingIndices:
+        return 40;
+    case GenerationStep::Writing:
+        return 60;
+    case GenerationStep::CleaningUp:
+        return 80;
+    case GenerationStep::Completed:
+        return 100;
+    }
+    return -1;
+}
+
+GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
+                                const QString &targetPath, const GenerationProgress &progress)
+{
+    const auto report = [&](GenerationStep step) {
+        if (progress)
+            progress(step);
+    };
+    GenerationOutcome outcome;
+    outcome.failure = checkSettings(project, settings);
+    if (outcome.failure.kind == FailureKind::NoStages)
+        report(GenerationStep::NoStages);
+    if (outcome.failure)
+        return outcome;
+
+    // Written next to the target and renamed over it only at the end, so a
+    // failed run never destroys an existing file. Opening it now reports a
+    // target that cannot be created before any other problem of the project.
+    QSaveFile file(targetPath);
+    if (targetPath.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+        outcome.failure = Failure::of(FailureKind::CannotCreateFile, targetPath,
+                                      targetPath.isEmpty() ? QStringLiteral("the path is empty") : file.errorString());
+        return outcome;
+    }
+
+    report(GenerationStep::Preparing);
+    outcome.failure = checkFrameCounts(project);
+    ArtPlan plan;
+    if (!outcome.failure)
+        outcome.failure = planArt(project, settings, &plan);
+    if (outcome.failure)
+        return outcome;
+
+    report(GenerationStep::Reducing);
+    ColorReduction colors(project, plan.framesPerStage);
+    outcome.colorCount = colors.colorCount();
+
+    report(GenerationStep::FixingIndices);
+    colors.fixIndexZero(project, plan.framesPerStage);
+
+    report(GenerationStep::Writing);
+    outcome.failure = writeArtData(file, project, plan, colors);
+    if (!outcome.failure && (!file.flush() || !file.commit()))
+        outcome.failure = Failure::of(FailureKind::CannotWriteFile, QString(), file.errorString());
+    if (outcome.failure) {
+        outcome.failure.path = targetPath;
+        return outcome;
+    }
+    outcome.bytes = plan.fileSize;
+
+    report(GenerationStep::CleaningUp);
+    report(GenerationStep::Completed);
+    return outcome;
+}
+
+GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks &callbacks)
+{
+    GenerationOutcome outcome;
+    Project project;
+    outcome.failure = loadFolder(project, request.source, callbacks.loading);
+    if (outcome.failure)
+        return outcome;
+    if (request.trim) {
+        // As the window's Apply with only "Apply bound rectangle" checked: the
+        // transparency pass runs too and, unchecked, makes every pixel opaque.
+        (void)applyBoundRect(project, true);
+        (void)applyTransparency(project, false, 0);
+    }
+    if (callbacks.loaded)
+        callbacks.loaded(project);
+    return runGeneration(project, request.settings, request.target, callbacks.generation);
+}
+
+} // namespace kestrin
