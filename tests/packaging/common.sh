@@ -37,9 +37,12 @@ check_tree() {
         share/applications/$app_id.desktop
         share/metainfo/$app_id.metainfo.xml
         share/icons/hicolor/scalable/apps/$app_id.svg
+        share/man/man1/kestrin.1.gz
+        share/doc/kestrin/copyright
+        share/doc/kestrin/changelog.gz
     )
     for size in "${icon_sizes[@]}"; do files+=(share/icons/hicolor/${size}x${size}/apps/$app_id.png); done
-    [[ $has_cli == ON ]] && files+=(bin/kestrin-art)
+    [[ $has_cli == ON ]] && files+=(bin/kestrin-art share/man/man1/kestrin-art.1.gz)
     for f in "${files[@]}"; do [[ -f $root/$f ]] || fail "missing from the install: $f"; done
     for f in bin/kestrin bin/kestrin-art; do
         [[ -f $root/$f && ! -x $root/$f ]] && fail "not executable: $f"
