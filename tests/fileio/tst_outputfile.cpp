@@ -174,8 +174,12 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, reason);
         QDir().mkpath(at(QStringLiteral("refused/folder")));
-        (void)::symlink("loop2", native(at(QStringLiteral("refused/loop1"))).constData());
-        (void)::symlink("loop1", native(at(QStringLiteral("refused/loop2"))).constData());
+        // Made once; later rows find them already there.
+        for (const char *link : {"loop1", "loop2"}) {
+            const QString path = at(QStringLiteral("refused/") + QLatin1String(link));
+            if (typeOf(path) != 'l')
+                QVERIFY(::symlink(link[4] == '1' ? "loop2" : "loop1", native(path).constData()) == 0);
+        }
         QVERIFY(writeAll(at(QStringLiteral("refused/plain")), "plain"));
         const QStringList before = QDir(at(QStringLiteral("refused"))).entryList(QDir::AllEntries | QDir::System);
 
