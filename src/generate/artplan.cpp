@@ -12,9 +12,11 @@ bool isArgbWordLayout(QImage::Format format)
 
 } // namespace
 
-FramePixels::FramePixels(const QImage &source)
-    : image(isArgbWordLayout(source.format()) || source.isNull() ? source
-                                                                 : source.convertToFormat(QImage::Format_ARGB32))
+FramePixels::FramePixels(const QImage &source, bool straight)
+    : image((isArgbWordLayout(source.format()) && !(straight && source.format() == QImage::Format_ARGB32_Premultiplied))
+                    || source.isNull()
+                ? source
+                : source.convertToFormat(QImage::Format_ARGB32))
 {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         return;
