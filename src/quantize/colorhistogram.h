@@ -29,12 +29,12 @@ struct WeightedColor {
  *  their order nor on how they were split between histograms that are then
  *  merged.
  *
- *  Memory: a table of 2 * maxBins (rounded up to a power of two) slots of
- *  32 bytes. */
+ *  Memory: a table of 32-byte slots that grows with the entries, to at most
+ *  2 * maxBins (rounded up to a power of two). */
 class ColorHistogram
 {
 public:
-    static constexpr quint32 kDefaultMaxBins = 1u << 18;
+    static constexpr quint32 kDefaultMaxBins = 1u << 17;
 
     explicit ColorHistogram(quint32 maxBins = kDefaultMaxBins);
 
@@ -61,8 +61,11 @@ private:
     };
     static constexpr quint32 kEmpty = 0xffffffffu;
 
+    static constexpr quint32 kFirstCapacity = 1u << 12;
+    static quint32 capacityFor(quint32 entries);
+
     Slot &slotFor(quint32 key);
-    void addRun(quint32 rgb, quint64 run);
+    void resize(quint32 capacity);
     void addSlot(const Slot &slot);
     void coarsen();
 

@@ -161,10 +161,10 @@ class KMeans
 public:
     KMeans(const std::vector<WeightedColor> &colors, int threads)
         : colors(colors)
-        , threads(std::max(1, std::min<int>(threads, int(colors.size() / 4096) + 1)))
+        , chunks((colors.size() + kChunk - 1) / kChunk)
+        , threads(int(std::clamp<size_t>(chunks, 1, size_t(std::max(1, threads)))))
         , point(colors.size() * 3)
         , assigned(colors.size())
-        , upper(colors.size(), kInfinity)
         , lower(colors.size(), 0.0)
     {
         for (size_t i = 0; i < colors.size(); ++i) {
@@ -187,22 +187,25 @@ public:
         updateMeans();
     }
 
-    /** Runs rounds until nothing changes; returns the number of rounds. */
+    /** Runs rounds until they stop paying; returns the number of rounds. */
     int run(int maxIterations)
     {
         std::vector<quint32> rounded = roundedMeans();
+        double lastError = kInfinity;
         int rounds = 0;
         while (rounds < maxIterations) {
             ++rounds;
-            const quint64 moved = assignRound();
+            double error = 0;
+            const quint64 moved = assignRound(&error);
             const std::vector<double> before = means;
             updateMeans();
             refillEmptyClusters();
             shiftBounds(before);
             std::vector<quint32> now = roundedMeans();
-            if (moved == 0 || now == rounded)
+            if (moved == 0 || now == rounded || lastError - error < kEnough * error)
                 break;
             rounded.swap(now);
+            lastError = error;
         }
         return rounds;
     }
@@ -225,11 +228,27 @@ public:
     }
 
 private:
+    // Rounds stop once one lowers the error by less than this fraction.
+    static constexpr double kEnough = 1e-4;
+    // Colours are handled in fixed chunks, whatever the thread count, so that
+    // floating-point sums over them are always added in the same order.
+    static constexpr size_t kChunk = 4096;
+
     static void add(Cluster &c, const WeightedColor &w)
     {
         c.count += w.count;
         for (int k = 0; k < 3; ++k)
             c.sum[k] += w.sum[k];
+    }
+
+    /** fn(part, chunk, begin, end) for every chunk, chunks shared out among the threads. */
+    template<typename Fn>
+    void forChunks(Fn fn)
+    {
+        parallelRanges(threads, chunks, [&](int part, quint64 first, quint64 last) {
+            for (quint64 c = first; c < last; ++c)
+                fn(part, c, c * kChunk, std::min<quint64>((c + 1) * kChunk, colors.size()));
+        });
     }
 
     void updateMeans()
@@ -242,37 +261,53 @@ private:
         }
     }
 
-    // One assignment round over every colour, shared out among the threads:
-    // a colour whose distance to its mean is below both half the distance
-    // from that mean to any other and its lower bound to every other mean
-    // keeps it without a search. Returns how many colours changed mean.
-    quint64 assignRound()
+    // For every mean, the other means by increasing distance.
+    void sortNeighbours()
     {
         const size_t k = clusters.size();
-        std::vector<double> half(k, kInfinity);
-        for (size_t a = 0; a < k; ++a) {
-            for (size_t b = a + 1; b < k; ++b) {
-                const double d = 0.5 * distance(&means[3 * a], &means[3 * b]);
-                half[a] = std::min(half[a], d);
-                half[b] = std::min(half[b], d);
+        neighbours.resize(k * k);
+        gaps.resize(k * k);
+        parallelRanges(threads, k, [&](int, quint64 begin, quint64 end) {
+            std::vector<std::pair<double, quint16>> row(k);
+            for (quint64 a = begin; a < end; ++a) {
+                for (size_t b = 0; b < k; ++b)
+                    row[b] = {distance(&means[3 * a], &means[3 * b]), quint16(b)};
+                std::sort(row.begin(), row.end());
+                for (size_t b = 0; b < k; ++b) {
+                    gaps[a * k + b] = row[b].first;
+                    neighbours[a * k + b] = row[b].second;
+                }
             }
-        }
+        });
+    }
+
+    // One assignment round over every colour: a colour whose distance to its
+    // mean is below both half the distance from that mean to its nearest
+    // other mean and its lower bound to every other mean keeps it without a
+    // search. Returns how many colours changed mean; `error` gets the
+    // weighted squared error of the new assignment against the current means.
+    quint64 assignRound(double *error)
+    {
+        const size_t k = clusters.size();
+        sortNeighbours();
         std::vector<std::vector<Cluster>> partial(static_cast<size_t>(threads), std::vector<Cluster>(k));
-        std::vector<quint64> moved(size_t(threads), 0);
-        parallelRanges(threads, colors.size(), [&](int part, quint64 begin, quint64 end) {
+        std::vector<quint64> moved(static_cast<size_t>(threads), 0);
+        std::vector<double> chunkError(chunks, 0.0);
+        forChunks([&](int part, quint64 chunk, quint64 begin, quint64 end) {
             std::vector<Cluster> &sums = partial[size_t(part)];
+            double sum = 0;
             for (quint64 i = begin; i < end; ++i) {
                 const quint16 was = assigned[i];
-                const double bound = std::max(half[was], lower[i]);
-                if (upper[i] > bound) {
-                    upper[i] = distance(&point[3 * i], &means[3 * was]);
-                    if (upper[i] > bound)
-                        search(i);
-                }
+                const double half = k > 1 ? 0.5 * gaps[was * k + 1] : kInfinity;
+                double d = distance(&point[3 * i], &means[3 * was]);
+                if (d > std::max(half, lower[i]))
+                    d = search(i, d);
                 if (assigned[i] != was)
                     ++moved[size_t(part)];
                 add(sums[assigned[i]], colors[i]);
+                sum += double(colors[i].count) * d * d;
             }
+            chunkError[chunk] = sum;
         });
         for (Cluster &c : clusters)
             c = Cluster();
@@ -285,27 +320,47 @@ private:
                     clusters[j].sum[c] += partial[size_t(part)][j].sum[c];
             }
         }
+        *error = 0;
+        for (double e : chunkError)
+            *error += e;
         return total;
     }
 
-    // The nearest and second nearest mean of colour i (lowest index on ties).
-    void search(quint64 i)
+    // The nearest mean of colour i (lowest index on ties) and a lower bound
+    // on its distance to every other mean; `d` is its distance to its current
+    // mean a. Other means are tried by increasing distance from a: once
+    // dist(a, j) - d exceeds the second-best distance found, neither j nor
+    // any later mean can be nearer (triangle inequality), and that gap bounds
+    // the distance to every mean not tried. Returns the nearest distance.
+    double search(quint64 i, double d)
     {
-        double best = kInfinity, second = kInfinity;
-        quint16 bestIndex = assigned[i];
-        for (size_t j = 0; j < clusters.size(); ++j) {
-            const double d = distance(&point[3 * i], &means[3 * j]);
-            if (d < best) {
+        const size_t k = clusters.size();
+        const quint16 a = assigned[i];
+        const quint16 *order = &neighbours[a * k];
+        const double *gap = &gaps[a * k];
+        double best = d, second = kInfinity;
+        quint16 bestIndex = a;
+        double untried = kInfinity;
+        for (size_t n = 0; n < k; ++n) {
+            if (gap[n] - d > second * (1 + 1e-12)) {
+                untried = gap[n] - d;
+                break;
+            }
+            const quint16 j = order[n];
+            if (j == a)
+                continue;
+            const double dj = distance(&point[3 * i], &means[3 * j]);
+            if (dj < best || (dj == best && j < bestIndex)) {
                 second = best;
-                best = d;
-                bestIndex = quint16(j);
-            } else if (d < second) {
-                second = d;
+                best = dj;
+                bestIndex = j;
+            } else if (dj < second) {
+                second = dj;
             }
         }
         assigned[i] = bestIndex;
-        upper[i] = best;
-        lower[i] = second;
+        lower[i] = std::min(second, untried);
+        return best;
     }
 
     // A mean that no colour chose moves onto the colour with the largest
@@ -340,40 +395,39 @@ private:
             std::fill(lower.begin(), lower.end(), 0.0);
     }
 
-    // After the means moved, an upper bound grows by its own mean's move and
-    // a lower bound shrinks by the largest move of any other mean.
+    // After the means moved, a lower bound shrinks by the largest move of
+    // any other mean.
     void shiftBounds(const std::vector<double> &before)
     {
         const size_t k = clusters.size();
-        std::vector<double> move(k);
         size_t largest = 0;
         double first = 0, second = 0;
         for (size_t j = 0; j < k; ++j) {
-            move[j] = distance(&before[3 * j], &means[3 * j]);
-            if (move[j] > first) {
+            const double move = distance(&before[3 * j], &means[3 * j]);
+            if (move > first) {
                 second = first;
-                first = move[j];
+                first = move;
                 largest = j;
-            } else if (move[j] > second) {
-                second = move[j];
+            } else if (move > second) {
+                second = move;
             }
         }
-        parallelRanges(threads, colors.size(), [&](int, quint64 begin, quint64 end) {
-            for (quint64 i = begin; i < end; ++i) {
-                upper[i] += move[assigned[i]];
+        forChunks([&](int, quint64, quint64 begin, quint64 end) {
+            for (quint64 i = begin; i < end; ++i)
                 lower[i] -= assigned[i] == largest ? second : first;
-            }
         });
     }
 
     const std::vector<WeightedColor> &colors;
+    const size_t chunks;
     const int threads;
-    std::vector<double> point;   // each colour's mean, 3 per colour
-    std::vector<quint16> assigned;
-    std::vector<double> upper;   // at least the distance to the assigned mean
-    std::vector<double> lower;   // at most the distance to any other mean
-    std::vector<Cluster> clusters;
-    std::vector<double> means;   // 3 per cluster
+    std::vector<double> point;      // each colour's mean, 3 per colour
+    std::vector<quint16> assigned;  // the mean each colour belongs to
+    std::vector<double> lower;      // at most the distance to any mean but the assigned one
+    std::vector<Cluster> clusters;  // exact sums of the last round
+    std::vector<double> means;      // 3 per cluster
+    std::vector<quint16> neighbours; // per mean, all means by increasing distance (itself first)
+    std::vector<double> gaps;        // the matching distances
 };
 
 /** Perceived brightness, for the order of the entries. */
