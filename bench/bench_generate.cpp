@@ -29,6 +29,7 @@ namespace {
 using kestrin::Project;
 using kestrinbench::makeRendered;
 using kestrinbench::makeSprites;
+using kestrinbench::NullDevice;
 
 quint64 distinctColours(const Project &project)
 {
@@ -49,14 +50,6 @@ quint64 distinctColours(const Project &project)
     }
     return n;
 }
-
-// A device that keeps nothing: mapping and streaming without a file.
-class NullDevice : public QIODevice
-{
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 len) override { return len; }
-};
 
 struct Measure {
     double ms = 0;

@@ -73,7 +73,9 @@ ColorOptions colorOptionsOf(const GenerationSettings &settings)
 
 Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *palette, ColorOptions *options)
 {
-    const auto bad = [](const QString &reason) { return Failure::of(FailureKind::BadColorSettings, QString(), reason); };
+    const auto bad = [](const QString &reason) {
+        return Failure::of(FailureKind::BadColorSettings, QString(), reason);
+    };
     if (settings.colorBudget < 2 || settings.colorBudget > 256)
         return bad(QStringLiteral("the colour budget must be 2 to 256; it is %1").arg(settings.colorBudget));
     if (settings.keyTolerance < 0 || settings.keyTolerance > 442)
@@ -112,7 +114,7 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
     m_options.fixed = nullptr; // not kept beyond construction
     m_options.threads = std::max(1, options.threads);
     const bool background = options.background.enabled();
-    const quint32 budget = std::clamp<quint32>(options.budget, background ? 2 : 1, 256);
+    const quint32 budget = std::clamp<quint32>(options.budget, 2, 256);
     m_searchFirst = background ? 1 : 0;
     quint8 *made = m_searchPalette + (background ? art::paletteEntrySize : 0);
     if (options.fixed) {

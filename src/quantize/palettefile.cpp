@@ -75,7 +75,8 @@ QString readColor(const QByteArray &line, bool exact, int rgb[3])
         bool ok = false;
         const int value = words[k].toInt(&ok, 10);
         if (!ok || value < 0 || value > 255)
-            return QStringLiteral("\"%1\" is not a colour value from 0 to 255").arg(QString::fromUtf8(words[k].left(20)));
+            return QStringLiteral("\"%1\" is not a colour value from 0 to 255")
+                .arg(QString::fromUtf8(words[k].left(20)));
         rgb[k] = value;
     }
     return QString();
@@ -122,9 +123,10 @@ Failure parseJasc(const QByteArray &bytes, const QString &path, PaletteFile &pal
         return lineError(path, 3, QStringLiteral("the file ends before the colour count"));
     bool ok = false;
     const qint64 announced = lines[2].trimmed().toLongLong(&ok, 10);
-    if (!ok || announced < 0)
-        return lineError(path, 3,
-                         QStringLiteral("\"%1\" is not a colour count").arg(QString::fromUtf8(lines[2].trimmed().left(20))));
+    if (!ok || announced < 0) {
+        const QString shown = QString::fromUtf8(lines[2].trimmed().left(20));
+        return lineError(path, 3, QStringLiteral("\"%1\" is not a colour count").arg(shown));
+    }
     if (announced > kMaxEntries)
         return countFailure(FailureKind::PaletteTooLarge, path, announced, kMaxEntries);
     if (announced == 0)
@@ -144,7 +146,9 @@ Failure parseJasc(const QByteArray &bytes, const QString &path, PaletteFile &pal
     }
     if (count < announced)
         return lineError(path, int(lines.size()) + 1,
-                         QStringLiteral("the file ends after %1 of the %2 colours of line 3").arg(count).arg(announced));
+                         QStringLiteral("the file ends after %1 of the %2 colours of line 3")
+                             .arg(count)
+                             .arg(announced));
     palette.count = count;
     return Failure();
 }

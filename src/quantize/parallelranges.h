@@ -26,7 +26,8 @@ template<typename Fn>
 void parallelRanges(int parts, quint64 count, Fn fn)
 {
     parts = std::max(1, parts);
-    const auto bound = [&](int part) { return count / quint64(parts) * quint64(part) + std::min<quint64>(part, count % quint64(parts)); };
+    const quint64 share = count / quint64(parts), extra = count % quint64(parts);
+    const auto bound = [&](int part) { return share * quint64(part) + std::min<quint64>(quint64(part), extra); };
     std::vector<std::thread> helpers;
     helpers.reserve(size_t(parts - 1));
     for (int part = 1; part < parts; ++part)

@@ -24,18 +24,25 @@ struct RefinedPalette {
  *     whose best cut (one plane across red, green or blue) lowers the summed
  *     squared error the most is cut there, until there are maxColors boxes
  *     or no box can be cut. The boxes' means start the next step.
- *  2. Weighted k-means (Lloyd's rounds, with Hamerly's distance bounds to
- *     skip colours whose entry cannot change): each colour goes to its
- *     nearest mean, each mean becomes the weighted mean of its colours; a
- *     mean left without colours restarts at the colour that is worst served.
- *     It stops when no colour changes its mean, when the means rounded to
- *     whole channel values no longer change, or after `maxIterations`.
+ *  2. Weighted k-means (Lloyd's rounds): each colour goes to its nearest
+ *     mean, each mean becomes the weighted mean of its colours; a mean left
+ *     without colours restarts at the colour that is worst served. Distance
+ *     bounds skip the colours whose mean cannot change, and a search tries
+ *     the other means nearest to the current one first, stopping when the
+ *     triangle inequality rules out the rest; neither changes the result.
+ *     The rounds stop when no colour changes its mean, when the means
+ *     rounded to whole channel values no longer change, when a round lowers
+ *     the error by less than 0.01 %, or after `maxIterations`.
  *  3. The entries are the means rounded to whole values (halves up);
  *     entries that round to the same colour are kept once.
  *
- *  The colours are split among `threads` threads during the rounds; every
- *  sum is exact integer arithmetic and each colour's choice depends only on
- *  itself and the means, so the palette is the same for any thread count. */
+ *  The colours are split among `threads` threads during the rounds; the
+ *  means' sums are exact integers, each colour's choice depends only on
+ *  itself and the means, and the error is summed over fixed chunks in a
+ *  fixed order, so the palette is the same for any thread count.
+ *
+ *  `exactColors` says that every entry of `colors` is one colour (a
+ *  histogram of shift 0), so that colours that fit are kept as they are. */
 [[nodiscard]] RefinedPalette refinePalette(const std::vector<WeightedColor> &colors, int maxColors, int threads,
                                            bool exactColors, int maxIterations = 64);
 

@@ -33,10 +33,11 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_frames = path(QStringLiteral("sprites"));
         for (int s = 1; s <= 2; ++s) {
-            for (int f = 0; f < 2; ++f)
-                QVERIFY(fixture::writeImage(
-                    m_frames + QStringLiteral("/s%1_%2.png").arg(s, 2, 10, QLatin1Char('0')).arg(f, 4, 10, QLatin1Char('0')),
-                    fixture::spriteFrame(24, 18, s * 2 + f)));
+            for (int f = 0; f < 2; ++f) {
+                const QString name =
+                    QStringLiteral("/s%1_%2.png").arg(s, 2, 10, QLatin1Char('0')).arg(f, 4, 10, QLatin1Char('0'));
+                QVERIFY(fixture::writeImage(m_frames + name, fixture::spriteFrame(24, 18, s * 2 + f)));
+            }
         }
         QVERIFY(writeAll(path(QStringLiteral("ok.gpl")), "GIMP Palette\n0 0 0\n255 255 255\n128 64 32\n"));
     }
@@ -122,7 +123,8 @@ private slots:
         // The edge pixels of alpha 140 and 180 are made opaque: in every frame.
         const QStringList lines = cli.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines[0].startsWith(QStringLiteral("kestrin-art: warning: ")) && lines[0].contains(QStringLiteral(" in 4 frame(s) were not fully opaque")),
+        QVERIFY2(lines[0].startsWith(QStringLiteral("kestrin-art: warning: "))
+                     && lines[0].contains(QStringLiteral(" in 4 frame(s) were not fully opaque")),
                  qPrintable(cli.err));
         QCOMPARE(run(build(three) + options + QStringList{QStringLiteral("--threads"), QStringLiteral("3")}).exitCode,
                  0);
@@ -139,7 +141,8 @@ private slots:
             for (int y = 0; y < 18; ++y) {
                 for (int x = 0; x < 24; ++x) {
                     if (!rule.isBackground(source.pixel(x, y))) {
-                        left = qMin(left, x), top = qMin(top, y), right = qMax(right, x + 1), bottom = qMax(bottom, y + 1);
+                        left = qMin(left, x), top = qMin(top, y);
+                        right = qMax(right, x + 1), bottom = qMax(bottom, y + 1);
                     }
                 }
             }

@@ -341,11 +341,11 @@ private slots:
         QFETCH(int, source);
         QFETCH(bool, dither);
         QFETCH(int, alpha);
-        // 4 frames of 128 x 96 in a batch: enough pixels to be split.
+        // 4 frames of 96 x 96 in a batch: enough pixels to be split.
         Project project;
         kestrin::Stage *stage = project.appendStage();
         for (int f = 0; f < 4; ++f)
-            addFrame(stage, spriteFrame(128, 96, f));
+            addFrame(stage, spriteFrame(96, 96, f));
         GenerationSettings settings = Colors{false, 0, 0, alpha, 256}.settings();
         settings.quantizer = source == 1 ? QuantizerKind::Refined : QuantizerKind::Octree;
         settings.dither = dither ? DitherKind::FloydSteinberg : DitherKind::None;
@@ -359,10 +359,8 @@ private slots:
         settings.threads = 1;
         const QByteArray one = write(project, settings);
         QVERIFY(!one.startsWith("failed"));
-        for (int threads : {2, 3, 8}) {
-            settings.threads = threads;
-            QVERIFY2(write(project, settings) == one, qPrintable(QString::number(threads)));
-        }
+        settings.threads = 3;
+        QVERIFY(write(project, settings) == one);
     }
 
     // Content pixels with partial alpha are counted once for the whole run.
@@ -370,7 +368,9 @@ private slots:
     {
         Project project;
         kestrin::Stage *stage = project.appendStage();
-        addFrame(stage, image(5, 4, [](int x, int y) { return bgr(x * 40, y * 50, 90, x == 0 ? 0 : x == 1 ? 200 : 255); }));
+        addFrame(stage, image(5, 4, [](int x, int y) {
+                     return bgr(x * 40, y * 50, 90, x == 0 ? 0 : x == 1 ? 200 : 255);
+                 }));
         addFrame(stage, flat(5, 4, bgr(1, 2, 3)));
         addFrame(stage, image(5, 4, [](int x, int) { return bgr(9, 9, 9, x == 4 ? 254 : 255); }));
         const QString target = dir.filePath("warn.art");

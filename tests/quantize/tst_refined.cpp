@@ -173,15 +173,14 @@ private slots:
         QFETCH(int, seed);
         QFETCH(int, budget);
         QFETCH(quint32, maxBins);
-        const std::vector<quint32> pixels = clustered(seed, 60000, 40, 20);
+        const std::vector<quint32> pixels = clustered(seed, 30000, 40, 20);
         ColorHistogram h(maxBins);
         h.add(pixels.data(), pixels.size(), BackgroundRule());
         const std::vector<WeightedColor> colours = h.colors();
         const kestrin::RefinedPalette one = kestrin::refinePalette(colours, budget, 1, h.shift() == 0);
         QVERIFY(int(one.colors.size()) <= budget && int(one.colors.size()) >= budget * 9 / 10);
         QVERIFY(std::adjacent_find(one.colors.begin(), one.colors.end()) == one.colors.end());
-        for (int threads : {2, 3, 8})
-            QVERIFY(kestrin::refinePalette(colours, budget, threads, h.shift() == 0).colors == one.colors);
+        QVERIFY(kestrin::refinePalette(colours, budget, 3, h.shift() == 0).colors == one.colors);
 
         ColorHistogram exact(1u << 20);
         exact.add(pixels.data(), pixels.size(), BackgroundRule());
