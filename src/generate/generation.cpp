@@ -3,9 +3,9 @@
 #include "generate/artplan.h"
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
-#include "quantize/palettefile.h"
 #include "frameutil/boundrect.h"
 #include "frameutil/transparency.h"
+#include "quantize/palettefile.h"
 
 #include <QSaveFile>
 
