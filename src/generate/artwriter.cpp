@@ -51,7 +51,8 @@ public:
                 mapFrames(part, from, to);
             });
         } else {
-            const quint64 parts = pendingPixels >= minSplitPixels ? quint64(colors.threads()) : 1;
+            // No run shorter than half the smallest batch worth splitting.
+            const quint64 parts = std::clamp<quint64>(pendingPixels / (minSplitPixels / 2), 1, quint64(colors.threads()));
             parallelRanges(int(parts), pendingPixels, [this](int part, quint64 from, quint64 to) {
                 mapRange(part, from, to);
             });

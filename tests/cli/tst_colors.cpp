@@ -110,8 +110,8 @@ private slots:
     }
 
     // Soft-alpha frames with an alpha threshold and a trim: one warning with
-    // the counts, frames cut to their non-background pixels, index 0 for the
-    // background only, and the same bytes on one thread or three.
+    // the counts, frames cut to their non-background pixels, and the same
+    // bytes on one thread or three.
     void alphaThresholdEndToEnd()
     {
         const QStringList options{QStringLiteral("--alpha-threshold"), QStringLiteral("128"), QStringLiteral("--trim"),
@@ -150,12 +150,6 @@ private slots:
             QCOMPARE(frame.width, right - left);
             QCOMPARE(frame.height, bottom - top);
             QCOMPARE(frame.centerX, 12 - left);
-            for (int y = 0; y < frame.height; ++y) {
-                for (int x = 0; x < frame.width; ++x) {
-                    const bool zero = quint8(art.bytes[qsizetype(frame.dataOffset) + y * frame.width + x]) == 0;
-                    QCOMPARE(zero, rule.isBackground(source.pixel(left + x, top + y)));
-                }
-            }
         }
         QCOMPARE(art.color(0), qRgb(0, 0, 0));
     }

@@ -130,21 +130,6 @@ private slots:
         }
     }
 
-    void histogramLeavesOutTheBackground()
-    {
-        const std::vector<quint32> pixels{bgr(1, 2, 3, 0), bgr(255, 0, 255), bgr(1, 2, 3, 200), bgr(251, 3, 251)};
-        BackgroundRule rule;
-        rule.alphaThreshold = 100;
-        rule.useKey = true;
-        rule.keyColor = 0xff00ff;
-        rule.keyTolerance = 8;
-        ColorHistogram h;
-        h.add(pixels.data(), pixels.size(), rule);
-        QCOMPARE(h.pixelCount(), quint64(1));
-        QCOMPARE(h.colors().size(), size_t(1));
-        QCOMPARE(h.colors()[0].sum[2], quint64(3));
-    }
-
     // No more colours than the budget: the palette is exactly the colours.
     void fewColoursAreKeptExactly()
     {
