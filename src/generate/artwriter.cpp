@@ -52,7 +52,8 @@ public:
             });
         } else {
             // No run shorter than half the smallest batch worth splitting.
-            const quint64 parts = std::clamp<quint64>(pendingPixels / (minSplitPixels / 2), 1, quint64(colors.threads()));
+            const quint64 threads = quint64(colors.threads());
+            const quint64 parts = std::clamp<quint64>(pendingPixels / (minSplitPixels / 2), 1, threads);
             parallelRanges(int(parts), pendingPixels, [this](int part, quint64 from, quint64 to) {
                 mapRange(part, from, to);
             });
