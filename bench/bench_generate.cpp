@@ -5,6 +5,7 @@
 // bytes; the figures are time, megapixels per second, the ratio and the peak
 // memory each run adds.
 #include "benchharness.h"
+#include "benchsets.h"
 
 #include "referenceart.h"
 #include "generate/artplan.h"
@@ -26,68 +27,9 @@
 namespace {
 
 using kestrin::Project;
-
-// Sprite-like frames: a flat background with a shaded body, an outline and a
-// moving highlight; few thousand colours in all.
-void makeSprites(Project &project, int stages, int frames, int size)
-{
-    for (int s = 0; s < stages; ++s) {
-        kestrin::Stage *stage = project.appendStage();
-        for (int f = 0; f < frames; ++f) {
-            QImage img(size, size, QImage::Format_ARGB32);
-            img.fill(qRgb(255, 0, 255));
-            const double cx = size / 2.0 + 10 * std::sin(f * 0.4 + s), cy = size / 2.0 + 6 * std::cos(f * 0.3);
-            const double rx = size * 0.3, ry = size * 0.4;
-            for (int y = 0; y < size; ++y) {
-                auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
-                for (int x = 0; x < size; ++x) {
-                    const double dx = (x - cx) / rx, dy = (y - cy) / ry, d = dx * dx + dy * dy;
-                    if (d > 1.0)
-                        continue;
-                    if (d > 0.85) {
-                        row[x] = qRgb(20, 16, 12); // outline
-                        continue;
-                    }
-                    const double light = 0.35 + 0.65 * (1.0 - d) * (0.6 + 0.4 * (-dx - dy + 2) / 4);
-                    row[x] = qRgb(int(180 * light + 30 * s / 8.0), int(120 * light), int(60 * light + f));
-                }
-            }
-            // A rectangular weapon with a metallic ramp.
-            for (int y = size / 3; y < size / 3 + 8; ++y) {
-                for (int x = size / 10; x < size / 10 + size / 3; ++x)
-                    img.setPixel(x, y, qRgb(140 + (x * 3) % 90, 140 + (x * 3) % 90, 150 + (x * 3) % 90));
-            }
-            kestrin::Frame *frame = stage->appendFrame();
-            frame->sourceImage = img;
-            frame->workImage = img;
-        }
-    }
-}
-
-// Rendered frames: smooth gradients that move with stage and frame, plus
-// per-pixel noise, so that millions of distinct colours occur.
-void makeRendered(Project &project, int stages, int frames, int size)
-{
-    std::mt19937 rng(12345);
-    for (int s = 0; s < stages; ++s) {
-        kestrin::Stage *stage = project.appendStage();
-        for (int f = 0; f < frames; ++f) {
-            QImage img(size, size, QImage::Format_ARGB32);
-            for (int y = 0; y < size; ++y) {
-                auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
-                for (int x = 0; x < size; ++x) {
-                    const int noise = int(rng() % 343);
-                    const int r = x * 3 / 4 + 8 * s + f, g = y * 3 / 4 + 3 * f, b = (x + y) / 3 + 4 * s;
-                    row[x] = qRgba(qBound(0, r + noise % 7 - 3, 255), qBound(0, g + noise / 7 % 7 - 3, 255),
-                                   qBound(0, b + noise / 49 - 3, 255), 255);
-                }
-            }
-            kestrin::Frame *frame = stage->appendFrame();
-            frame->sourceImage = img;
-            frame->workImage = img;
-        }
-    }
-}
+using kestrinbench::makeRendered;
+using kestrinbench::makeSprites;
+using kestrinbench::NullDevice;
 
 quint64 distinctColours(const Project &project)
 {
@@ -108,14 +50,6 @@ quint64 distinctColours(const Project &project)
     }
     return n;
 }
-
-// A device that keeps nothing: mapping and streaming without a file.
-class NullDevice : public QIODevice
-{
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 len) override { return len; }
-};
 
 struct Measure {
     double ms = 0;

@@ -4,6 +4,7 @@
 // KESTRIN_BENCH; `bench [filter]` runs those whose name contains the filter.
 
 #include <QElapsedTimer>
+#include <QIODevice>
 
 #include <cstdio>
 #include <functional>
@@ -39,6 +40,14 @@ inline double bestMs(int repeats, const std::function<void()> &fn)
     }
     return best;
 }
+
+/** A device that keeps nothing: mapping and streaming without a file. */
+class NullDevice : public QIODevice
+{
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 len) override { return len; }
+};
 
 /** Peak resident set size of the process so far, in bytes (VmHWM). */
 long long peakRssBytes();

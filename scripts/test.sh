@@ -47,3 +47,13 @@ if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=60 -max_len=8192 -rss_
     exit 1
 fi
 grep '^stat::' "$root/build-fuzz/fuzz_imagedecoder.log"
+
+echo "== fuzz the palette-file parser for 30 seconds (libFuzzer, clang) =="
+mkdir -p "$root/build-fuzz/palette-corpus"
+if ! "$root/build-fuzz/fuzz_palette" -max_total_time=30 -max_len=4096 -rss_limit_mb=2048 -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
+    "$root/build-fuzz/palette-corpus" "$root/tests/fuzz/palette-corpus"; then
+    echo "The fuzzer found an input that breaks the palette parser (saved in build-fuzz/crashes/)." >&2
+    echo "Fix the parser and keep the input in tests/fuzz/palette-corpus/ as broken-<what broke>." >&2
+    exit 1
+fi

@@ -72,12 +72,46 @@ bool isLoadFailure(FailureKind kind)
     }
 }
 
+/** True for the failures of reading the palette file, which name it. */
+bool isPaletteFailure(FailureKind kind)
+{
+    switch (kind) {
+    case FailureKind::CannotReadFile:
+    case FailureKind::UnknownPaletteFormat:
+    case FailureKind::PaletteLineError:
+    case FailureKind::PaletteByteError:
+    case FailureKind::PaletteTooLarge:
+    case FailureKind::PaletteTooSmall:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/** Says once that content pixels lost their partial alpha, and how the
+ *  alpha threshold decides it. */
+void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Console &console)
+{
+    for (const GenerationWarning &warning : outcome.warnings) {
+        if (warning.kind != GenerationWarning::Kind::MadeOpaque)
+            continue;
+        const QString rule = job.colors.alphaThreshold > 0
+            ? QStringLiteral("only alpha below %1 makes a pixel background").arg(job.colors.alphaThreshold)
+            : QStringLiteral("--alpha-threshold A makes pixels with alpha below A background");
+        console.error(QStringLiteral("warning"),
+                      QStringLiteral("%1 pixel(s) in %2 frame(s) were not fully opaque and were written opaque (%3)")
+                          .arg(warning.pixels)
+                          .arg(warning.frames)
+                          .arg(rule));
+    }
+}
+
 /** Names the failure on standard error: the file it concerns (the folder
  *  for problems of the project), then what went wrong. */
 void reportFailure(const BuildJob &job, const Failure &failure, Console &console)
 {
-    const bool aboutTarget =
-        failure.kind == FailureKind::CannotCreateFile || failure.kind == FailureKind::CannotWriteFile;
+    const bool aboutTarget = failure.kind == FailureKind::CannotCreateFile
+        || failure.kind == FailureKind::CannotWriteFile || isPaletteFailure(failure.kind);
     QString subject = failure.path;
     if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
         subject = job.folderArgument;
@@ -105,6 +139,7 @@ int runBuild(const BuildJob &job, Console &console)
     request.source = job.source;
     request.trim = job.trim;
     request.target = job.target;
+    request.settings = job.colors;
     request.settings.frameRate = job.frameRate;
     request.settings.hitFrame = job.hitFrame;
     request.settings.paletteCount = job.paletteCount;
@@ -130,6 +165,7 @@ int runBuild(const BuildJob &job, Console &console)
         reportFailure(job, outcome.failure, console);
         return ExitFailure;
     }
+    reportWarnings(job, outcome, console);
     const QString written = job.target == QLatin1String("-") ? QStringLiteral("standard output") : job.target;
     console.note(
         QStringLiteral("Generation successful! Wrote %1 (%2 bytes)").arg(written, QString::number(outcome.bytes)));

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <optional>
+
 namespace kestrin::cli {
 
 namespace {
@@ -99,6 +101,95 @@ private:
     QString m_error;
 };
 
+/** The options of build that decide the palette and the indices. */
+void addColorOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {QStringLiteral("key"),
+         QStringLiteral("Background key colour: pixels of this colour (see --key-tolerance) get\n"
+                        "palette index 0, which holds the key; no other pixel does."),
+         QStringLiteral("R,G,B")},
+        {QStringLiteral("key-tolerance"),
+         QStringLiteral("Largest Euclidean RGB distance 0..442 from the key that is still background [0]."),
+         QStringLiteral("D")},
+        {QStringLiteral("alpha-threshold"),
+         QStringLiteral("Pixels with alpha below A (1..255) are background (index 0, black unless\n"
+                        "--key is given); all others are written opaque."),
+         QStringLiteral("A")},
+        {QStringLiteral("colors"),
+         QStringLiteral("Colour budget 2..256: no index at or above N is written [256]."), QStringLiteral("N")},
+        {QStringLiteral("quantizer"),
+         QStringLiteral("How the palette is made: octree (as the window) or refined (least\n"
+                        "squared error, slower) [octree]."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("dither"), QStringLiteral("Error diffusion: none or floyd-steinberg [none]."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("palette"),
+         QStringLiteral("Use the colours of FILE (.gpl, .pal, .act or .art) in its order instead of\n"
+                        "making a palette. Not with --colors or --quantizer."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("threads"),
+         QStringLiteral("Threads for every multi-threaded step, 1 or more [one per core].\n"
+                        "The file is the same for any number."),
+         QStringLiteral("N")},
+    });
+}
+
+/** "R,G,B" with each a whole number 0..255, as 0x00RRGGBB. */
+std::optional<quint32> parseKey(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return std::nullopt;
+    quint32 rgb = 0;
+    for (const QString &part : parts) {
+        bool ok = false;
+        const int value = part.trimmed().toInt(&ok, 10);
+        if (!ok || value < 0 || value > 255)
+            return std::nullopt;
+        rgb = rgb << 8 | quint32(value);
+    }
+    return rgb;
+}
+
+void readColorOptions(const QCommandLineParser &parser, OptionReader &read, GenerationSettings &colors)
+{
+    if (parser.isSet(QStringLiteral("key"))) {
+        const std::optional<quint32> key = parseKey(parser.value(QStringLiteral("key")));
+        if (!key)
+            read.fail(QStringLiteral("--key: \"%1\" is not R,G,B with each a whole number from 0 to 255")
+                          .arg(parser.value(QStringLiteral("key"))));
+        colors.useKey = true;
+        colors.keyColor = key.value_or(0);
+    }
+    if (parser.isSet(QStringLiteral("key-tolerance")) && !colors.useKey)
+        read.fail(QStringLiteral("--key-tolerance: needs --key"));
+    colors.keyTolerance = int(read.number(QStringLiteral("key-tolerance"), 0, 442, 0));
+    colors.alphaThreshold = int(read.number(QStringLiteral("alpha-threshold"), 1, 255, 0));
+    colors.colorBudget = quint32(read.number(QStringLiteral("colors"), 2, 256, 256));
+    colors.quantizer = read.choice(QStringLiteral("quantizer"), {QStringLiteral("octree"), QStringLiteral("refined")},
+                                   QStringLiteral("octree"))
+            == QLatin1String("refined")
+        ? QuantizerKind::Refined
+        : QuantizerKind::Octree;
+    colors.dither = read.choice(QStringLiteral("dither"), {QStringLiteral("none"), QStringLiteral("floyd-steinberg")},
+                                QStringLiteral("none"))
+            == QLatin1String("floyd-steinberg")
+        ? DitherKind::FloydSteinberg
+        : DitherKind::None;
+    colors.threads = int(read.number(QStringLiteral("threads"), 1, 1024, 0));
+    if (parser.isSet(QStringLiteral("palette"))) {
+        colors.paletteFile = parser.value(QStringLiteral("palette"));
+        if (colors.paletteFile.isEmpty())
+            read.fail(QStringLiteral("--palette: the palette file name is empty"));
+        for (const char *other : {"colors", "quantizer"}) {
+            if (parser.isSet(QLatin1String(other)))
+                read.fail(QStringLiteral("--palette: cannot be combined with --%1 (the file fixes the colours)")
+                              .arg(QLatin1String(other)));
+        }
+    }
+}
+
 /** Runs `parser` over the command's arguments. Returns a finished outcome
  *  (help or a usage error) when there is nothing more to read. */
 std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
@@ -167,9 +258,12 @@ CommandLine parseBuild(const QStringList &arguments)
         {QStringLiteral("hit-frame"), QStringLiteral("Hit frame 0..99, 0 writes the last frame [0]."),
          QStringLiteral("N")},
         {QStringLiteral("palettes"), QStringLiteral("Palette copies 1..4 [4]."), QStringLiteral("N")},
-        {QStringLiteral("trim"), QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel.")},
+        {QStringLiteral("trim"),
+         QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel\n"
+                        "(with --key or --alpha-threshold: to its non-background pixels).")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress bar and no summary.")},
     });
+    addColorOptions(parser);
     if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FOLDER")))
         return *done;
 
@@ -214,6 +308,7 @@ CommandLine parseBuild(const QStringList &arguments)
                                            art::maxPaletteCount));
     job.trim = parser.isSet(QStringLiteral("trim"));
     job.quiet = parser.isSet(QStringLiteral("quiet"));
+    readColorOptions(parser, read, job.colors);
     if (!read.error().isEmpty())
         return usage(read.error());
     return line;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/generationsettings.h"
 #include "project/folderloader.h"
 
 #include <QString>
@@ -18,6 +19,7 @@ struct BuildJob {
     quint32 paletteCount = 4;
     bool trim = false;      // the bounding-rectangle pass
     bool quiet = false;     // no progress bar, no summary
+    GenerationSettings colors; // only its colour fields (key, alpha, budget, quantizer, dither, palette, threads)
 };
 
 /** What `kestrin-art info` was asked to do. */

@@ -69,6 +69,21 @@ QString describeFailure(const Failure &f)
         return withReason(QStringLiteral("cannot read"), f.reason);
     case FailureKind::MalformedFile:
         return f.reason;
+    case FailureKind::BadColorSettings:
+        return f.reason;
+    case FailureKind::UnknownPaletteFormat:
+        return QStringLiteral("unknown palette format \"%1\" (a palette file ends in .gpl, .pal, .act or .art)")
+            .arg(f.reason);
+    case FailureKind::PaletteLineError:
+        return QStringLiteral("line %1: %2").arg(f.found).arg(f.reason);
+    case FailureKind::PaletteByteError:
+        return f.found < 0 ? f.reason : QStringLiteral("byte %1: %2").arg(f.found).arg(f.reason);
+    case FailureKind::PaletteTooLarge:
+        return QStringLiteral("the palette has %1 entries, more than %2").arg(f.found).arg(f.expected);
+    case FailureKind::PaletteTooSmall:
+        return QStringLiteral("the palette has %1 entries; this job needs at least %2 (entry 0 is the background's)")
+            .arg(f.found)
+            .arg(f.expected);
     }
     return QString();
 }
@@ -114,6 +129,18 @@ QString failureKindName(FailureKind kind)
         return QStringLiteral("cannot-read-file");
     case FailureKind::MalformedFile:
         return QStringLiteral("malformed-file");
+    case FailureKind::BadColorSettings:
+        return QStringLiteral("bad-color-settings");
+    case FailureKind::UnknownPaletteFormat:
+        return QStringLiteral("unknown-palette-format");
+    case FailureKind::PaletteLineError:
+        return QStringLiteral("palette-line-error");
+    case FailureKind::PaletteByteError:
+        return QStringLiteral("palette-byte-error");
+    case FailureKind::PaletteTooLarge:
+        return QStringLiteral("palette-too-large");
+    case FailureKind::PaletteTooSmall:
+        return QStringLiteral("palette-too-small");
     }
     return QString();
 }

@@ -32,6 +32,14 @@ enum class FailureKind {
     CannotWriteFile,   // path, reason: the system's
     CannotReadFile,    // path, reason: the system's
     MalformedFile,     // path, reason: what is wrong and where
+
+    // Colour settings and palette files.
+    BadColorSettings,     // reason: which setting and what is wrong with it
+    UnknownPaletteFormat, // path: the palette file; reason: its suffix
+    PaletteLineError,     // path, reason; found: the line (from 1) of a text palette
+    PaletteByteError,     // path, reason; found: the byte offset in a binary palette, -1 when the reason says where
+    PaletteTooLarge,      // path; found: the number of entries (more than expected = 256)
+    PaletteTooSmall,      // path; found: the number of entries; expected: the fewest the job needs
 };
 
 /** A failure: its kind, the file or folder it concerns and the reason the

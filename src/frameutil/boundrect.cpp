@@ -2,6 +2,8 @@
 
 #include <QRect>
 
+#include <algorithm>
+
 namespace kestrin {
 
 BoundRect contentBounds(const QImage &image)
@@ -39,9 +41,35 @@ BoundRect contentBounds(const QImage &image)
     return bounds;
 }
 
-void trimFrame(Frame &frame)
+BoundRect contentBoundsWhere(const QImage &image, const std::function<bool(quint32)> &isContent)
 {
-    const BoundRect bounds = contentBounds(frame.sourceImage);
+    if (image.format() != QImage::Format_ARGB32 && !image.isNull())
+        return contentBoundsWhere(image.convertToFormat(QImage::Format_ARGB32), isContent);
+    const qint32 width = image.width();
+    const qint32 height = image.height();
+    BoundRect bounds{width, height, 0, 0};
+    for (qint32 y = 0; y < height; ++y) {
+        const quint32 *row = reinterpret_cast<const quint32 *>(image.constScanLine(y));
+        qint32 first = 0;
+        while (first < width && !isContent(row[first]))
+            ++first;
+        if (first == width)
+            continue;
+        qint32 last = width - 1;
+        while (!isContent(row[last]))
+            --last;
+        bounds.left = std::min(bounds.left, first);
+        bounds.right = std::max(bounds.right, last + 1);
+        bounds.top = std::min(bounds.top, y);
+        bounds.bottom = y + 1;
+    }
+    return bounds;
+}
+
+namespace {
+
+void trimTo(Frame &frame, const BoundRect &bounds)
+{
     if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) {
         frame.workImage = QImage();
     } else {
@@ -52,6 +80,18 @@ void trimFrame(Frame &frame)
                               : frame.sourceImage.copy(rect).convertToFormat(QImage::Format_ARGB32);
     }
     frame.boundRect = bounds;
+}
+
+} // namespace
+
+void trimFrame(Frame &frame)
+{
+    trimTo(frame, contentBounds(frame.sourceImage));
+}
+
+void trimFrameWhere(Frame &frame, const std::function<bool(quint32)> &isContent)
+{
+    trimTo(frame, contentBoundsWhere(frame.sourceImage, isContent));
 }
 
 void untrimFrame(Frame &frame)

@@ -5,6 +5,8 @@
 
 #include <QImage>
 
+#include <functional>
+
 namespace kestrin {
 
 /** The bounds of an image's content: the pixels whose whole 32-bit ARGB value
@@ -16,6 +18,15 @@ namespace kestrin {
  *  (width, height, 0, 0). Pixels are read row by row in 32-bit ARGB; an image
  *  of another format is measured on its ARGB32 conversion. */
 [[nodiscard]] BoundRect contentBounds(const QImage &image);
+
+/** The bounds of the pixels for which `isContent(pixel)` holds, pixels
+ *  read as 32-bit ARGB words; the same rectangle conventions as
+ *  contentBounds. */
+[[nodiscard]] BoundRect contentBoundsWhere(const QImage &image, const std::function<bool(quint32)> &isContent);
+
+/** trimFrame, with the content given by `isContent` instead of by the
+ *  top-left pixel. */
+void trimFrameWhere(Frame &frame, const std::function<bool(quint32)> &isContent);
 
 /** Rebuilds `frame.workImage` from `frame.sourceImage` trimmed to
  *  contentBounds(sourceImage), and stores those bounds in `frame.boundRect`.

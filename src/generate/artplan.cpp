@@ -10,11 +10,19 @@ bool isArgbWordLayout(QImage::Format format)
         || format == QImage::Format_ARGB32_Premultiplied;
 }
 
+bool usableAsIs(const QImage &image, bool straight)
+{
+    if (image.isNull())
+        return true;
+    if (straight && image.format() == QImage::Format_ARGB32_Premultiplied)
+        return false;
+    return isArgbWordLayout(image.format());
+}
+
 } // namespace
 
-FramePixels::FramePixels(const QImage &source)
-    : image(isArgbWordLayout(source.format()) || source.isNull() ? source
-                                                                 : source.convertToFormat(QImage::Format_ARGB32))
+FramePixels::FramePixels(const QImage &source, bool straight)
+    : image(usableAsIs(source, straight) ? source : source.convertToFormat(QImage::Format_ARGB32))
 {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         return;

@@ -21,9 +21,10 @@ struct ArtPlan {
 
 /** The pixels of one working image as 32-bit ARGB words, row after row.
  *  Images already in a 32-bit ARGB layout are used as they are (their raw
- *  words); any other format is converted to ARGB32 first. */
+ *  words); any other format is converted to ARGB32 first, and so is a
+ *  premultiplied image when `straight` asks for straight colour. */
 struct FramePixels {
-    explicit FramePixels(const QImage &image);
+    explicit FramePixels(const QImage &image, bool straight = false);
     QImage image;                   // keeps the words alive
     const quint32 *words = nullptr; // null when the image has no pixels
     quint64 count = 0;              // width * height

@@ -3,34 +3,36 @@
 #include "artfile/artencoder.h"
 #include "generate/colorreduction.h"
 #include "quantize/nearestcolor.h"
+#include "quantize/palettefile.h"
+#include "quantize/parallelranges.h"
 
 #include <QIODevice>
 
 #include <memory>
-#include <thread>
 
 namespace kestrin {
 
 namespace {
 
 // Collects frames in file order and, once enough pixels are pending, maps
-// them (split between two threads when available) and writes the bytes.
+// them on the reduction's worker threads and writes the bytes. Without
+// dithering the pending pixels are cut into one run per thread; with it,
+// whole frames are shared out, since error diffusion runs through a frame.
+// Either way every byte is what one thread alone would give.
 class IndexStream
 {
 public:
     IndexStream(QIODevice &device, const ColorReduction &colors)
         : device(device)
         , colors(colors)
-        , mapMain(colors.searchPalette())
-        , twoThreads(std::thread::hardware_concurrency() >= 2)
+        , maps(size_t(colors.threads()))
+        , scratch(size_t(colors.threads()))
     {
-        if (twoThreads)
-            mapHelper = std::make_unique<NearestColorMap>(colors.searchPalette());
     }
 
     bool add(const Frame &frame)
     {
-        FramePixels pixels(frame.workImage);
+        FramePixels pixels(frame.workImage, colors.background().enabled());
         if (!pixels.count)
             return true;
         pendingPixels += pixels.count;
@@ -43,13 +45,19 @@ public:
         if (!pendingPixels)
             return true;
         buffer.resize(pendingPixels);
-        const quint64 split = twoThreads && pendingPixels >= minSplitPixels ? pendingPixels / 2 : pendingPixels;
-        std::thread helper;
-        if (split < pendingPixels)
-            helper = std::thread([this, split] { mapRange(*mapHelper, split, pendingPixels); });
-        mapRange(mapMain, 0, split);
-        if (helper.joinable())
-            helper.join();
+        if (colors.dithers()) {
+            const int parts = int(std::min<quint64>(pending.size(), quint64(colors.threads())));
+            parallelRanges(parts, pending.size(), [this](int part, quint64 from, quint64 to) {
+                mapFrames(part, from, to);
+            });
+        } else {
+            // No run shorter than half the smallest batch worth splitting.
+            const quint64 threads = quint64(colors.threads());
+            const quint64 parts = std::clamp<quint64>(pendingPixels / (minSplitPixels / 2), 1, threads);
+            parallelRanges(int(parts), pendingPixels, [this](int part, quint64 from, quint64 to) {
+                mapRange(part, from, to);
+            });
+        }
         const qint64 n = qint64(pendingPixels);
         pending.clear();
         pendingPixels = 0;
@@ -57,14 +65,35 @@ public:
     }
 
 private:
+    NearestColorMap &map(int part)
+    {
+        if (!maps[size_t(part)])
+            maps[size_t(part)].reset(colors.makeSearchMap());
+        return *maps[size_t(part)];
+    }
+
     // Maps pixels [from, to) of the pending frames, counted across frames, into buffer.
-    void mapRange(NearestColorMap &map, quint64 from, quint64 to)
+    void mapRange(int part, quint64 from, quint64 to)
     {
         quint64 at = 0;
         for (const FramePixels &frame : pending) {
             const quint64 begin = qMax(from, at), end = qMin(to, at + frame.count);
             if (begin < end)
-                colors.mapPixels(map, memo, frame.words + (begin - at), end - begin, buffer.data() + begin);
+                colors.mapPixels(map(part), memo, frame.words + (begin - at), end - begin, buffer.data() + begin);
+            at += frame.count;
+        }
+    }
+
+    // Maps whole pending frames [from, to) with error diffusion.
+    void mapFrames(int part, quint64 from, quint64 to)
+    {
+        quint64 at = 0;
+        for (quint64 f = 0; f < to; ++f) {
+            const FramePixels &frame = pending[f];
+            if (f >= from) {
+                colors.mapFrameDithered(map(part), memo, frame.words, frame.image.width(), frame.image.height(),
+                                        buffer.data() + at, scratch[size_t(part)]);
+            }
             at += frame.count;
         }
     }
@@ -74,10 +103,9 @@ private:
 
     QIODevice &device;
     const ColorReduction &colors;
-    NearestColorMap mapMain;
-    std::unique_ptr<NearestColorMap> mapHelper;
-    NearestColorMemo memo; // shared by both threads
-    bool twoThreads;
+    std::vector<std::unique_ptr<NearestColorMap>> maps; // one per worker, made on first use
+    std::vector<std::vector<int>> scratch;               // error rows of each worker
+    NearestColorMemo memo;                               // shared by the workers
     std::vector<FramePixels> pending;
     quint64 pendingPixels = 0;
     std::vector<quint8> buffer;
@@ -100,6 +128,10 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
 Failure writeArt(QIODevice &device, const Project &project, const GenerationSettings &settings)
 {
     Failure failure = checkSettings(project, settings);
+    PaletteFile paletteFile;
+    ColorOptions colorOptions;
+    if (!failure)
+        failure = prepareColorOptions(settings, &paletteFile, &colorOptions);
     if (!failure)
         failure = checkFrameCounts(project);
     ArtPlan plan;
@@ -107,7 +139,7 @@ Failure writeArt(QIODevice &device, const Project &project, const GenerationSett
         failure = planArt(project, settings, &plan);
     if (failure)
         return failure;
-    ColorReduction colors(project, plan.framesPerStage);
+    ColorReduction colors(project, plan.framesPerStage, colorOptions);
     colors.fixIndexZero(project, plan.framesPerStage);
     return writeArtData(device, project, plan, colors);
 }

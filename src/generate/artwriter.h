@@ -12,15 +12,15 @@ class ColorReduction;
 
 /** Writes the file described by `plan` to `device`: header, palettes and
  *  frame headers, then the index bytes of every frame, mapped and streamed in
- *  batches (two threads when the machine has them). Every write is checked:
+ *  batches on the reduction's worker threads. Every write is checked:
  *  the first that fails ends the job with CannotWriteFile and the device's
  *  reason (the path is left empty for the caller to fill). */
 [[nodiscard]] Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan,
                                    const ColorReduction &colors);
 
 /** The whole file for `project` written to an open `device`: the checks
- *  (settings, frame counts, sizes), colour reduction, the index-0 fix and
- *  the data. For writing into memory (a QBuffer) and for tests; a file
+ *  (settings, colour settings and palette file, frame counts, sizes), colour
+ *  reduction, the index-0 fix and the data. For writing into memory (a QBuffer) and for tests; a file
  *  target goes through runGeneration. */
 [[nodiscard]] Failure writeArt(QIODevice &device, const Project &project, const GenerationSettings &settings);
 

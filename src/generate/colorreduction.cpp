@@ -1,27 +1,141 @@
 #include "generate/colorreduction.h"
 
 #include "generate/artplan.h"
+#include "quantize/colorhistogram.h"
+#include "quantize/dither.h"
 #include "quantize/nearestcolor.h"
 #include "quantize/octreequantizer.h"
+#include "quantize/palettefile.h"
+#include "quantize/parallelranges.h"
+#include "quantize/refinedquantizer.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace kestrin {
 
-ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
+namespace {
+
+void putEntry(quint8 *entry, quint32 rgb)
 {
-    OctreeQuantizer quantizer(256, 6);
-    quantizer.enableLeafCache();
-    const quint32 none = 0;
-    quantizer.addPixels(&none, 0, 0); // the root exists even without pixels
-    forEachFrame(project, framesPerStage, [&](const Frame &frame) {
-        const FramePixels pixels(frame.workImage);
-        if (pixels.count)
-            quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
-    });
-    quantizer.getPalette(m_searchPalette);
-    m_colorCount = quantizer.colorCount();
+    entry[0] = quint8(rgb);
+    entry[1] = quint8(rgb >> 8);
+    entry[2] = quint8(rgb >> 16);
+    entry[3] = 0;
+}
+
+/** The pixels of every frame in frame order; premultiplied frames are made
+ *  straight when `straight` is set (alpha then decides what is background). */
+std::vector<FramePixels> framesOf(const Project &project, quint32 framesPerStage, bool straight)
+{
+    std::vector<FramePixels> frames;
+    forEachFrame(project, framesPerStage, [&](const Frame &frame) { frames.emplace_back(frame.workImage, straight); });
+    return frames;
+}
+
+/** mapPixels for one kind of run; `masked` is fixed per call so that the
+ *  window's run keeps a loop without the background test. */
+template<bool masked, typename Nearest>
+void mapRun(const BackgroundRule &background, const quint32 *pixels, quint64 count, quint8 *out, Nearest &&nearest)
+{
+    quint32 lastRgb = 0xffffffffu;
+    quint8 lastIndex = 0;
+    for (quint64 i = 0; i < count; ++i) {
+        if (masked && background.isBackground(pixels[i])) {
+            out[i] = 0;
+            continue;
+        }
+        const quint32 rgb = pixels[i] & 0xffffff;
+        if (rgb != lastRgb) {
+            lastRgb = rgb;
+            lastIndex = nearest(rgb);
+        }
+        out[i] = lastIndex;
+    }
+}
+
+} // namespace
+
+ColorOptions colorOptionsOf(const GenerationSettings &settings)
+{
+    ColorOptions options;
+    options.background.useKey = settings.useKey;
+    options.background.keyColor = settings.keyColor & 0xffffff;
+    options.background.keyTolerance = settings.keyTolerance;
+    options.background.alphaThreshold = settings.alphaThreshold;
+    options.budget = settings.colorBudget;
+    options.quantizer = settings.quantizer;
+    options.dither = settings.dither;
+    options.threads = resolveThreadCount(settings.threads);
+    return options;
+}
+
+Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *palette, ColorOptions *options)
+{
+    const auto bad = [](const QString &reason) {
+        return Failure::of(FailureKind::BadColorSettings, QString(), reason);
+    };
+    if (settings.colorBudget < 2 || settings.colorBudget > 256)
+        return bad(QStringLiteral("the colour budget must be 2 to 256; it is %1").arg(settings.colorBudget));
+    if (settings.keyTolerance < 0 || settings.keyTolerance > 442)
+        return bad(QStringLiteral("the key tolerance must be 0 to 442; it is %1").arg(settings.keyTolerance));
+    if (settings.alphaThreshold < 0 || settings.alphaThreshold > 255)
+        return bad(QStringLiteral("the alpha threshold must be 0 to 255; it is %1").arg(settings.alphaThreshold));
+    if (settings.threads < 0)
+        return bad(QStringLiteral("the thread count must not be negative; it is %1").arg(settings.threads));
+    const bool fixed = !settings.paletteFile.isEmpty();
+    if (fixed && (settings.colorBudget != 256 || settings.quantizer != QuantizerKind::Octree))
+        return bad(QStringLiteral("a palette file cannot be combined with a colour budget or a quantizer"));
+    ColorOptions made = colorOptionsOf(settings);
+    if (fixed) {
+        if (const Failure failure = readPaletteFile(settings.paletteFile, palette))
+            return failure;
+        if (made.background.enabled() && palette->count < 2) {
+            Failure failure = Failure::of(FailureKind::PaletteTooSmall, settings.paletteFile);
+            failure.found = palette->count;
+            failure.expected = 2;
+            return failure;
+        }
+        made.fixed = palette;
+    }
+    *options = made;
+    return Failure();
+}
+
+ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
+    : ColorReduction(project, framesPerStage, ColorOptions())
+{
+}
+
+ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, const ColorOptions &options)
+    : m_options(options)
+{
+    m_options.fixed = nullptr; // not kept beyond construction
+    m_options.threads = std::max(1, options.threads);
+    const bool background = options.background.enabled();
+    const quint32 budget = std::clamp<quint32>(options.budget, 2, 256);
+    m_searchFirst = background ? 1 : 0;
+    quint8 *made = m_searchPalette + (background ? art::paletteEntrySize : 0);
+    if (options.fixed) {
+        std::memcpy(m_searchPalette, options.fixed->entries, sizeof m_searchPalette);
+        m_colorCount = quint32(options.fixed->count);
+        m_searchEnd = std::max(m_searchFirst + 1, options.fixed->count);
+        m_movesIndexZero = false;
+    } else {
+        if (options.quantizer == QuantizerKind::Refined)
+            useRefined(project, framesPerStage, made);
+        else
+            useOctree(project, framesPerStage, made);
+        m_searchEnd = int(budget);
+        if (background) {
+            putEntry(m_searchPalette, options.background.entryColor());
+            ++m_colorCount; // entry 0
+            m_movesIndexZero = false;
+        }
+    }
+    if (background)
+        countMadeOpaque(project, framesPerStage);
     std::memcpy(m_palette, m_searchPalette, sizeof m_palette);
     for (int i = 0; i < 256; ++i)
         m_final[i] = quint8(i);
@@ -29,8 +143,89 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
 
 ColorReduction::~ColorReduction() = default;
 
+// The window's quantizer (256 colours unless a budget is set). Without a
+// background every pixel goes in as it is; with one, only content pixels,
+// gathered in chunks so that the tree sees them in frame order.
+void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, quint8 *entries)
+{
+    const BackgroundRule &background = m_options.background;
+    const quint32 leaves = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
+    OctreeQuantizer quantizer(leaves, 6);
+    quantizer.enableLeafCache();
+    const quint32 none = 0;
+    quantizer.addPixels(&none, 0, 0); // the root exists even without pixels
+    if (!background.enabled()) {
+        forEachFrame(project, framesPerStage, [&](const Frame &frame) {
+            const FramePixels pixels(frame.workImage);
+            if (pixels.count)
+                quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
+        });
+    } else {
+        std::vector<quint32> content;
+        for (const FramePixels &pixels : framesOf(project, framesPerStage, true)) {
+            for (quint64 i = 0; i < pixels.count; i += 1 << 16) {
+                content.clear();
+                const quint64 end = std::min(pixels.count, i + (1 << 16));
+                for (quint64 k = i; k < end; ++k) {
+                    if (!background.isBackground(pixels.words[k]))
+                        content.push_back(pixels.words[k]);
+                }
+                if (!content.empty())
+                    quantizer.addPixels(content.data(), quint32(content.size()), 1);
+            }
+        }
+    }
+    quantizer.getPalette(entries);
+    m_colorCount = quantizer.colorCount();
+}
+
+// The histogram is built by up to a few threads over runs of whole frames
+// and merged; its contents do not depend on how the frames were shared out.
+void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, quint8 *entries)
+{
+    const BackgroundRule &background = m_options.background;
+    const std::vector<FramePixels> frames = framesOf(project, framesPerStage, background.enabled());
+    quint64 total = 0;
+    for (const FramePixels &f : frames)
+        total += f.count;
+    const int workers = int(std::clamp<quint64>(total >> 19, 1, quint64(std::min(m_options.threads, 2))));
+    std::vector<ColorHistogram> histograms(static_cast<size_t>(workers));
+    parallelRanges(workers, frames.size(), [&](int part, quint64 begin, quint64 end) {
+        for (quint64 f = begin; f < end; ++f)
+            histograms[size_t(part)].add(frames[f].words, frames[f].count, background);
+    });
+    for (int part = 1; part < workers; ++part) {
+        histograms[0].merge(histograms[size_t(part)]);
+        histograms[size_t(part)] = ColorHistogram(1); // release its table
+    }
+    const quint32 budget = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
+    const RefinedPalette refined =
+        refinePalette(histograms[0].colors(), int(budget), m_options.threads, histograms[0].shift() == 0);
+    for (size_t i = 0; i < refined.colors.size(); ++i)
+        putEntry(entries + art::paletteEntrySize * i, refined.colors[i]);
+    m_colorCount = quint32(refined.colors.size());
+}
+
+void ColorReduction::countMadeOpaque(const Project &project, quint32 framesPerStage)
+{
+    for (const FramePixels &pixels : framesOf(project, framesPerStage, true)) {
+        quint64 n = 0;
+        for (quint64 i = 0; i < pixels.count; ++i)
+            n += m_options.background.isMadeOpaque(pixels.words[i]) ? 1 : 0;
+        m_madeOpaquePixels += n;
+        m_madeOpaqueFrames += n ? 1 : 0;
+    }
+}
+
+NearestColorMap *ColorReduction::makeSearchMap() const
+{
+    return new NearestColorMap(m_searchPalette, m_searchFirst, m_searchEnd);
+}
+
 void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage)
 {
+    if (!m_movesIndexZero)
+        return;
     bool found = false;
     quint32 first = 0;
     forEachFrame(project, framesPerStage, [&](const Frame &frame) {
@@ -44,8 +239,8 @@ void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage
     });
     if (!found)
         return;
-    NearestColorMap map(m_searchPalette);
-    const quint8 q = map.search(first);
+    const std::unique_ptr<NearestColorMap> map(makeSearchMap());
+    const quint8 q = map->search(first);
     m_firstIndex = q;
     for (quint32 k = 0; k < art::paletteEntrySize; ++k)
         std::swap(m_palette[k], m_palette[art::paletteEntrySize * q + k]);
@@ -53,25 +248,33 @@ void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage
     m_final[q] = 0;
 }
 
+// Inlined into the mapping loops: a call per colour there costs the memo
+// look-ups their overlap (measured 40 % slower mapping on millions of colours).
+Q_ALWAYS_INLINE quint8 ColorReduction::nearestFinal(NearestColorMap &map, NearestColorMemo &memo, quint32 rgb) const
+{
+    const int known = memo.find(rgb);
+    if (known >= 0)
+        return quint8(known);
+    const quint8 index = m_final[map.search(rgb)];
+    memo.store(rgb, index);
+    return index;
+}
+
 void ColorReduction::mapPixels(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, quint64 count,
                                quint8 *out) const
 {
-    quint32 lastRgb = 0xffffffffu;
-    quint8 lastIndex = 0;
-    for (quint64 i = 0; i < count; ++i) {
-        const quint32 rgb = pixels[i] & 0xffffff;
-        if (rgb != lastRgb) {
-            lastRgb = rgb;
-            const int known = memo.find(rgb);
-            if (known >= 0) {
-                lastIndex = quint8(known);
-            } else {
-                lastIndex = m_final[map.search(rgb)];
-                memo.store(rgb, lastIndex);
-            }
-        }
-        out[i] = lastIndex;
-    }
+    const auto nearest = [&](quint32 rgb) { return nearestFinal(map, memo, rgb); };
+    if (m_options.background.enabled())
+        mapRun<true>(m_options.background, pixels, count, out, nearest);
+    else
+        mapRun<false>(m_options.background, pixels, count, out, nearest);
+}
+
+void ColorReduction::mapFrameDithered(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, int width,
+                                      int height, quint8 *out, std::vector<int> &scratch) const
+{
+    ditherFrame(pixels, width, height, m_options.background, m_palette,
+                [&](quint32 rgb) { return nearestFinal(map, memo, rgb); }, out, scratch);
 }
 
 } // namespace kestrin

@@ -6,6 +6,7 @@
 #include "frameutil/boundrect.h"
 #include "frameutil/transparency.h"
 #include "fileio/outputfile.h"
+#include "quantize/palettefile.h"
 
 
 namespace kestrin {
@@ -44,6 +45,11 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         report(GenerationStep::NoStages);
     if (outcome.failure)
         return outcome;
+    PaletteFile paletteFile;
+    ColorOptions colorOptions;
+    outcome.failure = prepareColorOptions(settings, &paletteFile, &colorOptions);
+    if (outcome.failure)
+        return outcome;
 
     // A regular target is written beside itself and takes its place only at
     // the end, so a failed run never destroys an existing file. Opening it
@@ -68,8 +74,12 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         return outcome;
 
     report(GenerationStep::Reducing);
-    ColorReduction colors(project, plan.framesPerStage);
+    ColorReduction colors(project, plan.framesPerStage, colorOptions);
     outcome.colorCount = colors.colorCount();
+    if (colors.madeOpaquePixels()) {
+        outcome.warnings.push_back(
+            {GenerationWarning::Kind::MadeOpaque, colors.madeOpaquePixels(), colors.madeOpaqueFrames()});
+    }
 
     report(GenerationStep::FixingIndices);
     colors.fixIndexZero(project, plan.framesPerStage);
@@ -96,7 +106,15 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
     outcome.failure = loadFolder(project, request.source, callbacks.loading);
     if (outcome.failure)
         return outcome;
-    if (request.trim) {
+    if (request.trim && request.settings.backgroundMode()) {
+        // Alpha must survive for the background rule, and the content is
+        // what is not background, whatever the top-left pixel holds.
+        const BackgroundRule background = colorOptionsOf(request.settings).background;
+        for (const auto &stage : project.stages) {
+            for (const auto &frame : stage->frames)
+                trimFrameWhere(*frame, [&](quint32 pixel) { return !background.isBackground(pixel); });
+        }
+    } else if (request.trim) {
         // As the window's Apply with only "Apply bound rectangle" checked: the
         // transparency pass runs too and, unchecked, makes every pixel opaque.
         (void)applyBoundRect(project, true);

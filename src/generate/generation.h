@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace kestrin {
 
@@ -29,11 +30,22 @@ enum class GenerationStep {
 /** Called as each step begins. */
 using GenerationProgress = std::function<void(GenerationStep step)>;
 
+/** Something a successful generation did that its user should hear about. */
+struct GenerationWarning {
+    enum class Kind {
+        MadeOpaque, // content pixels whose alpha was below 255 were written as opaque
+    };
+    Kind kind = Kind::MadeOpaque;
+    quint64 pixels = 0; // how many pixels
+    quint64 frames = 0; // in how many frames
+};
+
 /** What a generation did. */
 struct GenerationOutcome {
     Failure failure;        // FailureKind::None when the file was written
     quint64 bytes = 0;      // size of the file written
-    quint32 colorCount = 0; // palette entries the colour reduction produced
+    quint32 colorCount = 0; // palette entries the colour reduction produced (entry 0 of a background included)
+    std::vector<GenerationWarning> warnings; // at most one of each kind
 
     bool ok() const { return !failure; }
 };
@@ -42,8 +54,9 @@ struct GenerationOutcome {
  *  given). Checks, in this order, each ending the job with its failure:
  *  no stages (NoStages, reported as GenerationStep::NoStages, the target not
  *  touched), a rotatable sprite without 8 stages, a palette count outside
- *  1..4, a target that cannot be created (CannotCreateFile with the system's
- *  reason); then GenerationStep::Preparing and stages whose frame count
+ *  1..4, the colour settings and the palette file they name (see
+ *  prepareColorOptions), a target that cannot be created (CannotCreateFile
+ *  with the system's reason); then GenerationStep::Preparing and stages whose frame count
  *  differs from stage 0's, and frames or a file beyond the format's 32-bit
  *  fields. Then Reducing, FixingIndices, Writing (a failed write ends with
  *  CannotWriteFile and the system's reason), CleaningUp and Completed.
@@ -56,7 +69,8 @@ struct GenerationOutcome {
 /** A whole job from a folder of frames to a file, as the command line runs it. */
 struct BuildRequest {
     FolderPattern source;        // where the frames are
-    bool trim = false;           // trim every frame to its content (and make every pixel opaque)
+    bool trim = false;           // trim every frame to its content (and make every pixel opaque); with a
+                                 // background, to its non-background pixels, keeping alpha
     GenerationSettings settings;
     QString target;              // the file to write
 };

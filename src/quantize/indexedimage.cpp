@@ -67,4 +67,21 @@ int IndexedImage::colorDistance(int i, quint8 alpha, quint8 blue, quint8 green, 
     return da * da + db * db + dg * dg + dr * dr;
 }
 
+quint8 nearestEntryInRange(const quint8 *palette, int first, int end, quint32 pixel)
+{
+    const int blue = pixel & 0xff, green = (pixel >> 8) & 0xff, red = (pixel >> 16) & 0xff;
+    int best = -1;
+    int bestIndex = first;
+    for (int i = first; i < end; ++i) {
+        const quint8 *e = palette + 4 * i;
+        const int d = (255 - e[3]) * (255 - e[3]) + (blue - e[0]) * (blue - e[0]) + (green - e[1]) * (green - e[1])
+            + (red - e[2]) * (red - e[2]);
+        if (best < 0 || d < best) {
+            best = d;
+            bestIndex = i;
+        }
+    }
+    return quint8(bestIndex);
+}
+
 } // namespace kestrin

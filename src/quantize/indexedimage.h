@@ -53,4 +53,11 @@ private:
     quint64 m_pixelCount = 0;
 };
 
+/** The plain search over part of a palette: the lowest index among entries
+ *  first..end-1 of `palette` (4 bytes each) at the smallest distance
+ *  (255 - byte 3)^2 + (blue - b)^2 + (green - g)^2 + (red - r)^2 from the
+ *  pixel's colour, comparing every entry of the range. For 0..255 this is
+ *  IndexedImage::mapPixel with that palette. Requires first < end <= 256. */
+[[nodiscard]] quint8 nearestEntryInRange(const quint8 *palette, int first, int end, quint32 pixel);
+
 } // namespace kestrin

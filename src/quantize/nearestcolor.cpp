@@ -50,13 +50,15 @@ void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box,
     }
 }
 
-NearestColorMap::NearestColorMap(const quint8 *palette)
+NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
     : coarse(size_t(1) << (3 * (8 - coarseShift)))
     , cells(size_t(1) << (3 * (8 - fineShift)))
 {
+    first = std::clamp(first, 0, 255);
+    end = std::clamp(end, first + 1, 256);
     // A repeated entry can never win over its first occurrence, because the
     // comparison is strict, so only first occurrences are kept.
-    for (int i = 0; i < 256; ++i) {
+    for (int i = first; i < end; ++i) {
         const quint8 *e = palette + 4 * i;
         const Candidate c{e[0], e[1], e[2], squared(255 - e[3]), quint8(i)};
         const bool seen = std::any_of(distinct.begin(), distinct.end(), [&](const Candidate &d) {
@@ -116,7 +118,7 @@ quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
     const Candidate *c = cell.list;
     const Candidate *end = c + cell.count;
     int best = INT_MAX;
-    quint8 bestIndex = 0;
+    quint8 bestIndex = c->index;
     for (; c != end; ++c) {
         const int d = squared(c->blue - blue) + squared(c->green - green) + squared(c->red - red) + c->bias;
         if (d < best) {

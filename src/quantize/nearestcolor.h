@@ -26,13 +26,20 @@ namespace kestrin {
  *  time a colour in it is searched (from the list of its 32^3 parent cell),
  *  so regions of colour space that no pixel visits cost nothing.
  *
+ *  The search can be restricted to the entries first..end-1 (for instance
+ *  1..count-1 when entry 0 is reserved): it then returns the lowest index of
+ *  that range at the smallest distance, and never an index outside it. Over
+ *  the whole range this is the rule above.
+ *
  *  Because cells are filled on demand, one map must not be searched from two
  *  threads at once; give each thread its own. The palette is copied; later
  *  changes to it are not seen. */
 class NearestColorMap
 {
 public:
-    explicit NearestColorMap(const quint8 *palette);
+    /** Searches entries first..end-1 of `palette`; 0 <= first < end <= 256
+     *  (an empty range is widened to the single entry `first`). */
+    explicit NearestColorMap(const quint8 *palette, int first = 0, int end = 256);
 
     ~NearestColorMap();
     NearestColorMap(const NearestColorMap &) = delete;

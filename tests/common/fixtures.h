@@ -61,6 +61,33 @@ inline void fill(kestrin::Project &project, int stages, int frames, int width = 
     }
 }
 
+/** A frame as renderers write them, made to break the rules of index 0:
+ *  an off-centre body of graded colours (many more than 256 over a few
+ *  frames) with a one-pixel outline of opaque black, anti-aliased edge
+ *  pixels of partial alpha, fully transparent pixels that still hold
+ *  leftover colours, transparent black in the top-left corner (the colour
+ *  of the outline) and a few pixels of pure magenta (the key) on the
+ *  right. `seed` varies the colours. */
+inline QImage spriteFrame(int width, int height, int seed)
+{
+    return image(width, height, [=](int x, int y) -> quint32 {
+        const int cx = width * 2 / 5, cy = height / 2;
+        const int dx = x - cx, dy = y - cy;
+        const int r2 = dx * dx * 4 + dy * dy * 9, edge = width * width;
+        if (x == width - 1 && y % 3 == 0)
+            return bgr(255, 0, 255); // the key colour
+        if (r2 < edge * 3 / 4)
+            return bgr((x * 37 + seed * 11) & 0xff, (y * 23 + x * 5 + seed * 7) & 0xff, (120 + x * y + seed) & 0xff);
+        if (r2 < edge)
+            return bgr(0, 0, 0); // the outline
+        if (r2 < edge * 5 / 4)
+            return bgr(200, 60 + seed, 30, 60 + 40 * ((x + y) % 4)); // anti-aliased edge: alpha 60..180
+        if (x + y < 3)
+            return bgr(0, 0, 0, 0); // transparent black
+        return bgr((x * 9 + seed) & 0xff, 128, (y * 13) & 0xff, 0); // leftover colour
+    });
+}
+
 /** Field readers for ".art" bytes. */
 inline qint32 field(const QByteArray &file, quint64 offset)
 {
@@ -77,6 +104,19 @@ inline kestrin::art::FrameHeader frameHeader(const QByteArray &file, quint32 pal
     return kestrin::art::decodeFrameHeader(reinterpret_cast<const quint8 *>(file.constData())
                                            + kestrin::art::frameHeadersOffset(paletteCount)
                                            + kestrin::art::frameHeaderSize * i);
+}
+
+/** Palette entry i of the first palette as 0x00RRGGBB. */
+inline quint32 entry(const QByteArray &file, int i)
+{
+    return kestrin::art::get32le(reinterpret_cast<const quint8 *>(file.constData()) + kestrin::art::paletteOffset
+                                 + kestrin::art::paletteEntrySize * quint32(i));
+}
+
+/** The index bytes of a file: everything after its frame headers. */
+inline QByteArray indexBytes(const QByteArray &file, quint32 paletteCount, quint64 frameCount)
+{
+    return file.mid(qsizetype(kestrin::art::indexDataOffset(paletteCount, frameCount)));
 }
 
 /** The whole file, or an empty array when it cannot be read. */

@@ -17,4 +17,17 @@ namespace kestrinref {
  *  memory-hungry by design: for the tests and the benchmark only. */
 QByteArray referenceArtFile(const kestrin::Project &project, const kestrin::GenerationSettings &settings);
 
+/** The same oracle for the colour settings of the octree path, without
+ *  dithering: every pixel classified by the background rule on its own; the
+ *  content pixels (all of them without a background) copied into one buffer
+ *  and quantized by the plain octree to the budget (budget - 1 with a
+ *  background), or the palette file's entries taken as they stand; every
+ *  content pixel mapped by the exhaustive search over its allowed entries
+ *  (0..budget-1 or 0..count-1, from 1 with a background); background pixels
+ *  0 and entry 0 the key (or black, or the file's entry 0); the index-0 swap
+ *  only for a made palette without background. `palette` is the file's
+ *  palette when settings name one (the oracle reads no file). */
+QByteArray referenceArtFile(const kestrin::Project &project, const kestrin::GenerationSettings &settings,
+                            const quint8 *palette, int paletteEntries);
+
 } // namespace kestrinref

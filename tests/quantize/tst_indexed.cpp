@@ -187,6 +187,61 @@ private slots:
                                      .arg(image.mapPixel(p))));
         }
     }
+
+    // A search restricted to entries first..end-1 against the plain search
+    // over the same range: random palettes (with duplicates, entries outside
+    // the range that would win, non-zero byte 3), random ranges, probes at
+    // random, on entries, and halfway between entries.
+    void restrictedSearchMatchesExhaustiveSearch_data()
+    {
+        QTest::addColumn<int>("seed");
+        for (int seed = 1; seed <= 16; ++seed)
+            QTest::addRow("seed %d", seed) << seed;
+    }
+    void restrictedSearchMatchesExhaustiveSearch()
+    {
+        QFETCH(int, seed);
+        std::mt19937 rng(seed);
+        std::vector<quint8> palette(1024);
+        for (int i = 0; i < 256; ++i) {
+            quint8 *e = palette.data() + 4 * i;
+            const int spread = seed % 2 ? 256 : 24;
+            for (int k = 0; k < 3; ++k)
+                e[k] = quint8(rng() % spread);
+            e[3] = seed % 4 == 0 ? quint8(rng() % 3) : 0;
+            if (i > 0 && rng() % 6 == 0)
+                std::memcpy(e, e - 4 * (1 + rng() % i), 4);
+        }
+        const int first = seed % 3 == 0 ? 0 : int(rng() % 200);
+        const int end = seed % 5 == 0 ? 256 : first + 1 + int(rng() % (256 - first));
+        std::vector<quint32> probes;
+        for (int i = 0; i < 4000; ++i)
+            probes.push_back(rng());
+        for (int i = 0; i < 256; ++i) {
+            const quint8 *a = palette.data() + 4 * i;
+            const quint8 *b = palette.data() + 4 * (rng() % 256);
+            probes.push_back(bgr(a[0], a[1], a[2]));
+            probes.push_back(bgr((a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2));
+        }
+        NearestColorMap map(palette.data(), first, end);
+        for (quint32 p : probes) {
+            const int fast = map.search(p), plain = kestrin::nearestEntryInRange(palette.data(), first, end, p);
+            if (fast != plain || fast < first || fast >= end)
+                QFAIL(qPrintable(QStringLiteral("range %1..%2, pixel %3: fast %4, exhaustive %5")
+                                     .arg(first)
+                                     .arg(end - 1)
+                                     .arg(p, 8, 16, QLatin1Char('0'))
+                                     .arg(fast)
+                                     .arg(plain)));
+        }
+        // Over the whole palette the plain range search is the window's.
+        IndexedImage image;
+        image.build(nullptr, 0, 1);
+        std::memcpy(image.palette(), palette.data(), 1024);
+        for (int i = 0; i < 500; ++i)
+            QCOMPARE(kestrin::nearestEntryInRange(palette.data(), 0, 256, probes[size_t(i)]),
+                     image.mapPixel(probes[size_t(i)]));
+    }
 };
 
 KESTRIN_TEST(TestIndexed)

@@ -1,0 +1,492 @@
+#include "quantize/refinedquantizer.h"
+
+#include "quantize/parallelranges.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kestrin {
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+/** Count and channel sums of a set of weighted colours, with the sum of
+ *  count * mean^2 (each colour treated as sitting at its mean). */
+struct Moments {
+    double weight = 0;
+    double sum[3] = {};
+    double squares = 0;
+
+    void add(const WeightedColor &c)
+    {
+        weight += double(c.count);
+        double q = 0;
+        for (int k = 0; k < 3; ++k) {
+            sum[k] += double(c.sum[k]);
+            q += double(c.sum[k]) * double(c.sum[k]);
+        }
+        squares += q / double(c.count);
+    }
+    void add(const Moments &m)
+    {
+        weight += m.weight;
+        for (int k = 0; k < 3; ++k)
+            sum[k] += m.sum[k];
+        squares += m.squares;
+    }
+    Moments minus(const Moments &m) const
+    {
+        Moments d;
+        d.weight = weight - m.weight;
+        for (int k = 0; k < 3; ++k)
+            d.sum[k] = sum[k] - m.sum[k];
+        d.squares = squares - m.squares;
+        return d;
+    }
+    /** Summed squared distance of the colours to their common mean. */
+    double error() const
+    {
+        if (weight <= 0)
+            return 0;
+        return squares - (sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]) / weight;
+    }
+};
+
+// ---- Step 1: variance split ------------------------------------------------
+
+/** A box of the split: the colours order[begin..end) and its best cut. */
+struct Box {
+    quint32 begin = 0, end = 0;
+    double gain = -1; // error removed by the best cut; -1 when it cannot be cut
+    int axis = 0;     // channel of the best cut
+    int cut = 0;      // colours whose floor(mean) on `axis` is <= cut go to the first part
+};
+
+class VarianceSplit
+{
+public:
+    VarianceSplit(const std::vector<WeightedColor> &colors)
+        : colors(colors)
+        , order(colors.size())
+    {
+        for (quint32 i = 0; i < order.size(); ++i)
+            order[i] = i;
+    }
+
+    /** The order of the colours, box after box, and the boxes. */
+    std::vector<Box> run(int maxBoxes)
+    {
+        std::vector<Box> boxes{measure(0, quint32(order.size()))};
+        while (int(boxes.size()) < maxBoxes) {
+            int best = -1;
+            for (int i = 0; i < int(boxes.size()); ++i) {
+                if (boxes[i].gain >= 0 && (best < 0 || boxes[i].gain > boxes[best].gain))
+                    best = i;
+            }
+            if (best < 0)
+                break;
+            const Box box = boxes[best];
+            const auto middle = std::partition(order.begin() + box.begin, order.begin() + box.end,
+                                               [&](quint32 i) { return bucket(i, box.axis) <= box.cut; });
+            const quint32 split = quint32(middle - order.begin());
+            boxes[best] = measure(box.begin, split);
+            boxes.push_back(measure(split, box.end));
+        }
+        return boxes;
+    }
+
+    const std::vector<quint32> &colorOrder() const { return order; }
+
+private:
+    int bucket(quint32 i, int axis) const { return std::min(255, int(colors[i].mean(axis))); }
+
+    // Finds the cut of order[begin..end) that leaves the least error, over
+    // the three channels and the 255 planes between whole values.
+    Box measure(quint32 begin, quint32 end)
+    {
+        Box box;
+        box.begin = begin;
+        box.end = end;
+        if (end - begin < 2)
+            return box;
+        Moments total;
+        for (quint32 k = begin; k < end; ++k)
+            total.add(colors[order[k]]);
+        const double whole = total.error();
+        double bestRest = kInfinity;
+        for (int axis = 0; axis < 3; ++axis) {
+            Moments buckets[256];
+            for (quint32 k = begin; k < end; ++k)
+                buckets[bucket(order[k], axis)].add(colors[order[k]]);
+            Moments low;
+            for (int cut = 0; cut < 255; ++cut) {
+                low.add(buckets[cut]);
+                if (low.weight <= 0 || low.weight >= total.weight)
+                    continue;
+                const double rest = low.error() + total.minus(low).error();
+                if (rest < bestRest) {
+                    bestRest = rest;
+                    box.axis = axis;
+                    box.cut = cut;
+                }
+            }
+        }
+        if (bestRest < kInfinity)
+            box.gain = std::max(0.0, whole - bestRest);
+        return box;
+    }
+
+    const std::vector<WeightedColor> &colors;
+    std::vector<quint32> order;
+};
+
+// ---- Step 2: weighted k-means ----------------------------------------------
+
+/** Exact integer sums of the colours that chose one mean. */
+struct Cluster {
+    quint64 count = 0;
+    quint64 sum[3] = {};
+};
+
+double distance(const double *a, const double *b)
+{
+    const double d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
+    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2);
+}
+
+class KMeans
+{
+public:
+    KMeans(const std::vector<WeightedColor> &colors, int threads)
+        : colors(colors)
+        , chunks((colors.size() + kChunk - 1) / kChunk)
+        , threads(int(std::clamp<size_t>(chunks, 1, size_t(std::max(1, threads)))))
+        , point(colors.size() * 3)
+        , assigned(colors.size())
+        , lower(colors.size(), 0.0)
+    {
+        for (size_t i = 0; i < colors.size(); ++i) {
+            for (int k = 0; k < 3; ++k)
+                point[3 * i + k] = colors[i].mean(k);
+        }
+    }
+
+    /** Starts from the split: each colour with its box's mean. */
+    void start(const std::vector<Box> &boxes, const std::vector<quint32> &order)
+    {
+        clusters.assign(boxes.size(), Cluster());
+        for (quint32 b = 0; b < boxes.size(); ++b) {
+            for (quint32 k = boxes[b].begin; k < boxes[b].end; ++k) {
+                assigned[order[k]] = quint16(b);
+                add(clusters[b], colors[order[k]]);
+            }
+        }
+        means.assign(boxes.size() * 3, 0.0);
+        updateMeans();
+    }
+
+    /** Runs rounds until they stop paying; returns the number of rounds. */
+    int run(int maxIterations)
+    {
+        std::vector<quint32> rounded = roundedMeans();
+        double lastError = kInfinity;
+        int rounds = 0;
+        while (rounds < maxIterations) {
+            ++rounds;
+            double error = 0;
+            const quint64 moved = assignRound(&error);
+            const std::vector<double> before = means;
+            updateMeans();
+            refillEmptyClusters();
+            shiftBounds(before);
+            std::vector<quint32> now = roundedMeans();
+            if (moved == 0 || now == rounded || lastError - error < kEnough * error)
+                break;
+            rounded.swap(now);
+            lastError = error;
+        }
+        return rounds;
+    }
+
+    std::vector<quint32> roundedMeans() const
+    {
+        std::vector<quint32> out;
+        out.reserve(clusters.size());
+        for (const Cluster &c : clusters) {
+            if (!c.count)
+                continue;
+            quint32 rgb = 0;
+            for (int k = 0; k < 3; ++k) {
+                const quint64 v = (2 * c.sum[k] + c.count) / (2 * c.count); // halves round up
+                rgb |= quint32(std::min<quint64>(v, 255)) << (8 * k);
+            }
+            out.push_back(rgb);
+        }
+        return out;
+    }
+
+private:
+    // Rounds stop once one lowers the error by less than this fraction.
+    static constexpr double kEnough = 1e-4;
+    // Colours are handled in fixed chunks, whatever the thread count, so that
+    // floating-point sums over them are always added in the same order.
+    static constexpr size_t kChunk = 4096;
+
+    static void add(Cluster &c, const WeightedColor &w)
+    {
+        c.count += w.count;
+        for (int k = 0; k < 3; ++k)
+            c.sum[k] += w.sum[k];
+    }
+
+    /** fn(part, chunk, begin, end) for every chunk, chunks shared out among the threads. */
+    template<typename Fn>
+    void forChunks(Fn fn)
+    {
+        parallelRanges(threads, chunks, [&](int part, quint64 first, quint64 last) {
+            for (quint64 c = first; c < last; ++c)
+                fn(part, c, c * kChunk, std::min<quint64>((c + 1) * kChunk, colors.size()));
+        });
+    }
+
+    void updateMeans()
+    {
+        for (size_t j = 0; j < clusters.size(); ++j) {
+            if (!clusters[j].count)
+                continue;
+            for (int k = 0; k < 3; ++k)
+                means[3 * j + k] = double(clusters[j].sum[k]) / double(clusters[j].count);
+        }
+    }
+
+    // For every mean, the other means by increasing distance.
+    void sortNeighbours()
+    {
+        const size_t k = clusters.size();
+        neighbours.resize(k * k);
+        gaps.resize(k * k);
+        parallelRanges(threads, k, [&](int, quint64 begin, quint64 end) {
+            std::vector<std::pair<double, quint16>> row(k);
+            for (quint64 a = begin; a < end; ++a) {
+                for (size_t b = 0; b < k; ++b)
+                    row[b] = {distance(&means[3 * a], &means[3 * b]), quint16(b)};
+                std::sort(row.begin(), row.end());
+                for (size_t b = 0; b < k; ++b) {
+                    gaps[a * k + b] = row[b].first;
+                    neighbours[a * k + b] = row[b].second;
+                }
+            }
+        });
+    }
+
+    // One assignment round over every colour: a colour whose distance to its
+    // mean is below both half the distance from that mean to its nearest
+    // other mean and its lower bound to every other mean keeps it without a
+    // search. Returns how many colours changed mean; `error` gets the
+    // weighted squared error of the new assignment against the current means.
+    quint64 assignRound(double *error)
+    {
+        const size_t k = clusters.size();
+        sortNeighbours();
+        std::vector<std::vector<Cluster>> partial(static_cast<size_t>(threads), std::vector<Cluster>(k));
+        std::vector<quint64> moved(static_cast<size_t>(threads), 0);
+        std::vector<double> chunkError(chunks, 0.0);
+        forChunks([&](int part, quint64 chunk, quint64 begin, quint64 end) {
+            std::vector<Cluster> &sums = partial[size_t(part)];
+            double sum = 0;
+            for (quint64 i = begin; i < end; ++i) {
+                const quint16 was = assigned[i];
+                const double half = k > 1 ? 0.5 * gaps[was * k + 1] : kInfinity;
+                double d = distance(&point[3 * i], &means[3 * was]);
+                if (d > std::max(half, lower[i]))
+                    d = search(i, d);
+                if (assigned[i] != was)
+                    ++moved[size_t(part)];
+                add(sums[assigned[i]], colors[i]);
+                sum += double(colors[i].count) * d * d;
+            }
+            chunkError[chunk] = sum;
+        });
+        for (Cluster &c : clusters)
+            c = Cluster();
+        quint64 total = 0;
+        for (int part = 0; part < threads; ++part) {
+            total += moved[size_t(part)];
+            for (size_t j = 0; j < k; ++j) {
+                clusters[j].count += partial[size_t(part)][j].count;
+                for (int c = 0; c < 3; ++c)
+                    clusters[j].sum[c] += partial[size_t(part)][j].sum[c];
+            }
+        }
+        *error = 0;
+        for (double e : chunkError)
+            *error += e;
+        return total;
+    }
+
+    // The nearest mean of colour i (lowest index on ties) and a lower bound
+    // on its distance to every other mean; `d` is its distance to its current
+    // mean a. Other means are tried by increasing distance from a: once
+    // dist(a, j) - d exceeds the second-best distance found, neither j nor
+    // any later mean can be nearer (triangle inequality), and that gap bounds
+    // the distance to every mean not tried. Returns the nearest distance.
+    double search(quint64 i, double d)
+    {
+        const size_t k = clusters.size();
+        const quint16 a = assigned[i];
+        const quint16 *order = &neighbours[a * k];
+        const double *gap = &gaps[a * k];
+        double best = d, second = kInfinity;
+        quint16 bestIndex = a;
+        double untried = kInfinity;
+        for (size_t n = 0; n < k; ++n) {
+            if (gap[n] - d > second * (1 + 1e-12)) {
+                untried = gap[n] - d;
+                break;
+            }
+            const quint16 j = order[n];
+            if (j == a)
+                continue;
+            const double dj = distance(&point[3 * i], &means[3 * j]);
+            if (dj < best || (dj == best && j < bestIndex)) {
+                second = best;
+                best = dj;
+                bestIndex = j;
+            } else if (dj < second) {
+                second = dj;
+            }
+        }
+        assigned[i] = bestIndex;
+        lower[i] = std::min(second, untried);
+        return best;
+    }
+
+    // A mean that no colour chose moves onto the colour with the largest
+    // weighted error, so that no entry is wasted; ties take the first colour.
+    void refillEmptyClusters()
+    {
+        bool refilled = false;
+        std::vector<bool> taken(colors.size(), false);
+        for (size_t j = 0; j < clusters.size(); ++j) {
+            if (clusters[j].count)
+                continue;
+            double worst = 0;
+            qint64 pick = -1;
+            for (size_t i = 0; i < colors.size(); ++i) {
+                if (taken[i])
+                    continue;
+                const double d = distance(&point[3 * i], &means[3 * assigned[i]]);
+                const double cost = double(colors[i].count) * d * d;
+                if (cost > worst) {
+                    worst = cost;
+                    pick = qint64(i);
+                }
+            }
+            if (pick < 0)
+                break; // every colour sits exactly on a mean: nothing to gain
+            taken[size_t(pick)] = true;
+            for (int k = 0; k < 3; ++k)
+                means[3 * j + k] = point[3 * size_t(pick) + k];
+            refilled = true;
+        }
+        if (refilled) // other colours may now be nearer to a moved mean
+            std::fill(lower.begin(), lower.end(), 0.0);
+    }
+
+    // After the means moved, a lower bound shrinks by the largest move of
+    // any other mean.
+    void shiftBounds(const std::vector<double> &before)
+    {
+        const size_t k = clusters.size();
+        size_t largest = 0;
+        double first = 0, second = 0;
+        for (size_t j = 0; j < k; ++j) {
+            const double move = distance(&before[3 * j], &means[3 * j]);
+            if (move > first) {
+                second = first;
+                first = move;
+                largest = j;
+            } else if (move > second) {
+                second = move;
+            }
+        }
+        forChunks([&](int, quint64, quint64 begin, quint64 end) {
+            for (quint64 i = begin; i < end; ++i)
+                lower[i] -= assigned[i] == largest ? second : first;
+        });
+    }
+
+    const std::vector<WeightedColor> &colors;
+    const size_t chunks;
+    const int threads;
+    std::vector<double> point;      // each colour's mean, 3 per colour
+    std::vector<quint16> assigned;  // the mean each colour belongs to
+    std::vector<double> lower;      // at most the distance to any mean but the assigned one
+    std::vector<Cluster> clusters;  // exact sums of the last round
+    std::vector<double> means;      // 3 per cluster
+    std::vector<quint16> neighbours; // per mean, all means by increasing distance (itself first)
+    std::vector<double> gaps;        // the matching distances
+};
+
+/** Perceived brightness, for the order of the entries. */
+int brightness(quint32 rgb)
+{
+    return 114 * int(rgb & 0xff) + 587 * int((rgb >> 8) & 0xff) + 299 * int((rgb >> 16) & 0xff);
+}
+
+void orderEntries(std::vector<quint32> &palette)
+{
+    std::sort(palette.begin(), palette.end(), [](quint32 a, quint32 b) {
+        const int ba = brightness(a), bb = brightness(b);
+        return ba != bb ? ba < bb : a < b;
+    });
+    palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
+}
+
+} // namespace
+
+RefinedPalette refinePalette(const std::vector<WeightedColor> &colors, int maxColors, int threads, bool exactColors,
+                             int maxIterations)
+{
+    RefinedPalette result;
+    maxColors = std::clamp(maxColors, 1, 256);
+    if (colors.empty())
+        return result;
+    if (exactColors && colors.size() <= size_t(maxColors)) {
+        for (const WeightedColor &c : colors)
+            result.colors.push_back(quint32(c.sum[0] / c.count) | quint32(c.sum[1] / c.count) << 8
+                                    | quint32(c.sum[2] / c.count) << 16);
+        orderEntries(result.colors);
+        return result;
+    }
+    VarianceSplit split(colors);
+    const std::vector<Box> boxes = split.run(maxColors);
+    KMeans means(colors, threads);
+    means.start(boxes, split.colorOrder());
+    result.iterations = means.run(maxIterations);
+    result.colors = means.roundedMeans();
+    orderEntries(result.colors);
+    return result;
+}
+
+double weightedSquaredError(const std::vector<WeightedColor> &colors, const std::vector<quint32> &palette)
+{
+    double total = 0;
+    for (const WeightedColor &c : colors) {
+        double best = kInfinity;
+        for (quint32 e : palette) {
+            double d = 0;
+            for (int k = 0; k < 3; ++k) {
+                const double v = c.mean(k) - double((e >> (8 * k)) & 0xff);
+                d += v * v;
+            }
+            best = std::min(best, d);
+        }
+        total += best * double(c.count);
+    }
+    return total;
+}
+
+} // namespace kestrin

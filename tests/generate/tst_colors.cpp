@@ -1,0 +1,432 @@
+// The colour settings of a generation: background rules and the reserved
+// entry 0, the colour budget, fixed palettes, the refined quantizer,
+// dithering, thread counts, the warning about partial alpha and refused
+// settings.
+#include "fixtures.h"
+#include "testmain.h"
+
+#include "referenceart.h"
+#include "generate/artwriter.h"
+#include "generate/generation.h"
+#include "quantize/backgroundrule.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <set>
+
+using namespace fixture;
+using kestrin::DitherKind;
+using kestrin::FailureKind;
+using kestrin::GenerationSettings;
+using kestrin::Project;
+using kestrin::QuantizerKind;
+
+namespace {
+
+QByteArray write(const Project &project, const GenerationSettings &settings)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
+        return QByteArray("failed: ") + kestrin::failureKindName(failure.kind).toUtf8();
+    return bytes;
+}
+
+/** 2 stages of 3 sprite frames; `size` x (size * 3 / 4) pixels each. */
+Project sprites(int size = 24)
+{
+    Project project;
+    for (int s = 0; s < 2; ++s) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < 3; ++f)
+            addFrame(stage, spriteFrame(size, size * 3 / 4, s * 3 + f));
+    }
+    return project;
+}
+
+quint64 frameCount(const Project &project)
+{
+    return quint64(project.stageCount) * project.stages[0]->frameCount;
+}
+
+/** Every pixel of the project in file order. */
+std::vector<quint32> pixelsOf(const Project &project)
+{
+    std::vector<quint32> out;
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            const QImage &img = frame->workImage;
+            const auto *p = reinterpret_cast<const quint32 *>(img.constBits());
+            out.insert(out.end(), p, p + qsizetype(img.width()) * img.height());
+        }
+    }
+    return out;
+}
+
+/** A palette file's 1024 bytes from colours 0x00RRGGBB. */
+std::vector<quint8> paletteBytes(const std::vector<quint32> &colours)
+{
+    std::vector<quint8> bytes(1024, 0);
+    for (size_t i = 0; i < colours.size(); ++i) {
+        bytes[4 * i] = quint8(colours[i]);
+        bytes[4 * i + 1] = quint8(colours[i] >> 8);
+        bytes[4 * i + 2] = quint8(colours[i] >> 16);
+    }
+    return bytes;
+}
+
+QByteArray gimpPalette(const std::vector<quint32> &colours)
+{
+    QByteArray text = "GIMP Palette\nName: test\n";
+    for (quint32 c : colours)
+        text += QByteArray::number(c >> 16) + ' ' + QByteArray::number((c >> 8) & 0xff) + ' '
+            + QByteArray::number(c & 0xff) + "\tname\n";
+    return text;
+}
+
+// Background and budget settings, as rows of the tables below.
+struct Colors {
+    bool key = false;
+    quint32 keyColor = 0;
+    int tolerance = 0;
+    int alpha = 0;
+    quint32 budget = 256;
+
+    GenerationSettings settings() const
+    {
+        GenerationSettings s;
+        s.paletteCount = 1;
+        s.useKey = key;
+        s.keyColor = keyColor;
+        s.keyTolerance = tolerance;
+        s.alphaThreshold = alpha;
+        s.colorBudget = budget;
+        return s;
+    }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Colors)
+Q_DECLARE_METATYPE(GenerationSettings)
+
+class TestColors : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    // The octree path with background rules and budgets against the plain
+    // oracle: the same palette and the same index for every pixel.
+    void octreeMatchesThePlainRules_data()
+    {
+        QTest::addColumn<Colors>("colors");
+        QTest::addColumn<bool>("fixed"); // with a palette file of 5 colours
+        const quint32 magenta = 0xff00ff;
+        QTest::newRow("exact key") << Colors{true, magenta, 0, 0, 256} << false;
+        QTest::newRow("key with tolerance 40") << Colors{true, magenta, 40, 0, 256} << false;
+        QTest::newRow("black key takes the transparent black") << Colors{true, 0, 0, 0, 256} << false;
+        QTest::newRow("alpha threshold 128") << Colors{false, 0, 0, 128, 256} << false;
+        QTest::newRow("alpha threshold 255") << Colors{false, 0, 0, 255, 256} << false;
+        QTest::newRow("key and alpha") << Colors{true, magenta, 10, 100, 256} << false;
+        QTest::newRow("tolerance 442: everything is background") << Colors{true, 0x808080, 442, 0, 256} << false;
+        QTest::newRow("budget 16") << Colors{false, 0, 0, 0, 16} << false;
+        QTest::newRow("budget 2") << Colors{false, 0, 0, 0, 2} << false;
+        QTest::newRow("budget 2 with alpha: one colour besides entry 0") << Colors{false, 0, 0, 128, 2} << false;
+        QTest::newRow("budget 40 with key") << Colors{true, magenta, 0, 0, 40} << false;
+        QTest::newRow("fixed palette") << Colors{} << true;
+        QTest::newRow("fixed palette with alpha") << Colors{false, 0, 0, 128, 256} << true;
+    }
+    void octreeMatchesThePlainRules()
+    {
+        QFETCH(Colors, colors);
+        QFETCH(bool, fixed);
+        const Project project = sprites();
+        GenerationSettings settings = colors.settings();
+        const std::vector<quint32> fileColours{0x102030, 0xff0000, 0x00ff00, 0x0000ff, 0xf0f0f0};
+        std::vector<quint8> palette;
+        if (fixed) {
+            settings.paletteFile = dir.filePath("five.gpl");
+            QVERIFY(writeAll(settings.paletteFile, gimpPalette(fileColours)));
+            palette = paletteBytes(fileColours);
+        }
+        const QByteArray expected =
+            kestrinref::referenceArtFile(project, settings, fixed ? palette.data() : nullptr, 5);
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(write(project, settings), expected);
+    }
+
+    // With a background, index 0 is the background's alone, whatever the
+    // palette source and the mapping: content that shares entry 0's colour
+    // (the black outline, a first pixel of content) gets another index.
+    void backgroundOwnsIndexZero_data()
+    {
+        QTest::addColumn<int>("source"); // 0 octree, 1 refined, 2 fixed palette (entry 0 white)
+        QTest::addColumn<bool>("dither");
+        QTest::addColumn<Colors>("colors");
+        QTest::addColumn<quint32>("entry0");
+        const Colors alpha{false, 0, 0, 128, 256}, key{true, 0xff00ff, 0, 0, 256};
+        for (int source = 0; source < 3; ++source) {
+            for (bool dither : {false, true}) {
+                const QByteArray name = QByteArray(source == 0 ? "octree" : source == 1 ? "refined" : "fixed")
+                    + (dither ? ", dithered" : "");
+                QTest::newRow(name + ", alpha") << source << dither << alpha << (source == 2 ? 0xffffffu : 0u);
+                QTest::newRow(name + ", key") << source << dither << key << (source == 2 ? 0xffffffu : 0xff00ffu);
+            }
+        }
+    }
+    void backgroundOwnsIndexZero()
+    {
+        QFETCH(int, source);
+        QFETCH(bool, dither);
+        QFETCH(Colors, colors);
+        QFETCH(quint32, entry0);
+        Project project = sprites();
+        // A first frame trimmed so that its top-left pixel is content.
+        project.stages[0]->frames[0]->workImage = project.stages[0]->frames[0]->workImage.copy(8, 8, 6, 5);
+        GenerationSettings settings = colors.settings();
+        settings.quantizer = source == 1 ? QuantizerKind::Refined : QuantizerKind::Octree;
+        settings.dither = dither ? DitherKind::FloydSteinberg : DitherKind::None;
+        if (source == 2) {
+            settings.paletteFile = dir.filePath("owns.gpl");
+            QVERIFY(writeAll(settings.paletteFile, gimpPalette({0xffffff, 0, 0x808080, 0xc04020, 0x20c040})));
+        }
+        const QByteArray file = write(project, settings);
+        QVERIFY2(!file.startsWith("failed"), file.constData());
+        QCOMPARE(entry(file, 0), entry0);
+        const QByteArray indices = indexBytes(file, 1, frameCount(project));
+        const std::vector<quint32> pixels = pixelsOf(project);
+        QCOMPARE(size_t(indices.size()), pixels.size());
+        kestrin::BackgroundRule rule;
+        rule.useKey = colors.key;
+        rule.keyColor = colors.keyColor;
+        rule.alphaThreshold = colors.alpha;
+        int background = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const bool isBackground = rule.isBackground(pixels[i]);
+            background += isBackground;
+            if (isBackground != (indices[qsizetype(i)] == 0))
+                QFAIL(qPrintable(QStringLiteral("pixel %1 (%2): index %3")
+                                     .arg(i)
+                                     .arg(pixels[i], 8, 16, QLatin1Char('0'))
+                                     .arg(int(quint8(indices[qsizetype(i)])))));
+        }
+        QVERIFY(background > 0 && background < int(pixels.size()));
+    }
+
+    // No index at or above the budget, and the entries from it on are zero.
+    void budgetBoundsTheIndices_data()
+    {
+        QTest::addColumn<quint32>("budget");
+        QTest::addColumn<bool>("refined");
+        QTest::addColumn<int>("alpha");
+        for (quint32 budget : {2u, 3u, 17u, 255u}) {
+            for (bool refined : {false, true}) {
+                for (int alpha : {0, 128}) {
+                    QTest::addRow("%u, %s%s", budget, refined ? "refined" : "octree", alpha ? ", alpha" : "")
+                        << budget << refined << alpha;
+                }
+            }
+        }
+    }
+    void budgetBoundsTheIndices()
+    {
+        QFETCH(quint32, budget);
+        QFETCH(bool, refined);
+        QFETCH(int, alpha);
+        const Project project = sprites(40);
+        GenerationSettings settings = Colors{false, 0, 0, alpha, budget}.settings();
+        settings.quantizer = refined ? QuantizerKind::Refined : QuantizerKind::Octree;
+        const QByteArray file = write(project, settings);
+        const QByteArray indices = indexBytes(file, 1, frameCount(project));
+        std::set<int> used;
+        for (char index : indices)
+            used.insert(quint8(index));
+        QVERIFY2(*used.rbegin() < int(budget), qPrintable(QString::number(*used.rbegin())));
+        for (int i = int(budget); i < 256; ++i)
+            QCOMPARE(entry(file, i), 0u);
+        if (budget > 3) // enough colours in the sprites to use most of a small budget
+            QVERIFY(used.size() >= budget / 2);
+    }
+
+    // The refined palette without a background keeps the window's index-0
+    // move; with few colours it is exactly those colours.
+    void refinedPalette()
+    {
+        Project project;
+        kestrin::Stage *stage = project.appendStage();
+        const quint32 colours[] = {bgr(10, 200, 30), bgr(250, 0, 5), bgr(1, 2, 3), bgr(90, 90, 90)};
+        addFrame(stage, image(4, 3, [&](int x, int y) { return colours[(x + y) % 4]; }));
+        GenerationSettings settings;
+        settings.quantizer = QuantizerKind::Refined;
+        const QByteArray exact = write(project, settings);
+        QCOMPARE(entry(exact, 0), colours[0] & 0xffffff); // the first pixel's colour at entry 0
+        const QByteArray indices = indexBytes(exact, 4, 1);
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(entry(exact, quint8(indices[i])), colours[(i % 4 + i / 4) % 4] & 0xffffff);
+
+        // Many colours: the first pixel still gets index 0.
+        const Project many = sprites(40);
+        const QByteArray reduced = write(many, settings);
+        QCOMPARE(int(indexBytes(reduced, 4, frameCount(many))[0]), 0);
+    }
+
+    // Error diffusion runs inside each frame only, never touches the
+    // background, and spreads the error it makes.
+    void ditherStaysInsideFramesAndOffTheBackground()
+    {
+        GenerationSettings settings = Colors{false, 0, 0, 128, 256}.settings();
+        settings.dither = DitherKind::FloydSteinberg;
+        settings.paletteFile = dir.filePath("grey.gpl");
+        QVERIFY(writeAll(settings.paletteFile, gimpPalette({0xff00ff, 0, 0xffffff})));
+
+        // A flat grey between black and white becomes a mix of both whose
+        // mean is near the grey; without diffusion it is one index.
+        const QImage grey = flat(32, 32, bgr(64, 64, 64));
+        Project flatGrey;
+        addFrame(flatGrey.appendStage(), grey);
+        const QByteArray mixed = indexBytes(write(flatGrey, settings), 1, 1);
+        QCOMPARE(mixed.count(char(0)), 0);
+        const double white = double(mixed.count(char(2))) / mixed.size();
+        QVERIFY2(white > 0.2 && white < 0.3, qPrintable(QString::number(white)));
+        GenerationSettings plain = settings;
+        plain.dither = DitherKind::None;
+        QCOMPARE(indexBytes(write(flatGrey, plain), 1, 1).count(char(1)), 32 * 32);
+
+        // A frame gives the same bytes alone and after another frame.
+        const QImage a = spriteFrame(20, 15, 1), b = spriteFrame(20, 15, 2);
+        Project alone, after;
+        addFrame(alone.appendStage(), a);
+        kestrin::Stage *stage = after.appendStage();
+        addFrame(stage, b);
+        addFrame(stage, a);
+        QCOMPARE(indexBytes(write(after, settings), 1, 2).right(300), indexBytes(write(alone, settings), 1, 1));
+
+        // The colours held by background pixels change nothing.
+        Project recoloured;
+        addFrame(recoloured.appendStage(), image(20, 15, [&](int x, int y) {
+                     const quint32 p = a.pixel(x, y);
+                     return p >> 24 < 128 ? (p & 0xff000000u) | 0x00ffffffu : p;
+                 }));
+        QCOMPARE(write(recoloured, settings), write(alone, settings));
+    }
+
+    // Every source and mapping gives the same bytes on any number of threads.
+    void sameBytesOnAnyThreadCount_data()
+    {
+        QTest::addColumn<int>("source"); // 0 octree, 1 refined, 2 fixed palette
+        QTest::addColumn<bool>("dither");
+        QTest::addColumn<int>("alpha");
+        for (int source = 0; source < 3; ++source) {
+            for (bool dither : {false, true}) {
+                for (int alpha : {0, 128})
+                    QTest::addRow("source %d%s%s", source, dither ? ", dithered" : "", alpha ? ", alpha" : "")
+                        << source << dither << alpha;
+            }
+        }
+    }
+    void sameBytesOnAnyThreadCount()
+    {
+        QFETCH(int, source);
+        QFETCH(bool, dither);
+        QFETCH(int, alpha);
+        // 4 frames of 96 x 96 in a batch: enough pixels to be split.
+        Project project;
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < 4; ++f)
+            addFrame(stage, spriteFrame(96, 96, f));
+        GenerationSettings settings = Colors{false, 0, 0, alpha, 256}.settings();
+        settings.quantizer = source == 1 ? QuantizerKind::Refined : QuantizerKind::Octree;
+        settings.dither = dither ? DitherKind::FloydSteinberg : DitherKind::None;
+        if (source == 2) {
+            settings.paletteFile = dir.filePath("threads.gpl");
+            std::vector<quint32> colours;
+            for (int i = 0; i < 200; ++i)
+                colours.push_back(quint32(i * 0x050301) & 0xffffff);
+            QVERIFY(writeAll(settings.paletteFile, gimpPalette(colours)));
+        }
+        settings.threads = 1;
+        const QByteArray one = write(project, settings);
+        QVERIFY(!one.startsWith("failed"));
+        settings.threads = 3;
+        QVERIFY(write(project, settings) == one);
+    }
+
+    // Content pixels with partial alpha are counted once for the whole run.
+    void partialAlphaIsReportedOnce()
+    {
+        Project project;
+        kestrin::Stage *stage = project.appendStage();
+        addFrame(stage, image(5, 4, [](int x, int y) {
+                     return bgr(x * 40, y * 50, 90, x == 0 ? 0 : x == 1 ? 200 : 255);
+                 }));
+        addFrame(stage, flat(5, 4, bgr(1, 2, 3)));
+        addFrame(stage, image(5, 4, [](int x, int) { return bgr(9, 9, 9, x == 4 ? 254 : 255); }));
+        const QString target = dir.filePath("warn.art");
+        GenerationSettings settings = Colors{false, 0, 0, 100, 256}.settings();
+        kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, target, nullptr);
+        QVERIFY(outcome.ok());
+        QCOMPARE(outcome.warnings.size(), size_t(1));
+        QCOMPARE(outcome.warnings[0].kind, kestrin::GenerationWarning::Kind::MadeOpaque);
+        QCOMPARE(outcome.warnings[0].pixels, quint64(4 + 4)); // column 1 of frame 0, column 4 of frame 2
+        QCOMPARE(outcome.warnings[0].frames, quint64(2));
+        // Without a background alpha is ignored, as by the window.
+        outcome = kestrin::runGeneration(project, GenerationSettings(), target, nullptr);
+        QVERIFY(outcome.ok());
+        QVERIFY(outcome.warnings.empty());
+    }
+
+    // Settings the core refuses, before the target is touched.
+    void refusedSettings_data()
+    {
+        QTest::addColumn<GenerationSettings>("settings");
+        QTest::addColumn<FailureKind>("kind");
+        GenerationSettings s;
+        s.colorBudget = 1;
+        QTest::newRow("budget 1") << s << FailureKind::BadColorSettings;
+        s.colorBudget = 257;
+        QTest::newRow("budget 257") << s << FailureKind::BadColorSettings;
+        s = GenerationSettings();
+        s.useKey = true;
+        s.keyTolerance = 443;
+        QTest::newRow("tolerance 443") << s << FailureKind::BadColorSettings;
+        s = GenerationSettings();
+        s.alphaThreshold = 256;
+        QTest::newRow("alpha 256") << s << FailureKind::BadColorSettings;
+        s = GenerationSettings();
+        s.threads = -1;
+        QTest::newRow("threads -1") << s << FailureKind::BadColorSettings;
+        s = GenerationSettings();
+        s.paletteFile = QStringLiteral("one.gpl");
+        s.quantizer = QuantizerKind::Refined;
+        QTest::newRow("palette file with a quantizer") << s << FailureKind::BadColorSettings;
+        s.quantizer = QuantizerKind::Octree;
+        s.colorBudget = 16;
+        QTest::newRow("palette file with a budget") << s << FailureKind::BadColorSettings;
+        s.colorBudget = 256;
+        s.alphaThreshold = 1;
+        QTest::newRow("one entry is not enough besides the background") << s << FailureKind::PaletteTooSmall;
+        s.paletteFile = QStringLiteral("missing.gpl");
+        QTest::newRow("missing palette file") << s << FailureKind::CannotReadFile;
+    }
+    void refusedSettings()
+    {
+        QFETCH(GenerationSettings, settings);
+        QFETCH(FailureKind, kind);
+        QVERIFY(writeAll(dir.filePath("one.gpl"), gimpPalette({0x123456})));
+        if (!settings.paletteFile.isEmpty())
+            settings.paletteFile = dir.filePath(settings.paletteFile);
+        const Project project = sprites();
+        const QString target = dir.filePath("refused.art");
+        const kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, target, nullptr);
+        QCOMPARE(outcome.failure.kind, kind);
+        QVERIFY(!QFile::exists(target));
+    }
+};
+
+KESTRIN_TEST(TestColors)
+#include "tst_colors.moc"
