@@ -3,8 +3,9 @@
 // Image files of every format the loader reads, made in code: complete ones
 // (written with QImageWriter, or byte by byte here for what Qt does not
 // write: GIF, TGA, PSD, RLE BMPs, plain-text PNM) and the points at which
-// the tests cut them. Shared by the decoder tests and by the program that
-// the valgrind run decodes.
+// the tests cut them. Shared by the decoder tests, by the program that
+// the valgrind run decodes and by the decoder's fuzz seeds
+// (tests/fuzz/decodeseeds.h).
 
 #include <QBuffer>
 #include <QByteArray>
@@ -444,12 +445,12 @@ struct CorpusFile {
     QByteArray hint() const { return QFileInfo(name).suffix().toLatin1(); }
 };
 
-/** One complete file of each format and variant the loader reads. */
-inline QList<CorpusFile> completeFiles()
+/** One complete file of each format and variant the loader reads, drawn
+ *  from `sample` (any picture, alpha included) and `blocky` (an Indexed8
+ *  picture of four colours, for the run-length and palette formats). */
+inline QList<CorpusFile> completeFiles(const QImage &sample, const QImage &blocky)
 {
-    const QImage sample = samplePicture();
     const QImage opaque = sample.convertToFormat(QImage::Format_RGB32);
-    const QImage blocky = blockyPicture();
     const QImage indexed = sample.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     const QImage mono = sample.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
     QImage scratch;
@@ -502,6 +503,11 @@ inline QList<CorpusFile> completeFiles()
     files.append({QStringLiteral("raw.psd"), psdOf(opaque, false, false, &scratch)});
     files.append({QStringLiteral("rle.psd"), psdOf(sample, true, true, &scratch)});
     return files;
+}
+
+inline QList<CorpusFile> completeFiles()
+{
+    return completeFiles(samplePicture(), blockyPicture());
 }
 
 /** A file that does not define all its pixels, and words its refusal must hold. */
