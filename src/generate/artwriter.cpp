@@ -4,6 +4,7 @@
 #include "generate/colorreduction.h"
 #include "quantize/nearestcolor.h"
 
+#include <QElapsedTimer>
 #include <QIODevice>
 
 #include <memory>
@@ -42,6 +43,8 @@ public:
     {
         if (!pendingPixels)
             return true;
+        QElapsedTimer timer;
+        timer.start();
         buffer.resize(pendingPixels);
         const quint64 split = twoThreads && pendingPixels >= minSplitPixels ? pendingPixels / 2 : pendingPixels;
         std::thread helper;
@@ -50,11 +53,14 @@ public:
         mapRange(mapMain, 0, split);
         if (helper.joinable())
             helper.join();
+        mapNanoseconds += timer.nsecsElapsed();
         const qint64 n = qint64(pendingPixels);
         pending.clear();
         pendingPixels = 0;
         return device.write(reinterpret_cast<const char *>(buffer.data()), n) == n;
     }
+
+    qint64 mapNanoseconds = 0; // time spent mapping so far
 
 private:
     // Maps pixels [from, to) of the pending frames, counted across frames, into buffer.
@@ -85,7 +91,8 @@ private:
 
 } // namespace
 
-Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan, const ColorReduction &colors)
+Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan, const ColorReduction &colors,
+                     qint64 *mapNanoseconds)
 {
     const QByteArray head = art::encodeHead(plan.header, plan.paletteCount, colors.palette(), plan.frames);
     bool ok = device.write(head) == head.size();
@@ -93,6 +100,8 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
         IndexStream stream(device, colors);
         forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) { ok = ok && stream.add(frame); });
         ok = ok && stream.flush();
+        if (mapNanoseconds)
+            *mapNanoseconds = stream.mapNanoseconds;
     }
     return ok ? Failure() : Failure::of(FailureKind::CannotWriteFile, QString(), device.errorString());
 }
