@@ -97,12 +97,15 @@ TURRET_BACKGROUND = (0, 96, 96)
 
 
 def draw_turret(direction, frame):
-    """The base, off-centre, and a barrel at direction * 45 degrees."""
+    """A round base, off-centre, and a barrel at direction * 45 degrees. The
+    base is round so that the corner of a trimmed frame is background, the
+    colour the writer puts at palette index 0."""
     pixels = [[TURRET_BACKGROUND] * TURRET_SIDE for _ in range(TURRET_SIDE)]
     cx, cy = 7, 8
     for y in range(cy - 2, cy + 3):
         for x in range(cx - 2, cx + 3):
-            pixels[y][x] = (150, 150, 160)
+            if (x - cx) ** 2 + (y - cy) ** 2 <= 6:
+                pixels[y][x] = (150, 150, 160)
     angle = direction * math.pi / 4.0
     for step in range(2, 7):
         x = cx + round(step * math.cos(angle))
