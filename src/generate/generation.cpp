@@ -171,12 +171,13 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
         (void)applyTransparency(project, false, 0);
     }
     const qint64 loadTime = timer.nsecsElapsed();
+    const QStringList framesRead = outcome.inputFiles;
     if (callbacks.loaded)
         callbacks.loaded(project);
     outcome = runGeneration(project, request.settings, request.target, callbacks.generation);
     outcome.timings.load = loadTime;
     // The frames were read before anything the generation itself reads.
-    outcome.inputFiles = frameFiles(project) + outcome.inputFiles;
+    outcome.inputFiles = framesRead + outcome.inputFiles;
     return outcome;
 }
 

@@ -10,9 +10,11 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <gif_lib.h>
 
+#include <limits>
 #include <memory>
 
 using namespace clifixture;
@@ -281,6 +283,24 @@ private slots:
             QCOMPARE(QByteArray(reinterpret_cast<const char *>(after.frameIndices(int(i))), size),
                      QByteArray(reinterpret_cast<const char *>(before.frameIndices(int(i))), size));
         }
+    }
+
+    // Centres far apart would need a canvas billions of pixels wide: refused
+    // before anything is allocated, and no file is written.
+    void gifTooLargeIsRefused()
+    {
+        QByteArray bytes = readAll(m_rotatable);
+        const int centerX = 132 + 2 * 1024 + 12; // frame 0's header, after two palettes
+        qToLittleEndian<qint32>(std::numeric_limits<qint32>::min(), bytes.data() + centerX);
+        const QString file = path(QStringLiteral("far.art"));
+        QVERIFY(writeAll(file, bytes));
+        const QString out = path(QStringLiteral("far"));
+        const Run cli = run({QStringLiteral("extract"), file, out, QStringLiteral("--gif")});
+        QCOMPARE(cli.exitCode, 1);
+        QVERIFY2(cli.err.contains(QStringLiteral("is more than kestrin-art draws (an animation holds at most "
+                                                 "268435456 pixels, and 32767 pixels per side)")),
+                 qPrintable(cli.err));
+        QVERIFY(QDir(out).isEmpty());
     }
 
     void outputsChooseOneKind()
