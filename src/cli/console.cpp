@@ -32,7 +32,7 @@ bool terminalIsDumb()
 }
 
 constexpr int kWidestBar = 30;
-constexpr int kNarrowestBar = 10;
+constexpr int kNarrowestBar = 5;
 
 } // namespace
 
