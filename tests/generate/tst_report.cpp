@@ -66,16 +66,6 @@ private slots:
         QVERIFY(rule.isEmpty());
     }
 
-    void ruleNamesTheTargetThenEveryInput()
-    {
-        QByteArray rule;
-        QVERIFY(!kestrin::dependencyRule(QStringLiteral("d"), QStringLiteral("out dir/a.art"),
-                                         {QStringLiteral("f/1.bmp"), QStringLiteral("f/#2.bmp")}, &rule));
-        QCOMPARE(rule, QByteArray("out\\ dir/a.art: f/1.bmp \\\n  f/\\#2.bmp\n"));
-        QVERIFY(!kestrin::dependencyRule(QStringLiteral("d"), QStringLiteral("a.art"), {}, &rule));
-        QCOMPARE(rule, QByteArray("a.art:\n"));
-    }
-
     // A name that repeats one file for every frame number is read once; the
     // files come in the order the frames use them.
     void inputsAreEachFileReadOnceInFrameOrder()
@@ -135,31 +125,6 @@ private slots:
             QCOMPARE(f.centerX, f.source.width() / 2 - f.trim.left());
             QCOMPARE(f.centerY, f.source.height() / 2 - f.trim.top());
         }
-    }
-
-    // A job that fails still says what it read and what it was asked to make.
-    void failedJobKeepsWhatItKnew()
-    {
-        const QString folder = dir.filePath(QStringLiteral("three/"));
-        for (int s = 1; s <= 3; ++s)
-            QVERIFY(fixture::writeImage(folder + QStringLiteral("camera%1_0000.png").arg(s, 2, 10, QLatin1Char('0')),
-                                        fixture::flat(2, 2, fixture::bgr(s, 0, 0))));
-        BuildRequest request;
-        request.source.folder = folder;
-        request.source.pattern = QStringLiteral("camera%1_%2.png");
-        request.settings.rotatable = 1;
-        request.target = dir.filePath(QStringLiteral("never.art"));
-        const GenerationOutcome outcome = kestrin::buildSprite(request);
-        QCOMPARE(outcome.failure.kind, FailureKind::WrongStageCount);
-        QCOMPARE(outcome.inputFiles.size(), 3);
-        QCOMPARE(outcome.stageCount, 3u);
-        QVERIFY(outcome.rotatable);
-        QCOMPARE(outcome.bytes, quint64(0));
-        const QJsonObject report = kestrin::buildReport(outcome, request.target);
-        QCOMPARE(report.value(QStringLiteral("ok")).toBool(), false);
-        QCOMPARE(report.value(QStringLiteral("error")).toObject().value(QStringLiteral("kind")).toString(),
-                 QStringLiteral("wrong-stage-count"));
-        QVERIFY(!QFile::exists(request.target));
     }
 
     // Warnings, which other settings produce, reach the report by kind.
