@@ -345,7 +345,7 @@ QRgb ArtFile::color(quint8 index) const
 
 QVector<QRgb> ArtFile::colorTable(bool transparentZero) const
 {
-    QVector<QRgb> table(int(art::paletteEntries));
+    QVector<QRgb> table(art::paletteEntries, QRgb(0));
     for (int i = 0; i < table.size(); ++i)
         table[i] = color(quint8(i));
     if (transparentZero)
