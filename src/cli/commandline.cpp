@@ -170,11 +170,11 @@ CommandLine parseBuild(const QStringList &arguments)
         {QStringLiteral("trim"), QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel.")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress bar and no summary.")},
         {QStringLiteral("json"),
-         QStringLiteral("When the job ends, print its report as one JSON object on standard output\n"
+         QStringLiteral("When the job ends, print its report as one JSON object on standard output "
                         "(the sprite's counts, every frame, the files read, timings; or the error).")},
         {QStringLiteral("depfile"),
-         QStringLiteral("After a successful job, write a Make rule \"OUT.art: FILE ...\" naming every\n"
-                        "file the job read to FILE, for make and ninja; - for standard output."),
+         QStringLiteral("After a successful job, write to FILE a Make rule \"OUT.art: INPUT ...\" naming "
+                        "every file the job read, for make and ninja; - for standard output."),
          QStringLiteral("FILE")},
     });
     if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FOLDER")))
@@ -268,14 +268,14 @@ CommandLine parseExtract(const QStringList &arguments)
         "or, with --gif, one animated GIF per direction, frames aligned the same way."));
     parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file; - for standard input."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
-                                 QStringLiteral("Folder for the PNG files (created if missing)."));
+                                 QStringLiteral("Folder for the files written (created if missing)."));
     parser.addOptions({
         {QStringLiteral("sheet"), QStringLiteral("Write one sheet <name>.png instead of one file per frame.")},
         {QStringLiteral("gif"),
-         QStringLiteral("Write <name>_dir01.gif ... <name>_dir08.gif (a static sprite: <name>.gif),\n"
+         QStringLiteral("Write <name>_dir01.gif ... <name>_dir08.gif (a static sprite: <name>.gif), "
                         "animations at the file's rate in its palette, looping forever.")},
         {QStringLiteral("indexed"),
-         QStringLiteral("Write the frames as 8-bit palette PNGs holding the file's own indices and\n"
+         QStringLiteral("Write the frames as 8-bit palette PNGs holding the file's own indices and "
                         "palette, and <name>.json with every frame's size and centre.")},
         {QStringLiteral("transparent-zero"), QStringLiteral("Make palette index 0 transparent.")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Do not list the files written.")},
