@@ -1,20 +1,31 @@
 #!/usr/bin/env python3
-"""Writes the example project: 3 stages x 6 frames of 32 x 32 pixels.
+"""Writes the example frame folders.
 
-Each frame is a small round creature with an eye and a pointer that shows its
+walker/: 3 stages x 6 frames of 32 x 32 pixels (BMP). Each frame is a small round creature with an eye and a pointer that shows its
 view direction, bouncing a little from frame to frame, drawn off-centre on a
 flat magenta background (255, 0, 255). "Apply" in Kestrin trims every frame to
 the creature, and "Pick" then "Apply transparency" makes the background clear.
 
 The files follow Kestrin's default pattern "camera%1_%2.bmp": stage numbers
-01 to 03, frame numbers 0000 to 0005. Run from anywhere; the frames land in
-the folder "walker" beside this script. Only the Python standard library is
-used, so the output is the same on every machine.
+01 to 03, frame numbers 0000 to 0005.
+
+turret/: 8 stages x 2 frames of 16 x 16 pixels (PNG, "turret%1_%2.png"), a
+rotatable sprite: a turret whose barrel points in each of the 8 directions,
+firing in its second frame.
+
+blinker/: 1 stage x 4 frames of 24 x 24 pixels (BMP, default pattern), a
+static sprite: an eye that closes and opens again.
+
+The pipeline example (pipeline/) builds one sprite from each folder. Run from
+anywhere; the folders land beside this script. Only the Python standard
+library is used, so the output is the same on every machine.
 """
 
+import binascii
 import math
 import os
 import struct
+import zlib
 
 SIDE = 32
 STAGES = 3
@@ -68,15 +79,89 @@ def bmp_bytes(pixels):
     return header + info + bytes(image)
 
 
-def main():
-    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "walker")
+def png_bytes(pixels):
+    """An 8-bit RGB PNG, no filtering, compressed at zlib's highest level."""
+    height, width = len(pixels), len(pixels[0])
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", binascii.crc32(kind + data))
+
+    raw = b"".join(b"\0" + bytes(c for rgb in row for c in rgb) for row in pixels)
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
+TURRET_SIDE = 16
+TURRET_BACKGROUND = (0, 96, 96)
+
+
+def draw_turret(direction, frame):
+    """A round base, off-centre, and a barrel at direction * 45 degrees. The
+    base is round so that the corner of a trimmed frame is background, the
+    colour the writer puts at palette index 0."""
+    pixels = [[TURRET_BACKGROUND] * TURRET_SIDE for _ in range(TURRET_SIDE)]
+    cx, cy = 7, 8
+    for y in range(cy - 2, cy + 3):
+        for x in range(cx - 2, cx + 3):
+            if (x - cx) ** 2 + (y - cy) ** 2 <= 6:
+                pixels[y][x] = (150, 150, 160)
+    angle = direction * math.pi / 4.0
+    for step in range(2, 7):
+        x = cx + round(step * math.cos(angle))
+        y = cy - round(step * math.sin(angle))
+        pixels[y][x] = (60, 60, 70)
+    if frame == 1:  # the muzzle flash, one step past the barrel
+        x = cx + round(7 * math.cos(angle))
+        y = cy - round(7 * math.sin(angle))
+        pixels[y][x] = (255, 200, 40)
+    return pixels
+
+
+BLINK_SIDE = 24
+BLINK_BACKGROUND = (40, 40, 40)
+
+
+def draw_blinker(frame):
+    """An eye whose lid covers 0, 2, 4 and then 2 rows of its 9 rows."""
+    pixels = [[BLINK_BACKGROUND] * BLINK_SIDE for _ in range(BLINK_SIDE)]
+    cx, cy = 11, 12
+    lid = [0, 2, 4, 2][frame]
+    for y in range(cy - 4, cy + 5):
+        for x in range(cx - 8, cx + 9):
+            if ((x - cx) / 8.0) ** 2 + ((y - cy) / 4.0) ** 2 > 1.0:
+                continue
+            if abs(y - cy) > 4 - lid:
+                pixels[y][x] = (200, 150, 110)  # the lid
+            elif (x - cx) ** 2 + (y - cy) ** 2 <= 9:
+                pixels[y][x] = (30, 90, 200)  # the iris
+            else:
+                pixels[y][x] = (245, 245, 240)
+    return pixels
+
+
+def write(folder, name, data):
     os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    walker = os.path.join(here, "walker")
     for stage in range(STAGES):
         for frame in range(FRAMES):
-            name = "camera%02d_%04d.bmp" % (stage + 1, frame)
-            with open(os.path.join(folder, name), "wb") as out:
-                out.write(bmp_bytes(draw(stage, frame)))
-    print("wrote %d frames to %s" % (STAGES * FRAMES, folder))
+            write(walker, "camera%02d_%04d.bmp" % (stage + 1, frame), bmp_bytes(draw(stage, frame)))
+    print("wrote %d frames to %s" % (STAGES * FRAMES, walker))
+    turret = os.path.join(here, "turret")
+    for direction in range(8):
+        for frame in range(2):
+            write(turret, "turret%02d_%04d.png" % (direction + 1, frame), png_bytes(draw_turret(direction, frame)))
+    print("wrote 16 frames to %s" % turret)
+    blinker = os.path.join(here, "blinker")
+    for frame in range(4):
+        write(blinker, "camera01_%04d.bmp" % frame, bmp_bytes(draw_blinker(frame)))
+    print("wrote 4 frames to %s" % blinker)
 
 
 if __name__ == "__main__":

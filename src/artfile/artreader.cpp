@@ -343,26 +343,54 @@ QRgb ArtFile::color(quint8 index) const
     return qRgb(entry[2], entry[1], entry[0]);
 }
 
+QVector<QRgb> ArtFile::colorTable(bool transparentZero) const
+{
+    QVector<QRgb> table(art::paletteEntries, QRgb(0));
+    for (int i = 0; i < table.size(); ++i)
+        table[i] = color(quint8(i));
+    if (transparentZero)
+        table[0] &= 0x00ffffff;
+    return table;
+}
+
+const quint8 *ArtFile::frameIndices(int index) const
+{
+    return at(bytes, frames.at(size_t(index)).dataOffset);
+}
+
 QImage ArtFile::frameImage(int index, bool transparentZero) const
 {
     const ArtFrame &frame = frames.at(size_t(index));
     if (frame.dataSize == 0)
         return QImage();
-    QRgb lookup[art::paletteEntries];
-    for (int i = 0; i < int(art::paletteEntries); ++i)
-        lookup[i] = color(quint8(i));
+    QVector<QRgb> lookup = colorTable(false);
     if (transparentZero)
         lookup[0] = 0;
     QImage image(frame.width, frame.height, QImage::Format_ARGB32);
     if (image.isNull())
         return image; // more pixels than QImage can hold
-    const quint8 *indices = at(bytes, frame.dataOffset);
+    const quint8 *indices = frameIndices(index);
     for (int y = 0; y < frame.height; ++y) {
         auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
         const quint8 *in = indices + qint64(y) * frame.width;
         for (int x = 0; x < frame.width; ++x)
             row[x] = lookup[in[x]];
     }
+    return image;
+}
+
+QImage ArtFile::frameIndexedImage(int index, bool transparentZero) const
+{
+    const ArtFrame &frame = frames.at(size_t(index));
+    if (frame.dataSize == 0)
+        return QImage();
+    QImage image(frame.width, frame.height, QImage::Format_Indexed8);
+    if (image.isNull())
+        return image;
+    image.setColorTable(colorTable(transparentZero));
+    const quint8 *indices = frameIndices(index);
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(image.scanLine(y), indices + qint64(y) * frame.width, size_t(frame.width));
     return image;
 }
 

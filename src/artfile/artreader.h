@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QVector>
 
 #include <vector>
 
@@ -42,10 +43,19 @@ struct ArtFile {
     int colorCount() const;
     /** Palette entry `index` as an opaque QRgb. */
     QRgb color(quint8 index) const;
+    /** The whole palette, 256 opaque colours; with `transparentZero`,
+     *  entry 0 is fully transparent (its colour kept). */
+    QVector<QRgb> colorTable(bool transparentZero) const;
+    /** The index bytes of frame `index`: width * height, rows top to bottom. */
+    const quint8 *frameIndices(int index) const;
     /** Frame `index` drawn through the palette as a width x height ARGB32
      *  image; with `transparentZero`, index 0 becomes fully transparent.
      *  A frame without pixels gives a null image. */
     QImage frameImage(int index, bool transparentZero) const;
+    /** Frame `index` as a width x height Format_Indexed8 image whose pixels
+     *  are the file's indices and whose colour table is colorTable(). A
+     *  frame without pixels gives a null image. */
+    QImage frameIndexedImage(int index, bool transparentZero) const;
 };
 
 /** Parses and validates a whole ".art" file held in `bytes`.

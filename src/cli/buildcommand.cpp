@@ -2,9 +2,11 @@
 // the same loader, frame passes and generation as the window.
 #include "cli/commands.h"
 
+#include "generate/buildreport.h"
 #include "generate/generation.h"
 
 #include <QFileInfo>
+#include <QJsonDocument>
 
 namespace kestrin::cli {
 
@@ -106,20 +108,37 @@ void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Conso
     }
 }
 
-/** Names the failure on standard error: the file it concerns (the folder
- *  for problems of the project), then what went wrong. */
-void reportFailure(const BuildJob &job, const Failure &failure, Console &console)
+/** The file or folder a failure is about: the file it names, or the folder
+ *  for problems of the project as a whole. */
+QString failureSubject(const BuildJob &job, const Failure &failure)
 {
     const bool aboutTarget = failure.kind == FailureKind::CannotCreateFile
         || failure.kind == FailureKind::CannotWriteFile || isPaletteFailure(failure.kind);
-    QString subject = failure.path;
     if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
-        subject = job.folderArgument;
-    else if (subject.isEmpty() || (!aboutTarget && failure.kind != FailureKind::CannotLoadFrame))
-        subject = job.source.folder;
-    console.error(subject, describeFailure(failure));
+        return job.folderArgument;
+    if (failure.path.isEmpty() || (!aboutTarget && failure.kind != FailureKind::CannotLoadFrame))
+        return job.source.folder;
+    return failure.path;
+}
+
+/** Names the failure on standard error: the file it concerns, then what
+ *  went wrong. */
+void reportFailure(const BuildJob &job, const Failure &failure, Console &console)
+{
+    console.error(failureSubject(job, failure), describeFailure(failure));
     if (!isLoadFailure(failure.kind))
         console.error(job.target, QStringLiteral("Generation failed!"));
+}
+
+/** Prints the report on standard output when asked for, and gives the exit status. */
+int finish(const BuildJob &job, GenerationOutcome outcome, Console &console)
+{
+    if (job.json) {
+        outcome.failure.path = outcome.failure ? failureSubject(job, outcome.failure) : QString();
+        console.out(QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target)).toJson(QJsonDocument::Indented))
+                        .trimmed());
+    }
+    return outcome.failure ? ExitFailure : ExitSuccess;
 }
 
 } // namespace
@@ -128,11 +147,11 @@ int runBuild(const BuildJob &job, Console &console)
 {
     const QFileInfo folder(job.folderArgument);
     if (!folder.exists() || !folder.isDir()) {
-        reportFailure(job,
-                      Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder,
-                                  job.folderArgument),
-                      console);
-        return ExitFailure;
+        GenerationOutcome outcome;
+        outcome.failure = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder,
+                                      job.folderArgument);
+        reportFailure(job, outcome.failure, console);
+        return finish(job, outcome, console);
     }
 
     BuildRequest request;
@@ -159,17 +178,23 @@ int runBuild(const BuildJob &job, Console &console)
         lastPercent = std::max(lastPercent, stepPercent(step));
         console.progress(stepText(step), lastPercent);
     };
-    const GenerationOutcome outcome = buildSprite(request, callbacks);
+    GenerationOutcome outcome = buildSprite(request, callbacks);
     console.endProgress();
     if (outcome.failure) {
         reportFailure(job, outcome.failure, console);
-        return ExitFailure;
+        return finish(job, outcome, console);
     }
     reportWarnings(job, outcome, console);
     const QString written = job.target == QLatin1String("-") ? QStringLiteral("standard output") : job.target;
     console.note(
         QStringLiteral("Generation successful! Wrote %1 (%2 bytes)").arg(written, QString::number(outcome.bytes)));
-    return ExitSuccess;
+    if (!job.depfile.isEmpty()) {
+        // Written last, so that it exists only beside a target that is complete.
+        outcome.failure = writeDepfile(job.depfile, job.target, outcome.inputFiles);
+        if (outcome.failure)
+            console.error(outcome.failure.path, outcome.failure.reason);
+    }
+    return finish(job, outcome, console);
 }
 
 } // namespace kestrin::cli

@@ -21,7 +21,7 @@ const QString kOverview = QStringLiteral(
     "Commands:\n"
     "  build FOLDER -o OUT.art    load the numbered frames in FOLDER and write one sprite file\n"
     "  info FILE.art [--json]     check a sprite file and show its header, palette and frames\n"
-    "  extract FILE.art OUTDIR    write every frame, or one sheet, as PNG\n"
+    "  extract FILE.art OUTDIR    write every frame as PNG, or one sheet, or animated GIFs\n"
     "\n"
     "Options:\n"
     "  -h, --help                 show this help, or a command's options after the command\n"
@@ -262,6 +262,13 @@ CommandLine parseBuild(const QStringList &arguments)
          QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel\n"
                         "(with --key or --alpha-threshold: to its non-background pixels).")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress bar and no summary.")},
+        {QStringLiteral("json"),
+         QStringLiteral("When the job ends, print its report as one JSON object on standard output "
+                        "(the sprite's counts, every frame, the files read, timings; or the error).")},
+        {QStringLiteral("depfile"),
+         QStringLiteral("After a successful job, write to FILE a Make rule \"OUT.art: INPUT ...\" naming "
+                        "every file the job read, for make and ninja; - for standard output."),
+         QStringLiteral("FILE")},
     });
     addColorOptions(parser);
     if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FOLDER")))
@@ -309,6 +316,20 @@ CommandLine parseBuild(const QStringList &arguments)
     job.trim = parser.isSet(QStringLiteral("trim"));
     job.quiet = parser.isSet(QStringLiteral("quiet"));
     readColorOptions(parser, read, job.colors);
+    job.json = parser.isSet(QStringLiteral("json"));
+    job.depfile = parser.value(QStringLiteral("depfile"));
+    const bool targetToStdout = job.target == QLatin1String("-");
+    if (job.json && targetToStdout)
+        read.fail(QStringLiteral("--json: the report goes to standard output, which -o - already uses for the "
+                                 "sprite file"));
+    if (parser.isSet(QStringLiteral("depfile"))) {
+        if (job.depfile.isEmpty())
+            read.fail(QStringLiteral("--depfile: the file name is empty"));
+        else if (targetToStdout)
+            read.fail(QStringLiteral("--depfile: a dependency rule needs a target file, not standard output"));
+        else if (job.depfile == QLatin1String("-") && job.json)
+            read.fail(QStringLiteral("--depfile -: standard output already carries the --json report"));
+    }
     if (!read.error().isEmpty())
         return usage(read.error());
     return line;
@@ -338,12 +359,19 @@ CommandLine parseExtract(const QStringList &arguments)
         "Writes every frame of a sprite file as a PNG drawn through its palette,\n"
         "named camera<stage>_<frame>.png (stages from 01, frames from 0000) so that\n"
         "'kestrin-art build OUTDIR --pattern camera%1_%2.png' reads them back;\n"
-        "or, with --sheet, one PNG with a row per direction, frames aligned on their centres."));
+        "or, with --sheet, one PNG with a row per direction, frames aligned on their centres;\n"
+        "or, with --gif, one animated GIF per direction, frames aligned the same way."));
     parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file; - for standard input."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
-                                 QStringLiteral("Folder for the PNG files (created if missing)."));
+                                 QStringLiteral("Folder for the files written (created if missing)."));
     parser.addOptions({
         {QStringLiteral("sheet"), QStringLiteral("Write one sheet <name>.png instead of one file per frame.")},
+        {QStringLiteral("gif"),
+         QStringLiteral("Write <name>_dir01.gif ... <name>_dir08.gif (a static sprite: <name>.gif), "
+                        "animations at the file's rate in its palette, looping forever.")},
+        {QStringLiteral("indexed"),
+         QStringLiteral("Write the frames as 8-bit palette PNGs holding the file's own indices and "
+                        "palette, and <name>.json with every frame's size and centre.")},
         {QStringLiteral("transparent-zero"), QStringLiteral("Make palette index 0 transparent.")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Do not list the files written.")},
     });
@@ -354,6 +382,10 @@ CommandLine parseExtract(const QStringList &arguments)
     line.extract.file = parser.positionalArguments().at(0);
     line.extract.outDir = parser.positionalArguments().at(1);
     line.extract.sheet = parser.isSet(QStringLiteral("sheet"));
+    line.extract.gif = parser.isSet(QStringLiteral("gif"));
+    line.extract.indexed = parser.isSet(QStringLiteral("indexed"));
+    if (int(line.extract.sheet) + int(line.extract.gif) + int(line.extract.indexed) > 1)
+        return usage(QStringLiteral("--sheet, --gif and --indexed each choose what to write; give one of them"));
     line.extract.transparentZero = parser.isSet(QStringLiteral("transparent-zero"));
     line.extract.quiet = parser.isSet(QStringLiteral("quiet"));
     if (line.extract.outDir.isEmpty())

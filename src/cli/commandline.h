@@ -20,6 +20,8 @@ struct BuildJob {
     bool trim = false;      // the bounding-rectangle pass
     bool quiet = false;     // no progress bar, no summary
     GenerationSettings colors; // only its colour fields (key, alpha, budget, quantizer, dither, palette, threads)
+    bool json = false;      // the job's report as JSON on standard output
+    QString depfile;        // where to write the Make rule of the files read; empty for none
 };
 
 /** What `kestrin-art info` was asked to do. */
@@ -33,6 +35,8 @@ struct ExtractJob {
     QString file;
     QString outDir;
     bool sheet = false;           // one sheet instead of one PNG per frame
+    bool gif = false;             // one animated GIF per direction instead of one PNG per frame
+    bool indexed = false;         // frames as palette PNGs of the file's indices, and <name>.json
     bool transparentZero = false; // palette index 0 becomes transparent
     bool quiet = false;
 };

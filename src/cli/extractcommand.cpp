@@ -1,14 +1,21 @@
-// kestrin-art extract: a sprite file's frames as PNG, one file each or one sheet.
+// kestrin-art extract: a sprite file's frames as PNG (one file each, or
+// one sheet) or as animated GIFs.
 #include "cli/commands.h"
 
+#include "artfile/artformat.h"
 #include "artfile/artreader.h"
+#include "artfile/sheetlayout.h"
+#include "cli/artjson.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
+#include "giffile/gifwriter.h"
 #include "project/filenamerule.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -19,10 +26,6 @@ namespace {
 /** Extracted frames follow the loader's default naming, with PNG, so that
  *  a build of the output folder with this pattern reads them back. */
 const QString kFramePattern = QStringLiteral("camera%1_%2.png");
-
-/** A sheet larger than this many pixels is refused rather than allocated. */
-constexpr qint64 kMaxSheetPixels = qint64(1) << 28;
-constexpr qint64 kMaxSheetSide = 32767;
 
 /** The most pixels per side that Qt's PNG writer takes: libpng refuses
  *  wider or taller images by default, and Qt only reports that it failed. */
@@ -69,26 +72,42 @@ bool outputsAvoidInput(const ExtractJob &job, const QStringList &outputs, Consol
     return true;
 }
 
-/** The sheet is named after the sprite file; one read from standard input
- *  is called "sprite". */
-QString sheetBaseName(const QString &file)
+/** Sheets, animations and the frames' JSON are named after the sprite file;
+ *  one read from standard input is called "sprite". */
+QString baseName(const QString &file)
 {
     return file == QLatin1String("-") ? QStringLiteral("sprite") : QFileInfo(file).completeBaseName();
 }
 
-/** Sheet row and column of frame `index`: a row per direction of a
- *  rotatable sprite, one row for a static sprite's single sequence. */
-std::pair<qint64, qint64> cellOf(const ArtFile &art, qint64 index)
+/** The name of frame `index`'s PNG: its direction (from 01) and its place
+ *  in the direction (from 0000), a static sprite's sequence being direction 01. */
+QString frameName(const ArtFile &art, size_t index)
 {
-    if (!art.isRotatable())
-        return {0, index};
-    return {index / art.framesPerDirection, index % art.framesPerDirection};
+    const art::FramePlace place = art::framePlace(art.isRotatable(), art.framesPerDirection, index);
+    return frameFileName(kFramePattern, quint32(place.direction + 1), 2, quint32(place.frame), 4);
 }
 
 QString framePath(const ArtFile &art, const ExtractJob &job, size_t index)
 {
-    const auto [row, column] = cellOf(art, qint64(index));
-    return QDir(job.outDir).filePath(frameFileName(kFramePattern, quint32(row + 1), 2, quint32(column), 4));
+    return QDir(job.outDir).filePath(frameName(art, index));
+}
+
+/** What a round trip through the frame files would lose: the file's header
+ *  fields, palette, and every frame's size and centre, with the name of its
+ *  PNG ("file", absent for a frame without pixels, which has none). */
+QByteArray framesJson(const ArtFile &art, const ExtractJob &job)
+{
+    QJsonObject json = artJson(job.file, art);
+    QJsonArray frames = json.value(QStringLiteral("frames")).toArray();
+    for (int i = 0; i < frames.size(); ++i) {
+        if (art.frames[size_t(i)].dataSize == 0)
+            continue;
+        QJsonObject frame = frames.at(i).toObject();
+        frame.insert(QStringLiteral("file"), frameName(art, size_t(i)));
+        frames.replace(i, frame);
+    }
+    json.insert(QStringLiteral("frames"), frames);
+    return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 
 int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
@@ -109,12 +128,16 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
         if (f.dataSize != 0)
             outputs.append(framePath(art, job, i));
     }
+    const QString jsonPath = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".json"));
+    if (job.indexed)
+        outputs.append(jsonPath);
     if (!outputsAvoidInput(job, outputs, console))
         return ExitFailure;
     int written = 0;
     for (size_t i = 0; i < art.frames.size(); ++i) {
         const QString path = framePath(art, job, i);
-        const QImage image = art.frameImage(int(i), job.transparentZero);
+        const QImage image = job.indexed ? art.frameIndexedImage(int(i), job.transparentZero)
+                                         : art.frameImage(int(i), job.transparentZero);
         if (image.isNull()) {
             if (art.frames[i].dataSize != 0) {
                 console.error(job.file, QStringLiteral("frame %1 is too large to draw").arg(i));
@@ -128,54 +151,61 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
         console.note(path);
         ++written;
     }
+    if (job.indexed) {
+        const QByteArray json = framesJson(art, job);
+        const Failure failure =
+            saveFile(jsonPath, [&](QIODevice &device) { return device.write(json) == json.size(); });
+        if (failure) {
+            console.error(jsonPath, failure.reason);
+            return ExitFailure;
+        }
+        console.note(jsonPath);
+    }
     console.note(QStringLiteral("%1 of %2 frames written to %3").arg(written).arg(art.frames.size()).arg(job.outDir));
     return ExitSuccess;
+}
+
+/** Copies frame `index` into `cell` (cellWidth x cellHeight pixels of T)
+ *  at its place in the layout, through `convert` from its index bytes. */
+template<typename T, typename Convert>
+void placeFrame(const ArtFile &art, size_t index, const SheetLayout &layout, T *cell, qint64 stride,
+                Convert convert)
+{
+    const ArtFrame &f = art.frames[index];
+    if (f.dataSize == 0)
+        return;
+    const quint8 *indices = art.frameIndices(int(index));
+    T *origin = cell + layout.top(f) * stride + layout.left(f);
+    for (qint64 y = 0; y < f.height; ++y) {
+        const quint8 *in = indices + y * f.width;
+        std::transform(in, in + f.width, origin + y * stride, convert);
+    }
 }
 
 /** Every frame in its cell, the cells aligned so that the frames' centres
  *  coincide: the frames sit where they sat in their untrimmed images. */
 int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
 {
-    // Anchor = the largest centre; a frame starts at anchor - centre in its cell.
-    qint64 anchorX = 0, anchorY = 0;
-    bool any = false;
-    for (const ArtFrame &f : art.frames) {
-        if (f.dataSize == 0)
-            continue;
-        anchorX = any ? std::max<qint64>(anchorX, f.centerX) : f.centerX;
-        anchorY = any ? std::max<qint64>(anchorY, f.centerY) : f.centerY;
-        any = true;
-    }
-    if (!any) {
+    const std::optional<SheetLayout> layout = sheetLayout(art);
+    if (!layout) {
         console.error(job.file, QStringLiteral("no frame holds any pixels, there is no sheet to draw"));
         return ExitFailure;
     }
-    qint64 cellWidth = 0, cellHeight = 0;
-    for (const ArtFrame &f : art.frames) {
-        if (f.dataSize == 0)
-            continue;
-        cellWidth = std::max(cellWidth, anchorX - f.centerX + f.width);
-        cellHeight = std::max(cellHeight, anchorY - f.centerY + f.height);
-    }
-    const qint64 columns = art.isRotatable() ? art.framesPerDirection : qint64(art.frames.size());
-    // Every factor is bounded before it is multiplied, so nothing overflows.
-    if (cellWidth > kMaxSheetSide || cellHeight > kMaxSheetSide || columns > kMaxSheetSide
-        || cellWidth * columns > kMaxSheetSide || cellHeight * art.rowCount() > kMaxSheetSide
-        || cellWidth * columns * cellHeight * art.rowCount() > kMaxSheetPixels) {
+    if (!layout->sheetFits()) {
         console.error(job.file, QStringLiteral("a sheet of %1 row(s) of %2 cells of %3 x %4 pixels is more than "
                                                "kestrin-art draws; extract the frames without --sheet (a sheet "
                                                "holds at most %5 pixels, and %6 pixels per side)")
-                                    .arg(art.rowCount())
-                                    .arg(columns)
-                                    .arg(cellWidth)
-                                    .arg(cellHeight)
+                                    .arg(layout->rows)
+                                    .arg(layout->columns)
+                                    .arg(layout->cellWidth)
+                                    .arg(layout->cellHeight)
                                     .arg(kMaxSheetPixels)
                                     .arg(kMaxSheetSide));
         return ExitFailure;
     }
-    const qint64 width = cellWidth * columns;
-    const qint64 height = cellHeight * art.rowCount();
-    const QString path = QDir(job.outDir).filePath(sheetBaseName(job.file) + QStringLiteral(".png"));
+    const qint64 width = layout->cellWidth * layout->columns;
+    const qint64 height = layout->cellHeight * layout->rows;
+    const QString path = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".png"));
     if (!outputsAvoidInput(job, {path}, console))
         return ExitFailure;
     QImage sheet(int(width), int(height), QImage::Format_ARGB32);
@@ -184,25 +214,82 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
         return ExitFailure;
     }
     sheet.fill(0); // transparent where no frame lies
+    QVector<QRgb> colors = art.colorTable(false);
+    if (job.transparentZero)
+        colors[0] = 0;
+    const qint64 stride = sheet.bytesPerLine() / 4;
+    auto *pixels = reinterpret_cast<QRgb *>(sheet.bits());
     for (size_t i = 0; i < art.frames.size(); ++i) {
-        const ArtFrame &f = art.frames[i];
-        const QImage image = art.frameImage(int(i), job.transparentZero);
-        if (image.isNull())
-            continue;
-        const auto [row, column] = cellOf(art, qint64(i));
-        const qint64 left = column * cellWidth + anchorX - f.centerX;
-        const qint64 top = row * cellHeight + anchorY - f.centerY;
-        for (int y = 0; y < image.height(); ++y) {
-            const auto *in = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-            auto *out = reinterpret_cast<QRgb *>(sheet.scanLine(int(top) + y)) + left;
-            std::copy(in, in + image.width(), out);
-        }
+        QRgb *cell = pixels + layout->row(art, i) * layout->cellHeight * stride
+            + layout->column(art, i) * layout->cellWidth;
+        placeFrame(art, i, *layout, cell, stride, [&](quint8 index) { return colors[index]; });
     }
     if (!savePng(sheet, path, console))
         return ExitFailure;
     console.note(QStringLiteral("%1 (%2 x %3, %4 row(s) of %5 frames)")
-                     .arg(path, QString::number(width), QString::number(height), QString::number(art.rowCount()),
-                          QString::number(columns)));
+                     .arg(path, QString::number(width), QString::number(height), QString::number(layout->rows),
+                          QString::number(layout->columns)));
+    return ExitSuccess;
+}
+
+/** One animated GIF per direction (one for a static sprite's sequence):
+ *  every frame on a canvas of the layout's cell, centres aligned as on the
+ *  sheet, in the file's palette at the file's rate. Around a frame lies
+ *  index 0, the colour of the sprite's first pixel: transparent with
+ *  --transparent-zero, as the frame's own index-0 pixels are. */
+int extractGifs(const ArtFile &art, const ExtractJob &job, Console &console)
+{
+    const std::optional<SheetLayout> layout = sheetLayout(art);
+    if (!layout) {
+        console.error(job.file, QStringLiteral("no frame holds any pixels, there is no animation to draw"));
+        return ExitFailure;
+    }
+    if (!layout->rowFits()) {
+        console.error(job.file, QStringLiteral("%1 frames on a canvas of %2 x %3 pixels is more than kestrin-art "
+                                               "draws (an animation holds at most %4 pixels, and %5 pixels per "
+                                               "side)")
+                                    .arg(layout->columns)
+                                    .arg(layout->cellWidth)
+                                    .arg(layout->cellHeight)
+                                    .arg(kMaxSheetPixels)
+                                    .arg(kMaxSheetSide));
+        return ExitFailure;
+    }
+    QStringList paths;
+    for (qint64 row = 0; row < layout->rows; ++row) {
+        const QString name = art.isRotatable()
+            ? QStringLiteral("%1_dir%2.gif").arg(baseName(job.file)).arg(row + 1, 2, 10, QLatin1Char('0'))
+            : baseName(job.file) + QStringLiteral(".gif");
+        paths.append(QDir(job.outDir).filePath(name));
+    }
+    if (!outputsAvoidInput(job, paths, console))
+        return ExitFailure;
+    // A rate of 0 or less is not one the writer stores; it plays at the default.
+    const int rate = art.rate > 0 ? art.rate : art::defaultRate;
+    GifAnimation animation;
+    animation.width = int(layout->cellWidth);
+    animation.height = int(layout->cellHeight);
+    animation.palette = art.colorTable(false);
+    animation.delay = gifDelay(rate);
+    animation.transparentIndex = job.transparentZero ? 0 : -1;
+    for (qint64 row = 0; row < layout->rows; ++row) {
+        animation.frames.clear();
+        for (qint64 column = 0; column < layout->columns; ++column) {
+            QByteArray canvas(layout->cellWidth * layout->cellHeight, '\0');
+            const size_t index = size_t(row * layout->columns + column);
+            placeFrame(art, index, *layout, reinterpret_cast<quint8 *>(canvas.data()), layout->cellWidth,
+                       [](quint8 index) { return index; });
+            animation.frames.push_back(canvas);
+        }
+        const Failure failure = saveGif(paths[int(row)], animation);
+        if (failure) {
+            console.error(paths[int(row)], failure.reason);
+            return ExitFailure;
+        }
+        console.note(QStringLiteral("%1 (%2 x %3, %4 frames, %5/100 s each)")
+                         .arg(paths[int(row)], QString::number(animation.width), QString::number(animation.height),
+                              QString::number(animation.frames.size()), QString::number(animation.delay)));
+    }
     return ExitSuccess;
 }
 
@@ -220,7 +307,11 @@ int runExtract(const ExtractJob &job, Console &console)
         console.error(job.outDir, QStringLiteral("cannot create the folder"));
         return ExitFailure;
     }
-    return job.sheet ? extractSheet(art, job, console) : extractFrames(art, job, console);
+    if (job.sheet)
+        return extractSheet(art, job, console);
+    if (job.gif)
+        return extractGifs(art, job, console);
+    return extractFrames(art, job, console);
 }
 
 } // namespace kestrin::cli

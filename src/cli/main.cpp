@@ -53,7 +53,9 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     case CommandLine::Build: {
-        Console console(notesFor(line.build.quiet, line.build.target == QLatin1String("-")));
+        const BuildJob &job = line.build;
+        Console console(notesFor(job.quiet, job.target == QLatin1String("-") || job.json
+                                                || job.depfile == QLatin1String("-")));
         return runBuild(line.build, console);
     }
     case CommandLine::Info: {

@@ -6,6 +6,7 @@
 #include "quantize/palettefile.h"
 #include "quantize/parallelranges.h"
 
+#include <QElapsedTimer>
 #include <QIODevice>
 
 #include <memory>
@@ -44,6 +45,8 @@ public:
     {
         if (!pendingPixels)
             return true;
+        QElapsedTimer timer;
+        timer.start();
         buffer.resize(pendingPixels);
         if (colors.dithers()) {
             const int parts = int(std::min<quint64>(pending.size(), quint64(colors.threads())));
@@ -58,11 +61,14 @@ public:
                 mapRange(part, from, to);
             });
         }
+        mapNanoseconds += timer.nsecsElapsed();
         const qint64 n = qint64(pendingPixels);
         pending.clear();
         pendingPixels = 0;
         return device.write(reinterpret_cast<const char *>(buffer.data()), n) == n;
     }
+
+    qint64 mapNanoseconds = 0; // time spent mapping so far
 
 private:
     NearestColorMap &map(int part)
@@ -113,7 +119,8 @@ private:
 
 } // namespace
 
-Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan, const ColorReduction &colors)
+Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan, const ColorReduction &colors,
+                     qint64 *mapNanoseconds)
 {
     const QByteArray head = art::encodeHead(plan.header, plan.paletteCount, colors.palette(), plan.frames);
     bool ok = device.write(head) == head.size();
@@ -121,6 +128,8 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
         IndexStream stream(device, colors);
         forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) { ok = ok && stream.add(frame); });
         ok = ok && stream.flush();
+        if (mapNanoseconds)
+            *mapNanoseconds = stream.mapNanoseconds;
     }
     return ok ? Failure() : Failure::of(FailureKind::CannotWriteFile, QString(), device.errorString());
 }

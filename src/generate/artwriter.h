@@ -14,9 +14,11 @@ class ColorReduction;
  *  frame headers, then the index bytes of every frame, mapped and streamed in
  *  batches on the reduction's worker threads. Every write is checked:
  *  the first that fails ends the job with CannotWriteFile and the device's
- *  reason (the path is left empty for the caller to fill). */
+ *  reason (the path is left empty for the caller to fill). When given,
+ *  `mapNanoseconds` receives the time spent finding palette indices, the
+ *  rest of the call being spent writing. */
 [[nodiscard]] Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan,
-                                   const ColorReduction &colors);
+                                   const ColorReduction &colors, qint64 *mapNanoseconds = nullptr);
 
 /** The whole file for `project` written to an open `device`: the checks
  *  (settings, colour settings and palette file, frame counts, sizes), colour

@@ -8,8 +8,60 @@
 #include "fileio/outputfile.h"
 #include "quantize/palettefile.h"
 
+#include <QElapsedTimer>
+#include <QSet>
 
 namespace kestrin {
+
+namespace {
+
+/** The frame reports of a planned file: the frame headers, with where each
+ *  frame came from and where its pixels lie in its source. */
+std::vector<FrameReport> frameReports(const Project &project, const ArtPlan &plan)
+{
+    std::vector<FrameReport> reports;
+    reports.reserve(plan.frames.size());
+    quint32 stage = 0;
+    quint32 index = 0;
+    forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) {
+        const art::FrameHeader &h = plan.frames[reports.size()];
+        FrameReport r;
+        r.stage = stage;
+        r.frame = index;
+        r.file = frame.filePath;
+        r.width = h.width;
+        r.height = h.height;
+        r.centerX = h.centerX;
+        r.centerY = h.centerY;
+        r.source = frame.sourceImage.size();
+        // An untrimmed frame keeps the loading bounds, whose corner is (0, 0).
+        r.trim = QRect(frame.boundRect.left, frame.boundRect.top, h.width, h.height);
+        reports.push_back(r);
+        if (++index == plan.framesPerStage) {
+            index = 0;
+            ++stage;
+        }
+    });
+    return reports;
+}
+
+/** The files behind the project's frames, each once, in frame order. */
+QStringList frameFiles(const Project &project)
+{
+    QStringList files;
+    QSet<QString> seen;
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            if (!frame->filePath.isEmpty() && !seen.contains(frame->filePath)) {
+                seen.insert(frame->filePath);
+                files.append(frame->filePath);
+            }
+        }
+    }
+    return files;
+}
+
+} // namespace
 
 int stepPercent(GenerationStep step)
 {
@@ -40,6 +92,10 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
             progress(step);
     };
     GenerationOutcome outcome;
+    outcome.rotatable = settings.rotatable == 1;
+    outcome.stageCount = project.stageCount;
+    outcome.framesPerStage = project.stageCount ? project.stages[0]->frameCount : 0;
+    outcome.paletteCount = settings.paletteCount;
     outcome.failure = checkSettings(project, settings);
     if (outcome.failure.kind == FailureKind::NoStages)
         report(GenerationStep::NoStages);
@@ -48,6 +104,8 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     PaletteFile paletteFile;
     ColorOptions colorOptions;
     outcome.failure = prepareColorOptions(settings, &paletteFile, &colorOptions);
+    if (!settings.paletteFile.isEmpty())
+        outcome.inputFiles.append(settings.paletteFile);
     if (outcome.failure)
         return outcome;
 
@@ -72,7 +130,10 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         outcome.failure = planArt(project, settings, &plan);
     if (outcome.failure)
         return outcome;
+    outcome.frames = frameReports(project, plan);
 
+    QElapsedTimer timer;
+    timer.start();
     report(GenerationStep::Reducing);
     ColorReduction colors(project, plan.framesPerStage, colorOptions);
     outcome.colorCount = colors.colorCount();
@@ -83,10 +144,14 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
 
     report(GenerationStep::FixingIndices);
     colors.fixIndexZero(project, plan.framesPerStage);
+    outcome.timings.reduce = timer.nsecsElapsed();
 
+    timer.restart();
     report(GenerationStep::Writing);
-    outcome.failure = writeArtData(file.device(), project, plan, colors);
-    if (outcome.failure || !file.commit()) {
+    outcome.failure = writeArtData(file.device(), project, plan, colors, &outcome.timings.map);
+    const bool committed = !outcome.failure && file.commit();
+    outcome.timings.write = timer.nsecsElapsed() - outcome.timings.map;
+    if (!committed) {
         // The output keeps the first failure with the system's reason.
         outcome.failure = file.failure();
         file.cancel();
@@ -103,9 +168,14 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
 {
     GenerationOutcome outcome;
     Project project;
+    QElapsedTimer timer;
+    timer.start();
     outcome.failure = loadFolder(project, request.source, callbacks.loading);
-    if (outcome.failure)
+    outcome.inputFiles = frameFiles(project);
+    if (outcome.failure) {
+        outcome.timings.load = timer.nsecsElapsed();
         return outcome;
+    }
     if (request.trim && request.settings.backgroundMode()) {
         // Alpha must survive for the background rule, and the content is
         // what is not background, whatever the top-left pixel holds.
@@ -120,9 +190,15 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
         (void)applyBoundRect(project, true);
         (void)applyTransparency(project, false, 0);
     }
+    const qint64 loadTime = timer.nsecsElapsed();
+    const QStringList framesRead = outcome.inputFiles;
     if (callbacks.loaded)
         callbacks.loaded(project);
-    return runGeneration(project, request.settings, request.target, callbacks.generation);
+    outcome = runGeneration(project, request.settings, request.target, callbacks.generation);
+    outcome.timings.load = loadTime;
+    // The frames were read before anything the generation itself reads.
+    outcome.inputFiles = framesRead + outcome.inputFiles;
+    return outcome;
 }
 
 } // namespace kestrin

@@ -5,7 +5,10 @@
 #include "project/folderloader.h"
 #include "project/project.h"
 
+#include <QRect>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -40,12 +43,45 @@ struct GenerationWarning {
     quint64 frames = 0; // in how many frames
 };
 
-/** What a generation did. */
+/** One frame as it went into the file. */
+struct FrameReport {
+    quint32 stage = 0;     // index of its stage in the project, from 0
+    quint32 frame = 0;     // index within its stage, from 0
+    QString file;          // the file it was loaded from; empty for a frame never loaded
+    qint32 width = 0;      // the frame header's fields
+    qint32 height = 0;
+    qint32 centerX = 0;
+    qint32 centerY = 0;
+    QSize source;          // the image as loaded
+    QRect trim;            // where the written pixels lie in the source image (the whole
+                           // source when untrimmed; empty for a frame with no pixels)
+};
+
+/** Wall-clock time spent in each part of a job, in nanoseconds. */
+struct GenerationTimings {
+    qint64 load = 0;   // finding, decoding and trimming the frames (buildSprite only)
+    qint64 reduce = 0; // building the palette and placing index 0
+    qint64 map = 0;    // finding every pixel's palette index
+    qint64 write = 0;  // writing the bytes and putting the file in place
+};
+
+/** What a generation did. The fields that describe the sprite are filled as
+ *  far as the job got: a job that fails still says what it was asked to
+ *  make and which files it read. */
 struct GenerationOutcome {
     Failure failure;        // FailureKind::None when the file was written
     quint64 bytes = 0;      // size of the file written
     quint32 colorCount = 0; // palette entries the colour reduction produced (entry 0 of a background included)
+
+    bool rotatable = false;      // the sprite type asked for
+    quint32 stageCount = 0;      // stages in the project
+    quint32 framesPerStage = 0;  // frames of stage 0, which every stage must match
+    quint32 paletteCount = 0;    // palette copies asked for
+    std::vector<FrameReport> frames;         // in file order, once the file has been planned
+    QStringList inputFiles;                  // every file the job read, each once, in the order read:
+                                             // the frame files, then any other input of the settings
     std::vector<GenerationWarning> warnings; // at most one of each kind
+    GenerationTimings timings;
 
     bool ok() const { return !failure; }
 };

@@ -4,6 +4,7 @@
 
 #include "artfile/artformat.h"
 #include "fixtures.h"
+#include "generate/generation.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,6 +81,38 @@ inline bool writeFrames(const QString &dir, const QString &pattern, const QList<
         }
     }
     return true;
+}
+
+/** A rotatable sprite of 8 directions x 2 frames: frame (d, f) is
+ *  (3 + d) x (2 + f), cut from a source twice its size at left d, top f;
+ *  frame (7, 1) has no pixels. Written with 2 palettes, rate 5, hit frame 1. */
+inline bool writeRotatableSprite(const QString &path)
+{
+    kestrin::Project project;
+    for (int d = 0; d < 8; ++d) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < 2; ++f) {
+            kestrin::Frame *frame = stage->appendFrame();
+            if (d == 7 && f == 1)
+                continue;
+            QImage image(3 + d, 2 + f, QImage::Format_ARGB32);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    image.setPixel(x, y, qRgb(30 * d, 100 * f + 20 * y, 40 * x));
+            frame->sourceImage = QImage(2 * image.width(), 2 * image.height(), QImage::Format_ARGB32);
+            frame->workImage = image;
+            frame->boundRect = {d, f, d + image.width(), f + image.height()};
+        }
+    }
+    kestrin::GenerationSettings settings;
+    settings.rotatable = 1;
+    settings.paletteCount = 2;
+    settings.frameRate = 5;
+    settings.hitFrame = 1;
+    const kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, path, nullptr);
+    if (!outcome.ok())
+        qWarning() << kestrin::describeFailure(outcome.failure);
+    return outcome.ok();
 }
 
 using fixture::field;

@@ -134,6 +134,20 @@ inline bool writeAll(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+/** Copies the folder `from` with everything in it to `to` (created). */
+inline bool copyFolder(const QString &from, const QString &to)
+{
+    const QDir source(from);
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString target = QDir(to).filePath(entry.fileName());
+        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
 /** Saves `img` in the format its suffix names, creating its folder. */
 inline bool writeImage(const QString &path, const QImage &img)
 {

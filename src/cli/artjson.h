@@ -1,0 +1,24 @@
+#pragma once
+
+#include "artfile/artreader.h"
+
+#include <QJsonObject>
+#include <QString>
+
+namespace kestrin::cli {
+
+/** Everything a sprite file holds besides its index bytes, as JSON: the
+ *  header fields, the palette, and every frame's place, size and centre.
+ *  `info --json` prints it; `extract --indexed` writes it beside the frames. */
+[[nodiscard]] QJsonObject artJson(const QString &path, const ArtFile &art);
+
+/** The signature slots as printable text; other bytes as \xNN. */
+[[nodiscard]] QString printableSignature(const QByteArray &bytes);
+
+/** The index bytes of all frames together. */
+[[nodiscard]] qint64 pixelCount(const ArtFile &art);
+
+/** "static" or "rotatable". */
+[[nodiscard]] QString typeName(const ArtFile &art);
+
+} // namespace kestrin::cli

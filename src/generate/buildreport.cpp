@@ -1,0 +1,162 @@
+#include "generate/buildreport.h"
+
+#include "fileio/outputfile.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QJsonArray>
+
+#include <cmath>
+
+namespace kestrin {
+
+namespace {
+
+/** Nanoseconds as milliseconds, to the microsecond. */
+double milliseconds(qint64 nanoseconds)
+{
+    return std::round(double(nanoseconds) / 1000.0) / 1000.0;
+}
+
+QJsonObject frameJson(const FrameReport &f)
+{
+    return QJsonObject{
+        {QStringLiteral("stage"), qint64(f.stage)},
+        {QStringLiteral("frame"), qint64(f.frame)},
+        {QStringLiteral("file"), f.file},
+        {QStringLiteral("width"), f.width},
+        {QStringLiteral("height"), f.height},
+        {QStringLiteral("centerX"), f.centerX},
+        {QStringLiteral("centerY"), f.centerY},
+        {QStringLiteral("sourceWidth"), f.source.width()},
+        {QStringLiteral("sourceHeight"), f.source.height()},
+        {QStringLiteral("trim"),
+         QJsonObject{
+             {QStringLiteral("left"), f.trim.left()},
+             {QStringLiteral("top"), f.trim.top()},
+             {QStringLiteral("width"), f.trim.width()},
+             {QStringLiteral("height"), f.trim.height()},
+         }},
+    };
+}
+
+} // namespace
+
+QString warningKindName(GenerationWarning::Kind kind)
+{
+    switch (kind) {
+    case GenerationWarning::Kind::MadeOpaque:
+        return QStringLiteral("made-opaque");
+    }
+    return QString();
+}
+
+QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target)
+{
+    QJsonArray frames;
+    for (const FrameReport &frame : outcome.frames)
+        frames.append(frameJson(frame));
+    QJsonArray warnings;
+    for (const GenerationWarning &warning : outcome.warnings) {
+        warnings.append(QJsonObject{
+            {QStringLiteral("kind"), warningKindName(warning.kind)},
+            {QStringLiteral("pixels"), qint64(warning.pixels)},
+            {QStringLiteral("frames"), qint64(warning.frames)},
+        });
+    }
+    QJsonObject report{
+        {QStringLiteral("target"), target},
+        {QStringLiteral("ok"), outcome.ok()},
+        {QStringLiteral("bytes"), qint64(outcome.bytes)},
+        {QStringLiteral("type"), outcome.rotatable ? QStringLiteral("rotatable") : QStringLiteral("static")},
+        {QStringLiteral("stages"), qint64(outcome.stageCount)},
+        {QStringLiteral("framesPerStage"), qint64(outcome.framesPerStage)},
+        {QStringLiteral("palettes"), qint64(outcome.paletteCount)},
+        {QStringLiteral("colors"), qint64(outcome.colorCount)},
+        {QStringLiteral("frames"), frames},
+        {QStringLiteral("inputs"), QJsonArray::fromStringList(outcome.inputFiles)},
+        {QStringLiteral("warnings"), warnings},
+        {QStringLiteral("timingsMs"),
+         QJsonObject{
+             {QStringLiteral("load"), milliseconds(outcome.timings.load)},
+             {QStringLiteral("reduce"), milliseconds(outcome.timings.reduce)},
+             {QStringLiteral("map"), milliseconds(outcome.timings.map)},
+             {QStringLiteral("write"), milliseconds(outcome.timings.write)},
+         }},
+    };
+    if (outcome.failure) {
+        report.insert(QStringLiteral("error"),
+                      QJsonObject{
+                          {QStringLiteral("kind"), failureKindName(outcome.failure.kind)},
+                          {QStringLiteral("path"), outcome.failure.path},
+                          {QStringLiteral("message"), describeFailure(outcome.failure)},
+                      });
+    }
+    return report;
+}
+
+std::optional<QByteArray> makeQuoted(const QByteArray &name)
+{
+    if (name.contains('\n') || name.contains('\r') || name.endsWith('\\'))
+        return std::nullopt;
+    QByteArray quoted;
+    quoted.reserve(name.size() + 8);
+    int backslashes = 0; // the run of backslashes just before the current byte
+    for (const char c : name) {
+        switch (c) {
+        case ' ':
+        case '\t':
+            quoted.append(backslashes + 1, '\\');
+            break;
+        case '#':
+            quoted.append('\\');
+            break;
+        case '$':
+            quoted.append('$');
+            break;
+        default:
+            break;
+        }
+        quoted.append(c);
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+    }
+    return quoted;
+}
+
+Failure dependencyRule(const QString &depfile, const QString &target, const QStringList &inputs, QByteArray *rule)
+{
+    const auto quote = [&](const QString &name, QByteArray *out) {
+        const std::optional<QByteArray> quoted = makeQuoted(QFile::encodeName(name));
+        if (!quoted) {
+            return Failure::of(FailureKind::CannotWriteFile, depfile,
+                               QStringLiteral("the name \"%1\" holds a line break or ends in a backslash, which a "
+                                              "dependency file cannot express")
+                                   .arg(name));
+        }
+        *out = *quoted;
+        return Failure();
+    };
+    QByteArray text;
+    QByteArray quoted;
+    if (Failure failure = quote(target, &quoted))
+        return failure;
+    text = quoted + ':';
+    for (int i = 0; i < inputs.size(); ++i) {
+        if (Failure failure = quote(inputs[i], &quoted))
+            return failure;
+        text += (i == 0 ? " " : " \\\n  ") + quoted;
+    }
+    text += '\n';
+    *rule = text;
+    return Failure();
+}
+
+Failure writeDepfile(const QString &depfile, const QString &target, const QStringList &inputs)
+{
+    QByteArray rule;
+    if (Failure failure = dependencyRule(depfile, target, inputs, &rule))
+        return failure;
+    return saveFile(depfile, [&](QIODevice &device) { return device.write(rule) == rule.size(); });
+}
+
+} // namespace kestrin
