@@ -9,19 +9,66 @@
 
 namespace kestrin {
 
-ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
+namespace {
+
+/** The quantizer every reduction starts from: 256 colours, depth 6. */
+std::unique_ptr<OctreeQuantizer> newQuantizer()
 {
-    OctreeQuantizer quantizer(256, 6);
-    quantizer.enableLeafCache();
+    auto quantizer = std::make_unique<OctreeQuantizer>(256, 6);
+    quantizer->enableLeafCache();
     const quint32 none = 0;
-    quantizer.addPixels(&none, 0, 0); // the root exists even without pixels
+    quantizer->addPixels(&none, 0, 0); // the root exists even without pixels
+    return quantizer;
+}
+
+void addImage(OctreeQuantizer &quantizer, const QImage &image)
+{
+    const FramePixels pixels(image);
+    if (pixels.count)
+        quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
+}
+
+/** True when `keys` are the images that forEachFrame visits, in its order. */
+bool sameImages(const std::vector<qint64> &keys, const Project &project, quint32 framesPerStage)
+{
+    size_t k = 0;
+    bool same = true;
     forEachFrame(project, framesPerStage, [&](const Frame &frame) {
-        const FramePixels pixels(frame.workImage);
-        if (pixels.count)
-            quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
+        same = same && k < keys.size() && keys[k] == frame.workImage.cacheKey();
+        ++k;
     });
-    quantizer.getPalette(m_searchPalette);
-    m_colorCount = quantizer.colorCount();
+    return same && k == keys.size();
+}
+
+} // namespace
+
+ColorFeed::ColorFeed()
+    : quantizer(newQuantizer())
+{
+}
+
+ColorFeed::~ColorFeed() = default;
+
+void ColorFeed::add(const Frame &frame)
+{
+    if (!quantizer)
+        return;
+    addImage(*quantizer, frame.workImage);
+    // The key changes whenever the image's pixels may have changed.
+    imageKeys.push_back(frame.workImage.cacheKey());
+}
+
+ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, ColorFeed *fed)
+{
+    std::unique_ptr<OctreeQuantizer> quantizer;
+    if (fed && fed->quantizer && sameImages(fed->imageKeys, project, framesPerStage)) {
+        quantizer = std::move(fed->quantizer);
+    } else {
+        quantizer = newQuantizer();
+        forEachFrame(project, framesPerStage, [&](const Frame &frame) { addImage(*quantizer, frame.workImage); });
+    }
+    quantizer->getPalette(m_searchPalette);
+    m_colorCount = quantizer->colorCount();
     std::memcpy(m_palette, m_searchPalette, sizeof m_palette);
     for (int i = 0; i < 256; ++i)
         m_final[i] = quint8(i);

@@ -3,10 +3,36 @@
 #include "artfile/artformat.h"
 #include "project/project.h"
 
+#include <memory>
+#include <vector>
+
 namespace kestrin {
 
 class NearestColorMap;
 class NearestColorMemo;
+class OctreeQuantizer;
+
+/** The colour reduction's octree, fed one frame at a time while the frames
+ *  are still arriving (later files decoding on other threads). A
+ *  ColorReduction takes it over when it was fed exactly the working images
+ *  that the reduction would feed itself, in the same order; otherwise it is
+ *  left unused. */
+class ColorFeed
+{
+public:
+    ColorFeed();
+    ~ColorFeed();
+    ColorFeed(const ColorFeed &) = delete;
+    ColorFeed &operator=(const ColorFeed &) = delete;
+
+    /** Adds the pixels of `frame`'s working image as it is now. */
+    void add(const Frame &frame);
+
+private:
+    friend class ColorReduction;
+    std::unique_ptr<OctreeQuantizer> quantizer; // null once a reduction took it over
+    std::vector<qint64> imageKeys;              // QImage::cacheKey() of every image added, in order
+};
 
 /** The one palette of a project and the exact mapping of its pixels.
  *
@@ -18,7 +44,10 @@ class NearestColorMemo;
 class ColorReduction
 {
 public:
-    ColorReduction(const Project &project, quint32 framesPerStage);
+    /** With `fed`, the octree of `fed` is taken over instead of being built
+     *  again when it saw the same images in the same order (the palette is
+     *  the same either way). */
+    ColorReduction(const Project &project, quint32 framesPerStage, ColorFeed *fed = nullptr);
     ~ColorReduction();
     ColorReduction(const ColorReduction &) = delete;
     ColorReduction &operator=(const ColorReduction &) = delete;

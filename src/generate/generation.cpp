@@ -32,7 +32,7 @@ int stepPercent(GenerationStep step)
 }
 
 GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
-                                const QString &targetPath, const GenerationProgress &progress)
+                                const QString &targetPath, const GenerationProgress &progress, ColorFeed *fed)
 {
     const auto report = [&](GenerationStep step) {
         if (progress)
@@ -68,7 +68,7 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         return outcome;
 
     report(GenerationStep::Reducing);
-    ColorReduction colors(project, plan.framesPerStage);
+    ColorReduction colors(project, plan.framesPerStage, fed);
     outcome.colorCount = colors.colorCount();
 
     report(GenerationStep::FixingIndices);
@@ -93,18 +93,26 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
 {
     GenerationOutcome outcome;
     Project project;
-    outcome.failure = loadFolder(project, request.source, callbacks.loading);
+    ColorFeed colours;
+    LoadOptions loading;
+    loading.threads = request.threads;
+    loading.progress = callbacks.loading;
+    loading.frameLoaded = [&](Frame &frame) {
+        if (request.trim) {
+            // As the window's Apply with only "Apply bound rectangle" checked: the
+            // transparency pass runs too and, unchecked, makes every pixel opaque.
+            // Both passes work frame by frame.
+            trimFrame(frame);
+            applyKey(frame.workImage, false, 0);
+        }
+        colours.add(frame);
+    };
+    outcome.failure = loadFolder(project, request.source, loading);
     if (outcome.failure)
         return outcome;
-    if (request.trim) {
-        // As the window's Apply with only "Apply bound rectangle" checked: the
-        // transparency pass runs too and, unchecked, makes every pixel opaque.
-        (void)applyBoundRect(project, true);
-        (void)applyTransparency(project, false, 0);
-    }
     if (callbacks.loaded)
         callbacks.loaded(project);
-    return runGeneration(project, request.settings, request.target, callbacks.generation);
+    return runGeneration(project, request.settings, request.target, callbacks.generation, &colours);
 }
 
 } // namespace kestrin
