@@ -45,10 +45,6 @@ public:
      *  stays valid for the queue's lifetime. */
     const Loaded &take(qsizetype index);
 
-    /** The number of worker threads running in the background (0 when the
-     *  files are loaded on the calling thread). */
-    int workerCount() const { return int(workers.size()); }
-
 private:
     void work();
     void load(qsizetype index);
