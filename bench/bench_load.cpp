@@ -63,7 +63,7 @@ void report(const char *what, const FolderPattern &pattern)
     });
     const double loadMs = bestMs(5, [&] {
         kestrin::Project project;
-        if (!kestrin::loadFolder(project, pattern))
+        if (kestrin::loadFolder(project, pattern))
             std::printf("load failed\n");
     });
     std::printf("%-34s %4d frames  probe %8.2f ms  total load %8.2f ms  (probing %4.1f%% of the load)\n", what,
