@@ -6,7 +6,6 @@
 #include "testmain.h"
 
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
 
 using fixture::BadFile;
@@ -124,34 +123,6 @@ private slots:
             QCOMPARE(parallel.progress, sequential.progress);
             QCOMPARE(parallel.callbacks, sequential.callbacks);
         }
-    }
-
-    // What frameLoaded does to a frame is what the project keeps, also when
-    // a later file fails.
-    void callbackChangesStay()
-    {
-        const fixture::SeededFolder made = fixture::writeSeededFolder(dir.filePath(QStringLiteral("changed/")), 21);
-        QVERIFY(!made.paths.isEmpty());
-        QVERIFY(fixture::spoilFile(made.paths.last(), BadFile::NotAnImage));
-        FolderPattern source;
-        source.folder = made.folder;
-        source.pattern = QStringLiteral("camera%1_%2.png");
-        for (int threads : {1, 4}) {
-            Project project;
-            kestrin::LoadOptions options;
-            options.threads = threads;
-            options.frameLoaded = [](kestrin::Frame &frame) { frame.workImage = frame.workImage.mirrored(true, false); };
-            QCOMPARE(kestrin::loadFolder(project, source, options).kind, kestrin::FailureKind::CannotLoadFrame);
-            const kestrin::Stage &first = *project.stages[0];
-            QCOMPARE(first.frames[0]->workImage, first.frames[0]->sourceImage.mirrored(true, false));
-        }
-    }
-
-    void threadCountDefaultsToTheCores()
-    {
-        QCOMPARE(kestrin::decodingThreads(0), std::max(1, QThread::idealThreadCount()));
-        QCOMPARE(kestrin::decodingThreads(-3), kestrin::decodingThreads(0));
-        QCOMPARE(kestrin::decodingThreads(5), 5);
     }
 };
 
