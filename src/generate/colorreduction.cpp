@@ -55,6 +55,36 @@ void mapRun(const BackgroundRule &background, const quint32 *pixels, quint64 cou
     }
 }
 
+/** An octree of at most `leaves` colours and depth 6, as every reduction
+ *  starts it. */
+std::unique_ptr<OctreeQuantizer> newQuantizer(quint32 leaves)
+{
+    auto quantizer = std::make_unique<OctreeQuantizer>(leaves, 6);
+    quantizer->enableLeafCache();
+    const quint32 none = 0;
+    quantizer->addPixels(&none, 0, 0); // the root exists even without pixels
+    return quantizer;
+}
+
+void addImage(OctreeQuantizer &quantizer, const QImage &image)
+{
+    const FramePixels pixels(image);
+    if (pixels.count)
+        quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
+}
+
+/** True when `keys` are the images that forEachFrame visits, in its order. */
+bool sameImages(const std::vector<qint64> &keys, const Project &project, quint32 framesPerStage)
+{
+    size_t k = 0;
+    bool same = true;
+    forEachFrame(project, framesPerStage, [&](const Frame &frame) {
+        same = same && k < keys.size() && keys[k] == frame.workImage.cacheKey();
+        ++k;
+    });
+    return same && k == keys.size();
+}
+
 } // namespace
 
 ColorOptions colorOptionsOf(const GenerationSettings &settings)
@@ -103,12 +133,33 @@ Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *pal
     return Failure();
 }
 
+ColorFeed::ColorFeed(const GenerationSettings &settings)
+{
+    const ColorOptions options = colorOptionsOf(settings);
+    if (!settings.paletteFile.isEmpty() || options.quantizer != QuantizerKind::Octree || options.background.enabled())
+        return; // this palette is not built from whole frames by the octree
+    leaves = std::clamp<quint32>(options.budget, 2, 256);
+    quantizer = newQuantizer(leaves);
+}
+
+ColorFeed::~ColorFeed() = default;
+
+void ColorFeed::add(const Frame &frame)
+{
+    if (!quantizer)
+        return;
+    addImage(*quantizer, frame.workImage);
+    // The key changes whenever the image's pixels may have changed.
+    imageKeys.push_back(frame.workImage.cacheKey());
+}
+
 ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
     : ColorReduction(project, framesPerStage, ColorOptions())
 {
 }
 
-ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, const ColorOptions &options)
+ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, const ColorOptions &options,
+                               ColorFeed *fed)
     : m_options(options)
 {
     m_options.fixed = nullptr; // not kept beyond construction
@@ -126,7 +177,7 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
         if (options.quantizer == QuantizerKind::Refined)
             useRefined(project, framesPerStage, made);
         else
-            useOctree(project, framesPerStage, made);
+            useOctree(project, framesPerStage, made, fed);
         m_searchEnd = int(budget);
         if (background) {
             putEntry(m_searchPalette, options.background.entryColor());
@@ -146,21 +197,19 @@ ColorReduction::~ColorReduction() = default;
 // The window's quantizer (256 colours unless a budget is set). Without a
 // background every pixel goes in as it is; with one, only content pixels,
 // gathered in chunks so that the tree sees them in frame order.
-void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, quint8 *entries)
+void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, quint8 *entries, ColorFeed *fed)
 {
     const BackgroundRule &background = m_options.background;
     const quint32 leaves = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
-    OctreeQuantizer quantizer(leaves, 6);
-    quantizer.enableLeafCache();
-    const quint32 none = 0;
-    quantizer.addPixels(&none, 0, 0); // the root exists even without pixels
-    if (!background.enabled()) {
-        forEachFrame(project, framesPerStage, [&](const Frame &frame) {
-            const FramePixels pixels(frame.workImage);
-            if (pixels.count)
-                quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
-        });
+    std::unique_ptr<OctreeQuantizer> quantizer;
+    if (!background.enabled() && fed && fed->quantizer && fed->leaves == leaves
+        && sameImages(fed->imageKeys, project, framesPerStage)) {
+        quantizer = std::move(fed->quantizer); // already fed with exactly these frames
+    } else if (!background.enabled()) {
+        quantizer = newQuantizer(leaves);
+        forEachFrame(project, framesPerStage, [&](const Frame &frame) { addImage(*quantizer, frame.workImage); });
     } else {
+        quantizer = newQuantizer(leaves);
         std::vector<quint32> content;
         for (const FramePixels &pixels : framesOf(project, framesPerStage, true)) {
             for (quint64 i = 0; i < pixels.count; i += 1 << 16) {
@@ -171,12 +220,12 @@ void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, q
                         content.push_back(pixels.words[k]);
                 }
                 if (!content.empty())
-                    quantizer.addPixels(content.data(), quint32(content.size()), 1);
+                    quantizer->addPixels(content.data(), quint32(content.size()), 1);
             }
         }
     }
-    quantizer.getPalette(entries);
-    m_colorCount = quantizer.colorCount();
+    quantizer->getPalette(entries);
+    m_colorCount = quantizer->colorCount();
 }
 
 // The histogram is built by up to a few threads over runs of whole frames

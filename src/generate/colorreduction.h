@@ -8,6 +8,9 @@
 
 #include <vector>
 
+#include <memory>
+#include <vector>
+
 namespace kestrin {
 
 class NearestColorMap;
@@ -40,6 +43,33 @@ struct ColorOptions {
 [[nodiscard]] Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *palette,
                                           ColorOptions *options);
 
+class OctreeQuantizer;
+
+/** The colour reduction's octree, fed one frame at a time while the frames
+ *  are still arriving (later files decoding on other threads). A
+ *  ColorReduction takes it over when it was fed exactly the working images
+ *  that the reduction would feed itself, in the same order, for the same
+ *  settings; otherwise it is left unused. Only a reduction that builds its
+ *  palette with the octree from whole frames (no background, no palette
+ *  file, the octree quantizer) is fed; for any other the feed does nothing. */
+class ColorFeed
+{
+public:
+    explicit ColorFeed(const GenerationSettings &settings);
+    ~ColorFeed();
+    ColorFeed(const ColorFeed &) = delete;
+    ColorFeed &operator=(const ColorFeed &) = delete;
+
+    /** Adds the pixels of `frame`'s working image as it is now. */
+    void add(const Frame &frame);
+
+private:
+    friend class ColorReduction;
+    std::unique_ptr<OctreeQuantizer> quantizer; // null when not fed, or once a reduction took it over
+    std::vector<qint64> imageKeys;              // QImage::cacheKey() of every image added, in order
+    quint32 leaves = 0;                         // the octree's colour limit
+};
+
 /** The one palette of a project and the exact mapping of its pixels.
  *
  *  Where the palette comes from:
@@ -67,8 +97,12 @@ class ColorReduction
 {
 public:
     ColorReduction(const Project &project, quint32 framesPerStage);
-    /** `options.fixed` must stay valid while the reduction is built. */
-    ColorReduction(const Project &project, quint32 framesPerStage, const ColorOptions &options);
+    /** `options.fixed` must stay valid while the reduction is built. With
+     *  `fed`, the octree of `fed` is taken over instead of being built again
+     *  when it saw the same images in the same order (the palette is the
+     *  same either way). */
+    ColorReduction(const Project &project, quint32 framesPerStage, const ColorOptions &options,
+                   ColorFeed *fed = nullptr);
     ~ColorReduction();
     ColorReduction(const ColorReduction &) = delete;
     ColorReduction &operator=(const ColorReduction &) = delete;
@@ -110,7 +144,7 @@ public:
     quint64 madeOpaqueFrames() const { return m_madeOpaqueFrames; }
 
 private:
-    void useOctree(const Project &project, quint32 framesPerStage, quint8 *entries);
+    void useOctree(const Project &project, quint32 framesPerStage, quint8 *entries, ColorFeed *fed);
     void useRefined(const Project &project, quint32 framesPerStage, quint8 *entries);
     void countMadeOpaque(const Project &project, quint32 framesPerStage);
     quint8 nearestFinal(NearestColorMap &map, NearestColorMemo &memo, quint32 rgb) const;

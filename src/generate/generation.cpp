@@ -85,7 +85,7 @@ int stepPercent(GenerationStep step)
 }
 
 GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
-                                const QString &targetPath, const GenerationProgress &progress)
+                                const QString &targetPath, const GenerationProgress &progress, ColorFeed *fed)
 {
     const auto report = [&](GenerationStep step) {
         if (progress)
@@ -135,7 +135,7 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     QElapsedTimer timer;
     timer.start();
     report(GenerationStep::Reducing);
-    ColorReduction colors(project, plan.framesPerStage, colorOptions);
+    ColorReduction colors(project, plan.framesPerStage, colorOptions, fed);
     outcome.colorCount = colors.colorCount();
     if (colors.madeOpaquePixels()) {
         outcome.warnings.push_back(
@@ -170,31 +170,36 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
     Project project;
     QElapsedTimer timer;
     timer.start();
-    outcome.failure = loadFolder(project, request.source, callbacks.loading);
+    const BackgroundRule background = colorOptionsOf(request.settings).background;
+    ColorFeed colours(request.settings);
+    LoadOptions loading;
+    loading.threads = request.settings.threads;
+    loading.progress = callbacks.loading;
+    loading.frameLoaded = [&](Frame &frame) {
+        if (request.trim && background.enabled()) {
+            // Alpha must survive for the background rule, and the content is
+            // what is not background, whatever the top-left pixel holds.
+            trimFrameWhere(frame, [&](quint32 pixel) { return !background.isBackground(pixel); });
+        } else if (request.trim) {
+            // As the window's Apply with only "Apply bound rectangle" checked:
+            // the transparency pass runs too and, unchecked, makes every pixel
+            // opaque. Both passes work frame by frame.
+            trimFrame(frame);
+            applyKey(frame.workImage, false, 0);
+        }
+        colours.add(frame);
+    };
+    outcome.failure = loadFolder(project, request.source, loading);
     outcome.inputFiles = frameFiles(project);
     if (outcome.failure) {
         outcome.timings.load = timer.nsecsElapsed();
         return outcome;
     }
-    if (request.trim && request.settings.backgroundMode()) {
-        // Alpha must survive for the background rule, and the content is
-        // what is not background, whatever the top-left pixel holds.
-        const BackgroundRule background = colorOptionsOf(request.settings).background;
-        for (const auto &stage : project.stages) {
-            for (const auto &frame : stage->frames)
-                trimFrameWhere(*frame, [&](quint32 pixel) { return !background.isBackground(pixel); });
-        }
-    } else if (request.trim) {
-        // As the window's Apply with only "Apply bound rectangle" checked: the
-        // transparency pass runs too and, unchecked, makes every pixel opaque.
-        (void)applyBoundRect(project, true);
-        (void)applyTransparency(project, false, 0);
-    }
     const qint64 loadTime = timer.nsecsElapsed();
     const QStringList framesRead = outcome.inputFiles;
     if (callbacks.loaded)
         callbacks.loaded(project);
-    outcome = runGeneration(project, request.settings, request.target, callbacks.generation);
+    outcome = runGeneration(project, request.settings, request.target, callbacks.generation, &colours);
     outcome.timings.load = loadTime;
     // The frames were read before anything the generation itself reads.
     outcome.inputFiles = framesRead + outcome.inputFiles;

@@ -86,6 +86,8 @@ struct GenerationOutcome {
     bool ok() const { return !failure; }
 };
 
+class ColorFeed;
+
 /** Turns `project` into the ".art" file at `targetPath` (any Unicode, used as
  *  given). Checks, in this order, each ending the job with its failure:
  *  no stages (NoStages, reported as GenerationStep::NoStages, the target not
@@ -98,16 +100,18 @@ struct GenerationOutcome {
  *  CannotWriteFile and the system's reason), CleaningUp and Completed.
  *
  *  Whatever fails, an existing target is left byte for byte as it was. The
- *  project is only read. */
+ *  project is only read. `fed`, when given, may hold the colour reduction's
+ *  octree already fed with the project's frames (see ColorFeed). */
 [[nodiscard]] GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
-                                              const QString &targetPath, const GenerationProgress &progress);
+                                              const QString &targetPath, const GenerationProgress &progress,
+                                              ColorFeed *fed = nullptr);
 
 /** A whole job from a folder of frames to a file, as the command line runs it. */
 struct BuildRequest {
     FolderPattern source;        // where the frames are
     bool trim = false;           // trim every frame to its content (and make every pixel opaque); with a
                                  // background, to its non-background pixels, keeping alpha
-    GenerationSettings settings;
+    GenerationSettings settings; // its `threads` also decode the frames
     QString target;              // the file to write
 };
 
@@ -119,7 +123,10 @@ struct BuildCallbacks {
 };
 
 /** Loads the frames (any frame that does not load ends the job), trims them
- *  when asked, and runs the generation into request.target. */
+ *  when asked, and runs the generation into request.target. Each frame is
+ *  trimmed and fed to the colour reduction as soon as it has loaded, while
+ *  later files are still decoding; the file is the same as loading, trimming
+ *  and then generating. */
 [[nodiscard]] GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks &callbacks = {});
 
 } // namespace kestrin

@@ -1,5 +1,6 @@
 #include "project/folderloader.h"
 
+#include "project/decodequeue.h"
 #include "project/filenamerule.h"
 #include "project/imagedecoder.h"
 
@@ -7,8 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-
-#include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <functional>
@@ -376,24 +376,18 @@ quint64 availableMemory()
  *  itself, the working copies of trimmed frames and the generation. */
 constexpr quint64 kMemoryReserve = quint64(64) << 20;
 
-/** NotEnoughMemory when the distinct files of `scan`, decoded to 32-bit
- *  pixels, would not fit; sizes come from the files' headers (a file whose
- *  size cannot be read counts as empty and fails when it is decoded). */
-Failure checkMemory(const FolderScan &scan, const QString &folder)
+/** NotEnoughMemory when `files`, decoded to 32-bit pixels, would not fit;
+ *  sizes come from the files' headers (a file whose size cannot be read
+ *  counts as empty and fails when it is decoded). */
+Failure checkMemory(const QStringList &files, const QString &folder)
 {
-    QSet<QString> seen;
     quint64 needed = 0;
-    for (const FoundStage &found : scan.stages) {
-        for (const QString &path : found.framePaths) {
-            if (seen.contains(path))
-                continue;
-            seen.insert(path);
-            // A file whose size cannot be read (not an image, a FIFO, ...)
-            // fails when it is decoded; the probe never opens a FIFO.
-            const SizeProbe probe = probeImageFile(path);
-            if (probe.ok() && probe.size.isValid())
-                needed += quint64(probe.size.width()) * quint64(probe.size.height()) * 4;
-        }
+    for (const QString &path : files) {
+        // A file whose size cannot be read (not an image, a FIFO, ...)
+        // fails when it is decoded; the probe never opens a FIFO.
+        const SizeProbe probe = probeImageFile(path);
+        if (probe.ok() && probe.size.isValid())
+            needed += quint64(probe.size.width()) * quint64(probe.size.height()) * 4;
     }
     const quint64 available = availableMemory();
     if (needed + kMemoryReserve <= available)
@@ -404,22 +398,49 @@ Failure checkMemory(const FolderScan &scan, const QString &folder)
     return failure;
 }
 
+/** The distinct files of a scan in the order the load first needs them, and
+ *  where each frame path is in that list. */
+struct DistinctFiles {
+    QStringList files;
+    QHash<QString, qsizetype> indexOf;
+};
+
+DistinctFiles distinctFiles(const FolderScan &scan)
+{
+    DistinctFiles distinct;
+    for (const FoundStage &found : scan.stages) {
+        for (const QString &path : found.framePaths) {
+            if (distinct.indexOf.contains(path))
+                continue;
+            distinct.indexOf.insert(path, distinct.files.size());
+            distinct.files.append(path);
+        }
+    }
+    return distinct;
+}
+
 } // namespace
 
-Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadProgress &progress)
+int decodingThreads(int requested)
+{
+    return requested > 0 ? requested : std::max(1, QThread::idealThreadCount());
+}
+
+Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOptions &options)
 {
     const FolderScan scan = scanFolder(pattern);
     if (scan.failure)
         return scan.failure;
-    if (const Failure memory = checkMemory(scan, pattern.folder))
+    // One decode per distinct file: a name that repeats (a pattern whose
+    // name does not change with its number) shares one image.
+    const DistinctFiles distinct = distinctFiles(scan);
+    if (const Failure memory = checkMemory(distinct.files, pattern.folder))
         return memory;
     quint64 total = 0;
     for (const FoundStage &found : scan.stages)
         total += quint64(found.framePaths.size());
 
-    // One decode per distinct file: a name that repeats (a pattern whose
-    // name does not change with its number) shares one image.
-    QHash<QString, Frame> loaded;
+    DecodeQueue decoded(distinct.files, decodingThreads(options.threads));
     quint64 done = 0;
     for (const FoundStage &found : scan.stages) {
         Stage *stage = project.appendStage();
@@ -427,22 +448,26 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadPro
             // The frame joins the stage before it is loaded, so a file that
             // fails leaves an empty frame behind, as the last one.
             Frame *frame = stage->appendFrame();
-            const auto known = loaded.constFind(path);
-            if (known != loaded.constEnd()) {
-                *frame = *known;
-            } else {
-                DecodeResult decoded;
-                if (!loadFrame(*frame, path, decoded))
-                    return Failure::of(FailureKind::CannotLoadFrame, path, decoded.message());
-                loaded.insert(path, *frame);
-            }
-            if (progress)
-                progress(++done, total);
+            const DecodeQueue::Loaded &loaded = decoded.take(distinct.indexOf.value(path));
+            if (!loaded.ok)
+                return Failure::of(FailureKind::CannotLoadFrame, path, loaded.result.message());
+            *frame = loaded.frame;
+            if (options.frameLoaded)
+                options.frameLoaded(*frame);
+            if (options.progress)
+                options.progress(++done, total);
         }
     }
     if (project.stageCount == 0)
         return noStagesFound(pattern);
     return Failure();
+}
+
+Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadProgress &progress)
+{
+    LoadOptions options;
+    options.progress = progress;
+    return loadFolder(project, pattern, options);
 }
 
 } // namespace kestrin

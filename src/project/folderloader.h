@@ -75,9 +75,29 @@ constexpr quint64 kMaxProbesPerRange = 1000000;
 /** Called after each frame is decoded: `done` frames of `total`. */
 using LoadProgress = std::function<void(quint64 done, quint64 total)>;
 
+/** How loadFolder decodes, and what it reports while it runs. */
+struct LoadOptions {
+    /** Threads that decode frame files at once; 0 or less means one per
+     *  processor core. With 1, each file is decoded on the calling thread
+     *  just before its frame joins the project. */
+    int threads = 0;
+    /** After each frame joins the project (and frameLoaded has run). */
+    LoadProgress progress;
+    /** Each frame that loaded, right after it joined the project, in load
+     *  order and on the calling thread, while later files may still be
+     *  decoding. It may change the frame: the project keeps what it made. */
+    std::function<void(Frame &frame)> frameLoaded;
+};
+
 /** Appends to `project` the stages and frames that `pattern` finds, in
  *  increasing stage and frame number. A file named more than once is decoded
  *  once and its image shared by every frame that names it.
+ *
+ *  Files are decoded on options.threads threads, ahead of the frames that
+ *  wait for them; the frames join the project in order on the calling
+ *  thread, and the outcome (project, failure, calls of the callbacks) is
+ *  exactly that of decoding one file after the other. Files after a failed
+ *  one may have been read, but nothing of them reaches the project.
  *
  *  Failures, in the order they can happen:
  *  - the scan's refusal (see scanFolder), with nothing appended;
@@ -89,6 +109,12 @@ using LoadProgress = std::function<void(quint64 done, quint64 total)>;
  *  - NoStagesFound when the project has no stage at the end (the reason says
  *    which numbers and which first name were tried).
  *  Nothing is logged: the caller decides how to show the outcome. */
+[[nodiscard]] Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOptions &options);
+
+/** loadFolder with the default options (every core) and `progress`. */
 [[nodiscard]] Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadProgress &progress = {});
+
+/** The number of decoding threads that `requested` (LoadOptions::threads) stands for. */
+[[nodiscard]] int decodingThreads(int requested);
 
 } // namespace kestrin

@@ -2,6 +2,7 @@
 
 #include "project/imagechecks.h"
 #include "project/messagecapture.h"
+#include "project/pngreader.h"
 #include "project/stbdecoder.h"
 
 #include <QFile>
@@ -246,6 +247,16 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
     const QSize pixels(declared.width(), std::abs(declared.height()));
     if (exceedsLimit(pixels, result))
         return true;
+    // A plain 8-bit PNG inflates faster in one piece and gives the very
+    // pixels of Qt's reader; any other PNG, and any file the reader has
+    // already said something about, is left to the reader.
+    if (format == "png" && capture.messages().isEmpty()) {
+        const QImage plain = decodePlainPng(bytes);
+        if (!plain.isNull()) {
+            finish(plain, format, capture.messages(), result);
+            return true;
+        }
+    }
     QImage image = clearedImage(pixels, reader.imageFormat());
     if (reader.read(&image) && !image.isNull()) {
         if ((format == "jpeg" || format == "jpg") && jpegWarningsMeanMissingData(capture.messages())) {

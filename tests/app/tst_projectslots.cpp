@@ -208,21 +208,48 @@ private slots:
         QCOMPARE(w.stages()->count(), int(framesPerStage.size()));
     }
 
+    // Frames decode on several threads; the window still shows every frame up
+    // to the bad file (empty, last) and logs that file alone.
+    void corruptFileKeepsWhatWasLoaded_data()
+    {
+        QTest::addColumn<int>("stages");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("badStage"); // stage number, from 1
+        QTest::addColumn<int>("badFrame");
+        QTest::newRow("second of two frames") << 1 << 2 << 1 << 1;
+        QTest::newRow("first frame of a later stage") << 4 << 6 << 3 << 0;
+        QTest::newRow("in the middle") << 4 << 6 << 2 << 3;
+        QTest::newRow("last frame") << 4 << 6 << 4 << 5;
+    }
     void corruptFileKeepsWhatWasLoaded()
     {
-        const QString folder = QStringLiteral("corrupt/");
-        QVERIFY(writeFrame(folder + frameName(1, 0)));
-        QFile text(folder + frameName(1, 1));
+        QFETCH(int, stages);
+        QFETCH(int, frames);
+        QFETCH(int, badStage);
+        QFETCH(int, badFrame);
+        const QString folder = QStringLiteral("corrupt/%1/").arg(QLatin1String(QTest::currentDataTag()));
+        for (int s = 1; s <= stages; ++s) {
+            for (int f = 0; f < frames; ++f)
+                QVERIFY(writeFrame(folder + frameName(s, f), qRgb(s * 40, f * 30, 7)));
+        }
+        QFile text(folder + frameName(badStage, badFrame));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not an image") > 0);
         text.close();
         Window w;
         w.type("leSourceFolder", folder);
         w.click("pbStageLoad");
-        QCOMPARE(w.stageTexts(), numbered("Stage", {0}));
-        w.stages()->setCurrentRow(0);
-        QCOMPARE(w.frameTexts(), numbered("Frame", {0, 1}));
-        QVERIFY(w.frameOf(1)->sourceImage.isNull());
-        QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: corrupt/camera01_0001.bmp"});
+        QStringList stageTexts, frameTexts;
+        for (int s = 0; s < badStage; ++s)
+            stageTexts << QStringLiteral("Stage %1").arg(s);
+        for (int f = 0; f <= badFrame; ++f)
+            frameTexts << QStringLiteral("Frame %1").arg(f);
+        QCOMPARE(w.stageTexts(), stageTexts);
+        w.stages()->setCurrentRow(badStage - 1);
+        QCOMPARE(w.frameTexts(), frameTexts);
+        QVERIFY(w.frameOf(badFrame)->sourceImage.isNull());
+        for (int f = 0; f < badFrame; ++f)
+            QCOMPARE(w.frameOf(f)->sourceImage.pixel(0, 0), qRgb(badStage * 40, f * 30, 7));
+        QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: " + folder + frameName(badStage, badFrame)});
     }
 
     // Loads refused before anything is decoded leave one log line each and an

@@ -402,13 +402,21 @@ private slots:
                  qPrintable(refused.reason));
     }
 
-    // Four threads decode the corpus at once and get what one thread gets,
-    // each with its own readers' messages.
+    // Four threads decode the corpus at once (complete files, cuts of each and
+    // broken streams, so every check and every reader's complaint runs) and
+    // get what one thread gets, each with its own readers' messages.
     void decodesOnSeveralThreadsAtOnce()
     {
         QList<CorpusFile> files = kestrintest::completeFiles();
         files.append({QStringLiteral("cut.tga"), files.last().bytes.left(100)});
         files.append({QStringLiteral("cut.bmp"), files.first().bytes.left(500)});
+        for (const CorpusFile &file : kestrintest::completeFiles()) {
+            const QList<qsizetype> cuts = kestrintest::cutPoints(file.bytes.size());
+            for (qsizetype i = 0; i < cuts.size(); i += 5)
+                files.append({file.name, file.bytes.left(cuts[i])});
+        }
+        for (const kestrintest::BrokenFile &file : kestrintest::brokenRleFiles() + kestrintest::overclaimingFiles())
+            files.append({QStringLiteral("broken.") + QString::fromLatin1(file.hint), file.bytes});
         QList<DecodeResult> alone;
         for (const CorpusFile &file : files)
             alone.append(kestrin::decodeImageData(file.bytes, file.hint()));

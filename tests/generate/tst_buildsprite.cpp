@@ -1,0 +1,203 @@
+// A whole job from a folder: colours reduced while later frames still decode
+// give the file (and the failure) of loading, trimming and then generating.
+#include "fixtures.h"
+#include "seededfolder.h"
+#include "testmain.h"
+
+#include "frameutil/boundrect.h"
+#include "frameutil/transparency.h"
+#include "generate/colorreduction.h"
+#include "generate/generation.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <random>
+
+using kestrin::FailureKind;
+using kestrin::Project;
+
+namespace {
+
+/** `stages` stages of `frames` seeded PNG frames in `folder` (ending with '/'). */
+bool writeGrid(const QString &folder, quint32 seed, int stages, int frames)
+{
+    std::mt19937 rng(seed);
+    for (int s = 1; s <= stages; ++s) {
+        for (int f = 0; f < frames; ++f) {
+            const QString name =
+                QStringLiteral("camera%1_%2.png").arg(s, 2, 10, QLatin1Char('0')).arg(f, 4, 10, QLatin1Char('0'));
+            if (!fixture::writeImage(folder + name, fixture::seededFrame(rng, 8 + int(rng() % 60), 8 + int(rng() % 60))))
+                return false;
+        }
+    }
+    return true;
+}
+
+/** What a job leaves behind: the outcome, the file, and what its callbacks saw. */
+struct Job {
+    QString failure;
+    QByteArray file;
+    QStringList loaded; // projectSummary of the project handed to `loaded`
+};
+
+Job viaBuildSprite(const kestrin::BuildRequest &request)
+{
+    Job job;
+    kestrin::BuildCallbacks callbacks;
+    callbacks.loaded = [&](const Project &project) { job.loaded = fixture::projectSummary(project); };
+    const kestrin::GenerationOutcome outcome = kestrin::buildSprite(request, callbacks);
+    job.failure = kestrin::failureKindName(outcome.failure.kind) + QLatin1Char(' ') + outcome.failure.path;
+    job.file = fixture::readAll(request.target);
+    return job;
+}
+
+/** The same job one step after the other: load on one thread, trim, generate. */
+Job stepByStep(const kestrin::BuildRequest &request)
+{
+    Job job;
+    Project project;
+    kestrin::LoadOptions options;
+    options.threads = 1;
+    kestrin::Failure failure = kestrin::loadFolder(project, request.source, options);
+    if (!failure) {
+        if (request.trim) {
+            (void)kestrin::applyBoundRect(project, true);
+            (void)kestrin::applyTransparency(project, false, 0);
+        }
+        job.loaded = fixture::projectSummary(project);
+        failure = kestrin::runGeneration(project, request.settings, request.target, {}).failure;
+    }
+    job.failure = kestrin::failureKindName(failure.kind) + QLatin1Char(' ') + failure.path;
+    job.file = fixture::readAll(request.target);
+    return job;
+}
+
+/** Frame k of a set whose frames each hold hundreds of colours of their own
+ *  corner of the colour cube: together they overflow the octree, whose folds
+ *  then depend on the order the frames arrive in. */
+QImage clusterFrame(int k)
+{
+    return fixture::image(48, 40, [k](int x, int y) {
+        const int i = y * 48 + x;
+        return fixture::bgr(100 + 4 * (i / 60 % 8), 16 + 4 * (i / 5 % 12), 48 * k + 4 * (i % 5));
+    });
+}
+
+QByteArray paletteOf(const kestrin::ColorReduction &colors)
+{
+    return QByteArray(reinterpret_cast<const char *>(colors.palette()), int(colors.colorCount()) * 4);
+}
+
+} // namespace
+
+class BuildSpriteTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void sameAsLoadThenGenerate_data()
+    {
+        QTest::addColumn<bool>("trim");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("badAt"); // position of a file that is no image; -1: none
+        QTest::addColumn<bool>("unequal");
+        QTest::newRow("whole frames, one thread") << false << 1 << -1 << false;
+        QTest::newRow("whole frames, all cores") << false << 0 << -1 << false;
+        QTest::newRow("trimmed, one thread") << true << 1 << -1 << false;
+        QTest::newRow("trimmed, four threads") << true << 4 << -1 << false;
+        QTest::newRow("bad file in the middle") << true << 4 << 7 << false;
+        QTest::newRow("bad last file") << false << 3 << 14 << false;
+        QTest::newRow("frame counts differ") << true << 4 << -1 << true;
+    }
+    void sameAsLoadThenGenerate()
+    {
+        QFETCH(bool, trim);
+        QFETCH(int, threads);
+        QFETCH(int, badAt);
+        QFETCH(bool, unequal);
+        const QString folder = dir.filePath(QString::fromLatin1(QTest::currentDataTag())) + QLatin1Char('/');
+        QVERIFY(writeGrid(folder, 77, 3, 5));
+        kestrin::BuildRequest request;
+        request.source.folder = folder;
+        request.source.pattern = QStringLiteral("camera%1_%2.png");
+        request.trim = trim;
+        request.settings.threads = threads;
+        QStringList paths;
+        for (const kestrin::FoundStage &stage : kestrin::scanFolder(request.source).stages)
+            paths << stage.framePaths;
+        if (badAt >= 0)
+            QVERIFY(fixture::spoilFile(paths[badAt], fixture::BadFile::NotAnImage));
+        if (unequal)
+            QVERIFY(QFile::remove(paths.last()));
+
+        request.target = dir.filePath(QStringLiteral("%1-steps.art").arg(QTest::currentDataTag()));
+        const Job expected = stepByStep(request);
+        request.target = dir.filePath(QStringLiteral("%1-build.art").arg(QTest::currentDataTag()));
+        const Job job = viaBuildSprite(request);
+        QCOMPARE(job.failure, expected.failure);
+        QCOMPARE(job.loaded, expected.loaded);
+        QCOMPARE(job.file, expected.file);
+        const FailureKind kind = badAt >= 0 ? FailureKind::CannotLoadFrame
+            : unequal                      ? FailureKind::FrameCountMismatch
+                                           : FailureKind::None;
+        QVERIFY2(job.failure.startsWith(kestrin::failureKindName(kind)), qPrintable(job.failure));
+        QCOMPARE(job.file.isEmpty(), kind != FailureKind::None);
+    }
+
+    // The reduction takes a fed octree over only when it saw the project's
+    // working images in the reduction's own order; otherwise the palette is
+    // built again and comes out as if nothing had been fed.
+    void feedIsUsedOnlyWhenItSawTheSameImages_data()
+    {
+        // The frames fed, by index; 'x': frame 1 changed at this point; 'e': a frame of no stage.
+        QTest::addColumn<QString>("feeding");
+        QTest::newRow("the same images") << "0123";
+        QTest::newRow("an image changed after feeding") << "01x23";
+        QTest::newRow("a frame missing") << "013";
+        QTest::newRow("an extra frame") << "0123e";
+        QTest::newRow("two frames swapped") << "0213";
+        QTest::newRow("nothing fed") << "";
+    }
+    void feedIsUsedOnlyWhenItSawTheSameImages()
+    {
+        QFETCH(QString, feeding);
+        Project project;
+        for (int s = 0; s < 2; ++s) {
+            kestrin::Stage *stage = project.appendStage();
+            for (int f = 0; f < 2; ++f)
+                fixture::addFrame(stage, clusterFrame(2 * s + f));
+        }
+        auto frame = [&](int i) -> kestrin::Frame & { return *project.stages[size_t(i / 2)]->frames[size_t(i % 2)]; };
+        kestrin::ColorFeed feed{kestrin::GenerationSettings()};
+        Project fedImages; // what the feed saw, to tell its palette apart
+        kestrin::Stage *seen = fedImages.appendStage();
+        for (const QChar c : feeding) {
+            if (c == QLatin1Char('x')) {
+                kestrin::Frame &changed = frame(1);
+                changed.workImage.setPixel(0, 0, changed.workImage.pixel(0, 0) ^ 0x00ffffffu);
+                continue;
+            }
+            kestrin::Frame extra;
+            extra.workImage = clusterFrame(4);
+            const kestrin::Frame &fedFrame = c == QLatin1Char('e') ? extra : frame(c.digitValue());
+            feed.add(fedFrame);
+            fixture::addFrame(seen, fedFrame.workImage);
+        }
+
+        const kestrin::ColorReduction fresh(project, 2);
+        const kestrin::ColorReduction fed(project, 2, kestrin::ColorOptions(), &feed);
+        QCOMPARE(fed.colorCount(), fresh.colorCount());
+        QCOMPARE(paletteOf(fed), paletteOf(fresh));
+        if (feeding != QLatin1String("0123") && !feeding.isEmpty()) {
+            // The feed's own palette differs, so using it would have shown.
+            const kestrin::ColorReduction wrong(fedImages, quint32(seen->frameCount));
+            QVERIFY(paletteOf(wrong) != paletteOf(fresh));
+        }
+    }
+};
+
+KESTRIN_TEST(BuildSpriteTest)
+#include "tst_buildsprite.moc"
