@@ -8,14 +8,14 @@ namespace {
 
 // Matches the installed desktop entry, so docks and Wayland compositors show
 // the entry's name and icon for the window.
-const char *const desktopId = "io.github.kestrin.Kestrin";
+const char *const kDesktopId = "io.github.kestrin.Kestrin";
 
 /** The application icon in every size the resource holds (the theme icon's PNGs). */
 QIcon applicationIcon()
 {
     QIcon icon;
     for (int size : {48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(QLatin1String(desktopId)),
+        icon.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(QLatin1String(kDesktopId)),
                      QSize(size, size));
     }
     return icon;
@@ -27,7 +27,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     applyFormFont();
-    QGuiApplication::setDesktopFileName(QLatin1String(desktopId));
+    QGuiApplication::setDesktopFileName(QLatin1String(kDesktopId));
     QApplication::setWindowIcon(applicationIcon());
     int result = 0;
     {

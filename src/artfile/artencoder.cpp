@@ -11,11 +11,11 @@ QByteArray encodeHead(const Header &header, quint32 paletteCount, const quint8 *
     auto *out = reinterpret_cast<quint8 *>(head.data());
     encodeHeader(header, out);
     for (quint32 k = 0; k < paletteCount; ++k)
-        std::memcpy(out + paletteOffset + quint64(paletteSize) * k, palette, paletteSize);
+        std::memcpy(out + kPaletteOffset + quint64(kPaletteSize) * k, palette, kPaletteSize);
     quint8 *frameHeader = out + frameHeadersOffset(paletteCount);
     for (const FrameHeader &f : frames) {
         encodeFrameHeader(f, frameHeader);
-        frameHeader += frameHeaderSize;
+        frameHeader += kFrameHeaderSize;
     }
     return head;
 }

@@ -20,58 +20,58 @@
 namespace kestrin::art {
 
 // ---- art header (132 bytes at offset 0) -----------------------------------
-constexpr quint32 headerSize = 132;
-constexpr quint32 staticFlagOffset = 0;          // 1 = static sprite, 0 = rotatable
-constexpr quint32 rateOffset = 4;                // frame rate; the writer stores 8 for a setting of 0
-constexpr quint32 directionCountOffset = 8;      // always directionCount
-constexpr quint32 paletteSlotsOffset = 12;       // 4 slots of 4 bytes, see signature
-constexpr quint32 paletteSlotsSize = 16;
-constexpr quint32 paletteSlotSize = 4;
-constexpr quint32 actionFrameOffset = 28;        // hit frame; signed, may be -1
-constexpr quint32 framesPerDirectionOffset = 32; // F (rotatable) or S * F (static)
-constexpr quint32 reservedOffset = 36;           // 96 zero bytes up to the end of the header
-constexpr quint32 reservedSize = 96;
+constexpr quint32 kHeaderSize = 132;
+constexpr quint32 kStaticFlagOffset = 0;          // 1 = static sprite, 0 = rotatable
+constexpr quint32 kRateOffset = 4;                // frame rate; the writer stores 8 for a setting of 0
+constexpr quint32 kDirectionCountOffset = 8;      // always kDirectionCount
+constexpr quint32 kPaletteSlotsOffset = 12;       // 4 slots of 4 bytes, see kSignature
+constexpr quint32 kPaletteSlotsSize = 16;
+constexpr quint32 kPaletteSlotSize = 4;
+constexpr quint32 kActionFrameOffset = 28;        // hit frame; signed, may be -1
+constexpr quint32 kFramesPerDirectionOffset = 32; // F (rotatable) or S * F (static)
+constexpr quint32 kReservedOffset = 36;           // 96 zero bytes up to the end of the header
+constexpr quint32 kReservedSize = 96;
 
-constexpr qint32 directionCount = 8; // stored in every file, static sprites included
-constexpr qint32 defaultRate = 8;    // rate written when the frame-rate setting is 0
+constexpr qint32 kDirectionCount = 8; // stored in every file, static sprites included
+constexpr qint32 kDefaultRate = 8;    // rate written when the frame-rate setting is 0
 
 /** Slot k (k < P) holds characters 4k..4k+3 of this text; the remaining
  *  slots are zero, so slot k is non-zero exactly when palette k is present.
  *  16 non-zero ASCII characters, which is why P is at most 4. */
-constexpr char signature[] = "KESTRIN-ART-PAL1";
-static_assert(sizeof(signature) - 1 == paletteSlotsSize, "the signature fills the four palette slots");
+constexpr char kSignature[] = "KESTRIN-ART-PAL1";
+static_assert(sizeof(kSignature) - 1 == kPaletteSlotsSize, "the signature fills the four palette slots");
 
 // ---- palettes (P copies of 1024 bytes from offset 132) --------------------
-constexpr quint32 paletteOffset = headerSize;
-constexpr quint32 paletteEntries = 256;
-constexpr quint32 paletteEntrySize = 4; // blue, green, red, 0
-constexpr quint32 paletteSize = paletteEntries * paletteEntrySize;
-constexpr quint32 minPaletteCount = 1;
-constexpr quint32 maxPaletteCount = paletteSlotsSize / paletteSlotSize;
+constexpr quint32 kPaletteOffset = kHeaderSize;
+constexpr quint32 kPaletteEntries = 256;
+constexpr quint32 kPaletteEntrySize = 4; // blue, green, red, 0
+constexpr quint32 kPaletteSize = kPaletteEntries * kPaletteEntrySize;
+constexpr quint32 kMinPaletteCount = 1;
+constexpr quint32 kMaxPaletteCount = kPaletteSlotsSize / kPaletteSlotSize;
 
 // ---- frame headers (28 bytes each, after the palettes) --------------------
-constexpr quint32 frameHeaderSize = 28;
-constexpr quint32 frameWidthOffset = 0;    // width of the working image
-constexpr quint32 frameHeightOffset = 4;   // height of the working image
-constexpr quint32 frameDataSizeOffset = 8; // width * height index bytes
-constexpr quint32 frameCenterXOffset = 12; // sourceWidth / 2 - bound left, signed
-constexpr quint32 frameCenterYOffset = 16; // sourceHeight / 2 - bound top, signed
-constexpr quint32 frameZero1Offset = 20;   // always 0
-constexpr quint32 frameZero2Offset = 24;   // always 0
+constexpr quint32 kFrameHeaderSize = 28;
+constexpr quint32 kFrameWidthOffset = 0;    // width of the working image
+constexpr quint32 kFrameHeightOffset = 4;   // height of the working image
+constexpr quint32 kFrameDataSizeOffset = 8; // width * height index bytes
+constexpr quint32 kFrameCenterXOffset = 12; // sourceWidth / 2 - bound left, signed
+constexpr quint32 kFrameCenterYOffset = 16; // sourceHeight / 2 - bound top, signed
+constexpr quint32 kFrameZero1Offset = 20;   // always 0
+constexpr quint32 kFrameZero2Offset = 24;   // always 0
 
 // ---- limits of the 32-bit fields -------------------------------------------
 /** Largest number of index bytes one frame may hold (dataSize is signed). */
-constexpr quint64 maxFrameDataSize = 0x7fffffffu;
+constexpr quint64 kMaxFrameDataSize = 0x7fffffffu;
 /** Largest file the format can describe with 32-bit offsets. */
-constexpr quint64 maxFileSize = 0xffffffffu;
+constexpr quint64 kMaxFileSize = 0xffffffffu;
 
 constexpr quint64 frameHeadersOffset(quint64 paletteCount)
 {
-    return quint64(headerSize) + quint64(paletteSize) * paletteCount;
+    return quint64(kHeaderSize) + quint64(kPaletteSize) * paletteCount;
 }
 constexpr quint64 indexDataOffset(quint64 paletteCount, quint64 frameCount)
 {
-    return frameHeadersOffset(paletteCount) + quint64(frameHeaderSize) * frameCount;
+    return frameHeadersOffset(paletteCount) + quint64(kFrameHeaderSize) * frameCount;
 }
 constexpr quint64 fileSize(quint64 paletteCount, quint64 frameCount, quint64 totalPixels)
 {
@@ -95,22 +95,22 @@ inline quint32 get32le(const quint8 *at)
 struct Header {
     qint32 staticFlag = 0;
     qint32 rate = 0;
-    qint32 directionCount = art::directionCount;
-    quint8 paletteSlots[paletteSlotsSize] = {};
+    qint32 directionCount = art::kDirectionCount;
+    quint8 paletteSlots[kPaletteSlotsSize] = {};
     qint32 actionFrame = 0;
     qint32 framesPerDirection = 0;
 
-    /** Palette slots for `paletteCount` palettes: the first 4 * P signature characters. */
+    /** Palette slots for `paletteCount` palettes: the first 4 * P kSignature characters. */
     void setPaletteSlots(quint32 paletteCount)
     {
         std::memset(paletteSlots, 0, sizeof paletteSlots);
-        std::memcpy(paletteSlots, signature, paletteSlotSize * qMin(paletteCount, maxPaletteCount));
+        std::memcpy(paletteSlots, kSignature, kPaletteSlotSize * qMin(paletteCount, kMaxPaletteCount));
     }
     /** Number of leading non-zero slots, which is the palette count of a valid file. */
     quint32 paletteCountFromSlots() const
     {
         quint32 k = 0;
-        while (k < maxPaletteCount && get32le(paletteSlots + paletteSlotSize * k) != 0)
+        while (k < kMaxPaletteCount && get32le(paletteSlots + kPaletteSlotSize * k) != 0)
             ++k;
         return k;
     }
@@ -128,45 +128,45 @@ struct FrameHeader {
 /** Writes `h` as the 132 bytes at `out`, reserved bytes zero. */
 inline void encodeHeader(const Header &h, quint8 *out)
 {
-    std::memset(out, 0, headerSize);
-    put32le(out + staticFlagOffset, quint32(h.staticFlag));
-    put32le(out + rateOffset, quint32(h.rate));
-    put32le(out + directionCountOffset, quint32(h.directionCount));
-    std::memcpy(out + paletteSlotsOffset, h.paletteSlots, paletteSlotsSize);
-    put32le(out + actionFrameOffset, quint32(h.actionFrame));
-    put32le(out + framesPerDirectionOffset, quint32(h.framesPerDirection));
+    std::memset(out, 0, kHeaderSize);
+    put32le(out + kStaticFlagOffset, quint32(h.staticFlag));
+    put32le(out + kRateOffset, quint32(h.rate));
+    put32le(out + kDirectionCountOffset, quint32(h.directionCount));
+    std::memcpy(out + kPaletteSlotsOffset, h.paletteSlots, kPaletteSlotsSize);
+    put32le(out + kActionFrameOffset, quint32(h.actionFrame));
+    put32le(out + kFramesPerDirectionOffset, quint32(h.framesPerDirection));
 }
 inline Header decodeHeader(const quint8 *in)
 {
     Header h;
-    h.staticFlag = qint32(get32le(in + staticFlagOffset));
-    h.rate = qint32(get32le(in + rateOffset));
-    h.directionCount = qint32(get32le(in + directionCountOffset));
-    std::memcpy(h.paletteSlots, in + paletteSlotsOffset, paletteSlotsSize);
-    h.actionFrame = qint32(get32le(in + actionFrameOffset));
-    h.framesPerDirection = qint32(get32le(in + framesPerDirectionOffset));
+    h.staticFlag = qint32(get32le(in + kStaticFlagOffset));
+    h.rate = qint32(get32le(in + kRateOffset));
+    h.directionCount = qint32(get32le(in + kDirectionCountOffset));
+    std::memcpy(h.paletteSlots, in + kPaletteSlotsOffset, kPaletteSlotsSize);
+    h.actionFrame = qint32(get32le(in + kActionFrameOffset));
+    h.framesPerDirection = qint32(get32le(in + kFramesPerDirectionOffset));
     return h;
 }
 
 /** Writes `f` as the 28 bytes at `out`, the two trailing fields zero. */
 inline void encodeFrameHeader(const FrameHeader &f, quint8 *out)
 {
-    put32le(out + frameWidthOffset, quint32(f.width));
-    put32le(out + frameHeightOffset, quint32(f.height));
-    put32le(out + frameDataSizeOffset, quint32(f.dataSize));
-    put32le(out + frameCenterXOffset, quint32(f.centerX));
-    put32le(out + frameCenterYOffset, quint32(f.centerY));
-    put32le(out + frameZero1Offset, 0);
-    put32le(out + frameZero2Offset, 0);
+    put32le(out + kFrameWidthOffset, quint32(f.width));
+    put32le(out + kFrameHeightOffset, quint32(f.height));
+    put32le(out + kFrameDataSizeOffset, quint32(f.dataSize));
+    put32le(out + kFrameCenterXOffset, quint32(f.centerX));
+    put32le(out + kFrameCenterYOffset, quint32(f.centerY));
+    put32le(out + kFrameZero1Offset, 0);
+    put32le(out + kFrameZero2Offset, 0);
 }
 inline FrameHeader decodeFrameHeader(const quint8 *in)
 {
     FrameHeader f;
-    f.width = qint32(get32le(in + frameWidthOffset));
-    f.height = qint32(get32le(in + frameHeightOffset));
-    f.dataSize = qint32(get32le(in + frameDataSizeOffset));
-    f.centerX = qint32(get32le(in + frameCenterXOffset));
-    f.centerY = qint32(get32le(in + frameCenterYOffset));
+    f.width = qint32(get32le(in + kFrameWidthOffset));
+    f.height = qint32(get32le(in + kFrameHeightOffset));
+    f.dataSize = qint32(get32le(in + kFrameDataSizeOffset));
+    f.centerX = qint32(get32le(in + kFrameCenterXOffset));
+    f.centerY = qint32(get32le(in + kFrameCenterYOffset));
     return f;
 }
 

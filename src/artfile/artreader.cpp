@@ -53,11 +53,11 @@ public:
             return Available;
         if (m_length >= 0 && end > m_length)
             return Short;
-        if (end > qint64(art::maxFileSize)) {
+        if (end > qint64(art::kMaxFileSize)) {
             error = QStringLiteral("the headers describe at least %1 bytes, more than the %2 bytes a sprite file "
                                    "can hold")
                         .arg(end)
-                        .arg(art::maxFileSize);
+                        .arg(art::kMaxFileSize);
             return Failed;
         }
         while (m_bytes.size() < end) {
@@ -125,11 +125,11 @@ private:
 /** Header fields, checked as far as the header alone allows. */
 bool parseHeader(Input &input, ArtFile &art, QString &error)
 {
-    const Input::Result result = input.need(art::headerSize, error);
+    const Input::Result result = input.need(art::kHeaderSize, error);
     if (result == Input::Short) {
         error = QStringLiteral("file too short for the header: %1 bytes, the header alone takes %2")
                     .arg(input.length())
-                    .arg(art::headerSize);
+                    .arg(art::kHeaderSize);
     }
     if (result != Input::Available)
         return false;
@@ -144,13 +144,13 @@ bool parseHeader(Input &input, ArtFile &art, QString &error)
     if (art.staticFlag > 1) {
         error = QStringLiteral("unknown sprite type flag %1 at offset %2 (1 static, 0 rotatable)")
                     .arg(art.staticFlag)
-                    .arg(art::staticFlagOffset);
+                    .arg(art::kStaticFlagOffset);
         return false;
     }
-    if (art.directionCount != quint32(art::directionCount)) {
+    if (art.directionCount != quint32(art::kDirectionCount)) {
         error = QStringLiteral("direction count is %1, must be %2")
                     .arg(art.directionCount)
-                    .arg(art::directionCount);
+                    .arg(art::kDirectionCount);
         return false;
     }
     return true;
@@ -160,8 +160,8 @@ bool parseHeader(Input &input, ArtFile &art, QString &error)
 bool parseSlots(const QByteArray &bytes, ArtFile &art, QString &error)
 {
     quint32 count = 0;
-    for (quint32 slot = 0; slot < art::maxPaletteCount; ++slot) {
-        const quint32 value = art::get32le(at(bytes, art::paletteSlotsOffset + art::paletteSlotSize * slot));
+    for (quint32 slot = 0; slot < art::kMaxPaletteCount; ++slot) {
+        const quint32 value = art::get32le(at(bytes, art::kPaletteSlotsOffset + art::kPaletteSlotSize * slot));
         if (value != 0 && count != slot) {
             error = QStringLiteral("palette slot %1 is set although slot %2 is zero").arg(slot).arg(count);
             return false;
@@ -171,12 +171,12 @@ bool parseSlots(const QByteArray &bytes, ArtFile &art, QString &error)
     }
     if (count == 0) {
         error = QStringLiteral("no palette slot is set: a file holds %1 to %2 palettes")
-                    .arg(art::minPaletteCount)
-                    .arg(art::maxPaletteCount);
+                    .arg(art::kMinPaletteCount)
+                    .arg(art::kMaxPaletteCount);
         return false;
     }
     art.paletteCount = count;
-    art.signature = bytes.mid(art::paletteSlotsOffset, art::paletteSlotSize * count);
+    art.signature = bytes.mid(art::kPaletteSlotsOffset, art::kPaletteSlotSize * count);
     return true;
 }
 
@@ -193,14 +193,14 @@ bool parsePalettes(Input &input, ArtFile &art, QString &error)
     }
     if (result != Input::Available)
         return false;
-    const quint8 *first = at(input.bytes(), art::paletteOffset);
+    const quint8 *first = at(input.bytes(), art::kPaletteOffset);
     for (quint32 p = 1; p < art.paletteCount; ++p) {
-        if (std::memcmp(first, first + qint64(art::paletteSize) * p, art::paletteSize) != 0) {
+        if (std::memcmp(first, first + qint64(art::kPaletteSize) * p, art::kPaletteSize) != 0) {
             error = QStringLiteral("palette %1 differs from palette 0").arg(p);
             return false;
         }
     }
-    art.palette = input.bytes().mid(art::paletteOffset, art::paletteSize);
+    art.palette = input.bytes().mid(art::kPaletteOffset, art::kPaletteSize);
     return true;
 }
 
@@ -255,7 +255,7 @@ bool parseFrameData(Input &input, ArtFile &art, qint64 dataEnd, QString &error)
 /** The frame headers, then the index data. */
 bool parseFrames(Input &input, ArtFile &art, QString &error)
 {
-    const qint64 count = art.isRotatable() ? qint64(art::directionCount) * art.framesPerDirection
+    const qint64 count = art.isRotatable() ? qint64(art::kDirectionCount) * art.framesPerDirection
                                            : qint64(art.framesPerDirection);
     const qint64 headersStart = qint64(art::frameHeadersOffset(art.paletteCount));
     const qint64 headersEnd = qint64(art::indexDataOffset(art.paletteCount, quint64(count)));
@@ -277,7 +277,7 @@ bool parseFrames(Input &input, ArtFile &art, QString &error)
     qint64 dataOffset = headersEnd;
     for (qint64 i = 0; i < count; ++i) {
         const art::FrameHeader header =
-            art::decodeFrameHeader(at(input.bytes(), headersStart + i * art::frameHeaderSize));
+            art::decodeFrameHeader(at(input.bytes(), headersStart + i * art::kFrameHeaderSize));
         ArtFrame frame;
         frame.width = header.width;
         frame.height = header.height;
@@ -330,8 +330,8 @@ bool parse(Input &input, ArtFile &art, QString &error)
 
 int ArtFile::colorCount() const
 {
-    for (int i = int(art::paletteEntries) - 1; i >= 0; --i) {
-        if (art::get32le(at(palette, qint64(art::paletteEntrySize) * i)) != 0)
+    for (int i = int(art::kPaletteEntries) - 1; i >= 0; --i) {
+        if (art::get32le(at(palette, qint64(art::kPaletteEntrySize) * i)) != 0)
             return i + 1;
     }
     return 0;
@@ -339,13 +339,13 @@ int ArtFile::colorCount() const
 
 QRgb ArtFile::color(quint8 index) const
 {
-    const quint8 *entry = at(palette, qint64(art::paletteEntrySize) * index);
+    const quint8 *entry = at(palette, qint64(art::kPaletteEntrySize) * index);
     return qRgb(entry[2], entry[1], entry[0]);
 }
 
 QVector<QRgb> ArtFile::colorTable(bool transparentZero) const
 {
-    QVector<QRgb> table(art::paletteEntries, QRgb(0));
+    QVector<QRgb> table(art::kPaletteEntries, QRgb(0));
     for (int i = 0; i < table.size(); ++i)
         table[i] = color(quint8(i));
     if (transparentZero)

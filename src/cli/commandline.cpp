@@ -311,8 +311,8 @@ CommandLine parseBuild(const QStringList &arguments)
     // The window's spin boxes bound these settings; the same bounds apply here.
     job.frameRate = qint32(read.number(QStringLiteral("frame-rate"), 0, 99, 0));
     job.hitFrame = qint32(read.number(QStringLiteral("hit-frame"), 0, 99, 0));
-    job.paletteCount = quint32(read.number(QStringLiteral("palettes"), art::minPaletteCount, art::maxPaletteCount,
-                                           art::maxPaletteCount));
+    job.paletteCount = quint32(read.number(QStringLiteral("palettes"), art::kMinPaletteCount, art::kMaxPaletteCount,
+                                           art::kMaxPaletteCount));
     job.trim = parser.isSet(QStringLiteral("trim"));
     job.quiet = parser.isSet(QStringLiteral("quiet"));
     readColorOptions(parser, read, job.colors);

@@ -265,7 +265,7 @@ int extractGifs(const ArtFile &art, const ExtractJob &job, Console &console)
     if (!outputsAvoidInput(job, paths, console))
         return ExitFailure;
     // A rate of 0 or less is not one the writer stores; it plays at the default.
-    const int rate = art.rate > 0 ? art.rate : art::defaultRate;
+    const int rate = art.rate > 0 ? art.rate : art::kDefaultRate;
     GifAnimation animation;
     animation.width = int(layout->cellWidth);
     animation.height = int(layout->cellHeight);

@@ -37,10 +37,10 @@ Failure checkSettings(const Project &project, const GenerationSettings &settings
     Failure failure;
     if (project.stageCount == 0) {
         failure.kind = FailureKind::NoStages;
-    } else if (settings.rotatable == 1 && project.stageCount != quint32(art::directionCount)) {
+    } else if (settings.rotatable == 1 && project.stageCount != quint32(art::kDirectionCount)) {
         failure.kind = FailureKind::WrongStageCount;
         failure.found = project.stageCount;
-    } else if (settings.paletteCount < art::minPaletteCount || settings.paletteCount > art::maxPaletteCount) {
+    } else if (settings.paletteCount < art::kMinPaletteCount || settings.paletteCount > art::kMaxPaletteCount) {
         failure.kind = FailureKind::BadPaletteCount;
         failure.found = settings.paletteCount;
     }
@@ -80,13 +80,13 @@ Failure planArt(const Project &project, const GenerationSettings &settings, ArtP
             const Frame &frame = *stage.frames[f];
             const quint64 width = quint64(qMax(0, frame.workImage.width()));
             const quint64 height = quint64(qMax(0, frame.workImage.height()));
-            if (width * height > art::maxFrameDataSize) {
+            if (width * height > art::kMaxFrameDataSize) {
                 failure.kind = FailureKind::FrameTooLarge;
                 failure.stage = s;
                 failure.frame = f;
                 failure.width = qint64(width);
                 failure.height = qint64(height);
-                failure.expected = qint64(art::maxFrameDataSize);
+                failure.expected = qint64(art::kMaxFrameDataSize);
                 break;
             }
             art::FrameHeader h;
@@ -103,17 +103,17 @@ Failure planArt(const Project &project, const GenerationSettings &settings, ArtP
     if (failure)
         return failure;
     p.fileSize = art::fileSize(p.paletteCount, frameCount, p.totalPixels);
-    if (p.fileSize > art::maxFileSize) {
+    if (p.fileSize > art::kMaxFileSize) {
         failure.kind = FailureKind::FileTooLarge;
         failure.found = qint64(p.fileSize);
-        failure.expected = qint64(art::maxFileSize);
+        failure.expected = qint64(art::kMaxFileSize);
         return failure;
     }
 
     art::Header &h = p.header;
     h.staticFlag = settings.rotatable == 1 ? 0 : 1;
-    h.rate = settings.frameRate == 0 ? art::defaultRate : settings.frameRate;
-    h.directionCount = art::directionCount;
+    h.rate = settings.frameRate == 0 ? art::kDefaultRate : settings.frameRate;
+    h.directionCount = art::kDirectionCount;
     h.setPaletteSlots(p.paletteCount);
     h.actionFrame = settings.hitFrame == 0 ? qint32(p.framesPerStage - 1) : settings.hitFrame;
     h.framesPerDirection = qint32(settings.rotatable == 1 ? p.framesPerStage : frameCount);

@@ -38,7 +38,7 @@ public:
             return true;
         pendingPixels += pixels.count;
         pending.push_back(std::move(pixels));
-        return pendingPixels < batchPixels || flush();
+        return pendingPixels < kBatchPixels || flush();
     }
 
     bool flush()
@@ -56,7 +56,7 @@ public:
         } else {
             // No run shorter than half the smallest batch worth splitting.
             const quint64 threads = quint64(colors.threads());
-            const quint64 parts = std::clamp<quint64>(pendingPixels / (minSplitPixels / 2), 1, threads);
+            const quint64 parts = std::clamp<quint64>(pendingPixels / (kMinSplitPixels / 2), 1, threads);
             parallelRanges(int(parts), pendingPixels, [this](int part, quint64 from, quint64 to) {
                 mapRange(part, from, to);
             });
@@ -104,8 +104,8 @@ private:
         }
     }
 
-    static constexpr quint64 batchPixels = 1 << 20;
-    static constexpr quint64 minSplitPixels = 1 << 15;
+    static constexpr quint64 kBatchPixels = 1 << 20;
+    static constexpr quint64 kMinSplitPixels = 1 << 15;
 
     QIODevice &device;
     const ColorReduction &colors;

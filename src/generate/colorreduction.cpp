@@ -167,7 +167,7 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
     const bool background = options.background.enabled();
     const quint32 budget = std::clamp<quint32>(options.budget, 2, 256);
     m_searchFirst = background ? 1 : 0;
-    quint8 *made = m_searchPalette + (background ? art::paletteEntrySize : 0);
+    quint8 *made = m_searchPalette + (background ? art::kPaletteEntrySize : 0);
     if (options.fixed) {
         std::memcpy(m_searchPalette, options.fixed->entries, sizeof m_searchPalette);
         m_colorCount = quint32(options.fixed->count);
@@ -251,7 +251,7 @@ void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, 
     const RefinedPalette refined =
         refinePalette(histograms[0].colors(), int(budget), m_options.threads, histograms[0].shift() == 0);
     for (size_t i = 0; i < refined.colors.size(); ++i)
-        putEntry(entries + art::paletteEntrySize * i, refined.colors[i]);
+        putEntry(entries + art::kPaletteEntrySize * i, refined.colors[i]);
     m_colorCount = quint32(refined.colors.size());
 }
 
@@ -291,8 +291,8 @@ void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage
     const std::unique_ptr<NearestColorMap> map(makeSearchMap());
     const quint8 q = map->search(first);
     m_firstIndex = q;
-    for (quint32 k = 0; k < art::paletteEntrySize; ++k)
-        std::swap(m_palette[k], m_palette[art::paletteEntrySize * q + k]);
+    for (quint32 k = 0; k < art::kPaletteEntrySize; ++k)
+        std::swap(m_palette[k], m_palette[art::kPaletteEntrySize * q + k]);
     m_final[0] = q;
     m_final[q] = 0;
 }

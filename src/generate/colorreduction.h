@@ -150,8 +150,8 @@ private:
     quint8 nearestFinal(NearestColorMap &map, NearestColorMemo &memo, quint32 rgb) const;
 
     ColorOptions m_options;
-    quint8 m_palette[art::paletteSize] = {};
-    quint8 m_searchPalette[art::paletteSize] = {};
+    quint8 m_palette[art::kPaletteSize] = {};
+    quint8 m_searchPalette[art::kPaletteSize] = {};
     quint8 m_final[256];      // index in the made palette -> index in the file
     quint32 m_colorCount = 0;
     quint8 m_firstIndex = 0;

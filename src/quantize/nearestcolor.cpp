@@ -12,9 +12,9 @@
 namespace kestrin {
 
 namespace {
-constexpr int coarseShift = 5; // 8^3 coarse cells of 32^3 colours
-constexpr int fineShift = 3;   // 32^3 fine cells of 8^3 colours
-constexpr size_t blockSize = 1 << 14;
+constexpr int kCoarseShift = 5; // 8^3 coarse cells of 32^3 colours
+constexpr int kFineShift = 3;   // 32^3 fine cells of 8^3 colours
+constexpr size_t kBlockSize = 1 << 14;
 
 int squared(int v)
 {
@@ -51,8 +51,8 @@ void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box,
 }
 
 NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
-    : coarse(size_t(1) << (3 * (8 - coarseShift)))
-    , cells(size_t(1) << (3 * (8 - fineShift)))
+    : coarse(size_t(1) << (3 * (8 - kCoarseShift)))
+    , cells(size_t(1) << (3 * (8 - kFineShift)))
 {
     first = std::clamp(first, 0, 255);
     end = std::clamp(end, first + 1, 256);
@@ -77,8 +77,8 @@ NearestColorMap::~NearestColorMap()
 
 const NearestColorMap::Candidate *NearestColorMap::store(const std::vector<Candidate> &list)
 {
-    if (blocks.empty() || blockUsed + list.size() > blockSize) {
-        blocks.push_back(new Candidate[blockSize]);
+    if (blocks.empty() || blockUsed + list.size() > kBlockSize) {
+        blocks.push_back(new Candidate[kBlockSize]);
         blockUsed = 0;
     }
     Candidate *at = blocks.back() + blockUsed;
@@ -89,16 +89,16 @@ const NearestColorMap::Candidate *NearestColorMap::store(const std::vector<Candi
 
 void NearestColorMap::makeCell(Cell &cell, int blue, int green, int red)
 {
-    const int cb = blue >> coarseShift, cg = green >> coarseShift, cr = red >> coarseShift;
+    const int cb = blue >> kCoarseShift, cg = green >> kCoarseShift, cr = red >> kCoarseShift;
     std::vector<Candidate> &parent = coarse[(cr << 6) | (cg << 3) | cb];
     if (parent.empty()) {
-        const int size = 1 << coarseShift;
+        const int size = 1 << kCoarseShift;
         const Box box{{cb * size, cg * size, cr * size},
                       {cb * size + size - 1, cg * size + size - 1, cr * size + size - 1}};
         filter(distinct, box, parent);
     }
-    const int size = 1 << fineShift;
-    const int fb = blue >> fineShift, fg = green >> fineShift, fr = red >> fineShift;
+    const int size = 1 << kFineShift;
+    const int fb = blue >> kFineShift, fg = green >> kFineShift, fr = red >> kFineShift;
     const Box box{{fb * size, fg * size, fr * size},
                   {fb * size + size - 1, fg * size + size - 1, fr * size + size - 1}};
     filter(parent, box, scratch);
@@ -135,9 +135,9 @@ double NearestColorMap::averageCandidates() const
 }
 
 namespace {
-constexpr size_t memoBytes = (size_t(1) << 24) * sizeof(quint16);
+constexpr size_t kMemoBytes = (size_t(1) << 24) * sizeof(quint16);
 #ifdef MADV_HUGEPAGE
-constexpr size_t hugePage = size_t(2) << 20;
+constexpr size_t kHugePage = size_t(2) << 20;
 #endif
 } // namespace
 
@@ -148,17 +148,17 @@ constexpr size_t hugePage = size_t(2) << 20;
 NearestColorMemo::NearestColorMemo()
 {
 #ifdef MADV_HUGEPAGE
-    void *raw = mmap(nullptr, memoBytes + hugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *raw = mmap(nullptr, kMemoBytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw != MAP_FAILED) {
         const quintptr base = reinterpret_cast<quintptr>(raw);
-        const quintptr aligned = (base + hugePage - 1) & ~quintptr(hugePage - 1);
-        madvise(reinterpret_cast<void *>(aligned), memoBytes, MADV_HUGEPAGE);
+        const quintptr aligned = (base + kHugePage - 1) & ~quintptr(kHugePage - 1);
+        madvise(reinterpret_cast<void *>(aligned), kMemoBytes, MADV_HUGEPAGE);
         mapping = raw;
         table = reinterpret_cast<quint16 *>(aligned);
         return;
     }
 #endif
-    table = static_cast<quint16 *>(std::calloc(memoBytes, 1));
+    table = static_cast<quint16 *>(std::calloc(kMemoBytes, 1));
     if (!table)
         throw std::bad_alloc();
 }
@@ -167,7 +167,7 @@ NearestColorMemo::~NearestColorMemo()
 {
 #ifdef MADV_HUGEPAGE
     if (mapping) {
-        munmap(mapping, memoBytes + hugePage);
+        munmap(mapping, kMemoBytes + kHugePage);
         return;
     }
 #endif

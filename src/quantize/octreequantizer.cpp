@@ -6,8 +6,8 @@ namespace kestrin {
 
 namespace {
 // A node at level L looks at bit 7 - L of each channel.
-constexpr quint8 levelMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
-constexpr int maxCachedDepth = 6;
+constexpr quint8 kLevelMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
+constexpr int kMaxCachedDepth = 6;
 } // namespace
 
 OctreeQuantizer::OctreeQuantizer(quint32 maxColors, int maxDepth)
@@ -24,12 +24,12 @@ OctreeQuantizer::~OctreeQuantizer() = default; // the pool owns every node
 
 void OctreeQuantizer::enableLeafCache()
 {
-    if (maxDepth > maxCachedDepth || root != 0)
+    if (maxDepth > kMaxCachedDepth || root != 0)
         return;
     for (int value = 0; value < 256; ++value) {
         quint32 bits = 0;
         for (int level = 0; level < maxDepth; ++level) {
-            if (value & levelMask[level])
+            if (value & kLevelMask[level])
                 bits |= 1u << (3 * (maxDepth - 1 - level));
         }
         spread[value] = bits;
@@ -87,7 +87,7 @@ OctreeQuantizer::NodeId OctreeQuantizer::addColor(quint8 blue, quint8 green, qui
     int level = 0;
     while (!nodes[id].isLeaf) {
         const int shift = 7 - level;
-        const quint8 m = levelMask[level];
+        const quint8 m = kLevelMask[level];
         const int index = (((blue & m) >> shift) << 2) | (((green & m) >> shift) << 1) | ((red & m) >> shift);
         NodeId child = nodes[id].children[index];
         if (!child) {

@@ -50,7 +50,7 @@ void put(QByteArray &bytes, qint64 offset, quint32 value)
 
 qint64 frameAt(quint32 paletteCount, int i)
 {
-    return qint64(kestrin::art::frameHeadersOffset(paletteCount)) + qint64(kestrin::art::frameHeaderSize) * i;
+    return qint64(kestrin::art::frameHeadersOffset(paletteCount)) + qint64(kestrin::art::kFrameHeaderSize) * i;
 }
 
 /** A pipe-like input: `bytes`, then, when `endless`, zeros without end;
@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(art.actionFrame, 1);
         QCOMPARE(art.framesPerDirection, 4u);
         QCOMPARE(art.paletteCount, 3u);
-        QCOMPARE(art.signature, QByteArray(kestrin::art::signature, 12));
+        QCOMPARE(art.signature, QByteArray(kestrin::art::kSignature, 12));
         QCOMPARE(art.palette, bytes.mid(132, 1024));
         QCOMPARE(art.frames.size(), size_t(4));
         const int expected[][2] = {{10, 10}, {4, 6}, {3, 1}, {5, 2}};
@@ -173,14 +173,14 @@ private slots:
         // A file of header and palettes only, and a 0 x 7 frame: both valid.
         QByteArray bytes = writtenFile(1);
         bytes.truncate(frameAt(1, 0));
-        put(bytes, kestrin::art::framesPerDirectionOffset, 0);
+        put(bytes, kestrin::art::kFramesPerDirectionOffset, 0);
         kestrin::ArtFile art;
         QString error;
         QVERIFY2(kestrin::parseArt(bytes, art, error), qPrintable(error));
         QVERIFY(art.frames.empty());
 
         bytes.append(QByteArray(28, '\0'));
-        put(bytes, kestrin::art::framesPerDirectionOffset, 1);
+        put(bytes, kestrin::art::kFramesPerDirectionOffset, 1);
         put(bytes, frameAt(1, 0) + 4, 7);
         QVERIFY2(kestrin::parseArt(bytes, art, error), qPrintable(error));
         QCOMPARE(art.frames.size(), size_t(1));
@@ -283,10 +283,10 @@ private slots:
         const QByteArray good = writtenFile(2);
         const qint64 size = good.size();
         QByteArray huge = good.left(frameAt(2, 0));
-        put(huge, kestrin::art::framesPerDirectionOffset, 0x7fffffff);
+        put(huge, kestrin::art::kFramesPerDirectionOffset, 0x7fffffff);
         QTest::newRow("whole file") << good << false << QString() << size;
         QTest::newRow("endless zeros") << QByteArray() << true << QStringLiteral("direction count is 0, must be 8")
-                                       << qint64(kestrin::art::headerSize);
+                                       << qint64(kestrin::art::kHeaderSize);
         QTest::newRow("huge frame count, endless")
             << huge << true
             << QStringLiteral("the headers describe at least %1 bytes, more than the 4294967295 bytes a sprite "

@@ -166,7 +166,7 @@ private slots:
         QVERIFY(windowGenerates(folder + QLatin1Char('/'), settings, windowTarget));
 
         const QByteArray fromCli = readAll(cliTarget);
-        QVERIFY(fromCli.size() > int(kestrin::art::headerSize));
+        QVERIFY(fromCli.size() > int(kestrin::art::kHeaderSize));
         QCOMPARE(fromCli, readAll(windowTarget));
     }
 

@@ -99,7 +99,7 @@ QByteArray tallSprite(qint32 height)
     header.framesPerDirection = 1;
     header.setPaletteSlots(1);
     encodeHeader(header, data);
-    put32le(data + paletteOffset + 4, 0x00ff8040); // entry 1, used by every other row
+    put32le(data + kPaletteOffset + 4, 0x00ff8040); // entry 1, used by every other row
     for (qint32 y = 1; y < height; y += 2)
         data[indexDataOffset(1, 1) + y] = 1;
     encodeFrameHeader(FrameHeader{1, height, height, 0, height / 2}, data + frameHeadersOffset(1));

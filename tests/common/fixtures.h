@@ -103,14 +103,14 @@ inline kestrin::art::FrameHeader frameHeader(const QByteArray &file, quint32 pal
 {
     return kestrin::art::decodeFrameHeader(reinterpret_cast<const quint8 *>(file.constData())
                                            + kestrin::art::frameHeadersOffset(paletteCount)
-                                           + kestrin::art::frameHeaderSize * i);
+                                           + kestrin::art::kFrameHeaderSize * i);
 }
 
 /** Palette entry i of the first palette as 0x00RRGGBB. */
 inline quint32 entry(const QByteArray &file, int i)
 {
-    return kestrin::art::get32le(reinterpret_cast<const quint8 *>(file.constData()) + kestrin::art::paletteOffset
-                                 + kestrin::art::paletteEntrySize * quint32(i));
+    return kestrin::art::get32le(reinterpret_cast<const quint8 *>(file.constData()) + kestrin::art::kPaletteOffset
+                                 + kestrin::art::kPaletteEntrySize * quint32(i));
 }
 
 /** The index bytes of a file: everything after its frame headers. */

@@ -53,7 +53,7 @@ QByteArray le32(std::initializer_list<qint32> values)
 
 QByteArray paletteBytes(std::initializer_list<quint32> entries)
 {
-    QByteArray out(art::paletteSize, '\0');
+    QByteArray out(art::kPaletteSize, '\0');
     int i = 0;
     for (quint32 e : entries) {
         quint8 b[4];
@@ -144,16 +144,16 @@ private slots:
         QCOMPARE(h.directionCount, 8);
         QTEST(h.actionFrame, "actionFrame");
         QTEST(h.framesPerDirection, "framesPerDirection");
-        QCOMPARE(file.mid(art::reservedOffset, art::reservedSize), QByteArray(art::reservedSize, '\0'));
+        QCOMPARE(file.mid(art::kReservedOffset, art::kReservedSize), QByteArray(art::kReservedSize, '\0'));
         // Slot k holds signature characters 4k..4k+3 exactly for the palettes present.
         QCOMPARE(h.paletteCountFromSlots(), paletteCount);
-        QCOMPARE(file.mid(art::paletteSlotsOffset, 4 * paletteCount), QByteArray(art::signature).left(4 * paletteCount));
-        QCOMPARE(file.mid(art::paletteSlotsOffset + 4 * paletteCount, 16 - 4 * paletteCount),
+        QCOMPARE(file.mid(art::kPaletteSlotsOffset, 4 * paletteCount), QByteArray(art::kSignature).left(4 * paletteCount));
+        QCOMPARE(file.mid(art::kPaletteSlotsOffset + 4 * paletteCount, 16 - 4 * paletteCount),
                  QByteArray(16 - 4 * paletteCount, '\0'));
         // P identical palettes.
-        const QByteArray first = file.mid(art::paletteOffset, art::paletteSize);
+        const QByteArray first = file.mid(art::kPaletteOffset, art::kPaletteSize);
         for (quint32 k = 1; k < paletteCount; ++k)
-            QCOMPARE(file.mid(art::paletteOffset + art::paletteSize * k, art::paletteSize), first);
+            QCOMPARE(file.mid(art::kPaletteOffset + art::kPaletteSize * k, art::kPaletteSize), first);
         // Frame headers in frame order: stage by stage.
         for (quint32 i = 0; i < count; ++i) {
             const art::FrameHeader f = frameHeader(file, paletteCount, i);
@@ -239,7 +239,7 @@ private slots:
             QCOMPARE(f.centerY, 0);
         }
         // Quantizer order: black 0, red 1; the first pixel is red, so they swap.
-        QCOMPARE(file.mid(art::paletteOffset, 8), paletteBytes({bgr(0, 0, 255), 0}).left(8));
+        QCOMPARE(file.mid(art::kPaletteOffset, 8), paletteBytes({bgr(0, 0, 255), 0}).left(8));
         QCOMPARE(file.mid(int(art::indexDataOffset(1, 4))), QByteArray::fromHex("000000000100"));
         QCOMPARE(file, kestrinref::referenceArtFile(project, settingsOf(1)));
     }
@@ -251,11 +251,11 @@ private slots:
         Project project;
         addFrame(project.appendStage(), image(20, 2, [](int x, int y) { return bgr(0, 0, 4 * ((x + 17 * (1 - y)) % 20)); }));
         const QByteArray file = write(project, settingsOf(2));
-        const QByteArray palette = file.mid(art::paletteOffset, art::paletteSize);
+        const QByteArray palette = file.mid(art::kPaletteOffset, art::kPaletteSize);
         QCOMPARE(palette.mid(0, 4), paletteBytes({bgr(0, 0, 68)}).left(4));
         QCOMPARE(palette.mid(17 * 4, 4), QByteArray(4, '\0'));
         QCOMPARE(palette.mid(5 * 4, 4), paletteBytes({bgr(0, 0, 20)}).left(4));
-        QCOMPARE(file.mid(art::paletteOffset + art::paletteSize, art::paletteSize), palette);
+        QCOMPARE(file.mid(art::kPaletteOffset + art::kPaletteSize, art::kPaletteSize), palette);
         const QByteArray indices = file.mid(int(art::indexDataOffset(2, 1)));
         for (int i = 0; i < 40; ++i) {
             const int k = i < 20 ? (i + 17) % 20 : i - 20;
@@ -272,7 +272,7 @@ private slots:
         Project project;
         addFrame(project.appendStage(), image(3, 1, [](int x, int) { return x == 0 ? bgr(0, 0, 0) : bgr(3, 3, 3); }));
         const QByteArray file = write(project, settingsOf(1));
-        const QByteArray palette = file.mid(art::paletteOffset, art::paletteSize);
+        const QByteArray palette = file.mid(art::kPaletteOffset, art::kPaletteSize);
         QCOMPARE(palette.left(8), paletteBytes({0, bgr(2, 2, 2)}).left(8));
         QCOMPARE(file.mid(int(art::indexDataOffset(1, 1))), QByteArray::fromHex("000101"));
     }
@@ -343,7 +343,7 @@ private slots:
         }
         const QByteArray file = write(big, settingsOf(1));
         const QByteArray reference = kestrinref::referenceArtFile(small, settingsOf(1));
-        QCOMPARE(file.mid(art::paletteOffset, art::paletteSize), reference.mid(art::paletteOffset, art::paletteSize));
+        QCOMPARE(file.mid(art::kPaletteOffset, art::kPaletteSize), reference.mid(art::kPaletteOffset, art::kPaletteSize));
         qsizetype at = qsizetype(art::indexDataOffset(1, 24));
         const qsizetype referenceAt = qsizetype(art::indexDataOffset(1, 24));
         QVERIFY(std::accumulate(sizes.begin(), sizes.end(), 0) > 1 << 21);
