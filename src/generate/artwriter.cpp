@@ -24,48 +24,48 @@ class IndexStream
 {
 public:
     IndexStream(QIODevice &device, const ColorReduction &colors)
-        : device(device)
-        , colors(colors)
-        , maps(size_t(colors.threads()))
-        , scratch(size_t(colors.threads()))
+        : m_device(device)
+        , m_colors(colors)
+        , m_maps(size_t(colors.threads()))
+        , m_scratch(size_t(colors.threads()))
     {
     }
 
     bool add(const Frame &frame)
     {
-        FramePixels pixels(frame.workImage, colors.background().enabled());
+        FramePixels pixels(frame.workImage, m_colors.background().enabled());
         if (!pixels.count)
             return true;
-        pendingPixels += pixels.count;
-        pending.push_back(std::move(pixels));
-        return pendingPixels < kBatchPixels || flush();
+        m_pendingPixels += pixels.count;
+        m_pending.push_back(std::move(pixels));
+        return m_pendingPixels < kBatchPixels || flush();
     }
 
     bool flush()
     {
-        if (!pendingPixels)
+        if (!m_pendingPixels)
             return true;
         QElapsedTimer timer;
         timer.start();
-        buffer.resize(pendingPixels);
-        if (colors.dithers()) {
-            const int parts = int(std::min<quint64>(pending.size(), quint64(colors.threads())));
-            parallelRanges(parts, pending.size(), [this](int part, quint64 from, quint64 to) {
+        m_buffer.resize(m_pendingPixels);
+        if (m_colors.dithers()) {
+            const int parts = int(std::min<quint64>(m_pending.size(), quint64(m_colors.threads())));
+            parallelRanges(parts, m_pending.size(), [this](int part, quint64 from, quint64 to) {
                 mapFrames(part, from, to);
             });
         } else {
             // No run shorter than half the smallest batch worth splitting.
-            const quint64 threads = quint64(colors.threads());
-            const quint64 parts = std::clamp<quint64>(pendingPixels / (kMinSplitPixels / 2), 1, threads);
-            parallelRanges(int(parts), pendingPixels, [this](int part, quint64 from, quint64 to) {
+            const quint64 threads = quint64(m_colors.threads());
+            const quint64 parts = std::clamp<quint64>(m_pendingPixels / (kMinSplitPixels / 2), 1, threads);
+            parallelRanges(int(parts), m_pendingPixels, [this](int part, quint64 from, quint64 to) {
                 mapRange(part, from, to);
             });
         }
         mapNanoseconds += timer.nsecsElapsed();
-        const qint64 n = qint64(pendingPixels);
-        pending.clear();
-        pendingPixels = 0;
-        return device.write(reinterpret_cast<const char *>(buffer.data()), n) == n;
+        const qint64 n = qint64(m_pendingPixels);
+        m_pending.clear();
+        m_pendingPixels = 0;
+        return m_device.write(reinterpret_cast<const char *>(m_buffer.data()), n) == n;
     }
 
     qint64 mapNanoseconds = 0; // time spent mapping so far
@@ -73,19 +73,19 @@ public:
 private:
     NearestColorMap &map(int part)
     {
-        if (!maps[size_t(part)])
-            maps[size_t(part)].reset(colors.makeSearchMap());
-        return *maps[size_t(part)];
+        if (!m_maps[size_t(part)])
+            m_maps[size_t(part)].reset(m_colors.makeSearchMap());
+        return *m_maps[size_t(part)];
     }
 
     // Maps pixels [from, to) of the pending frames, counted across frames, into buffer.
     void mapRange(int part, quint64 from, quint64 to)
     {
         quint64 at = 0;
-        for (const FramePixels &frame : pending) {
+        for (const FramePixels &frame : m_pending) {
             const quint64 begin = qMax(from, at), end = qMin(to, at + frame.count);
             if (begin < end)
-                colors.mapPixels(map(part), memo, frame.words + (begin - at), end - begin, buffer.data() + begin);
+                m_colors.mapPixels(map(part), m_memo, frame.words + (begin - at), end - begin, m_buffer.data() + begin);
             at += frame.count;
         }
     }
@@ -95,10 +95,10 @@ private:
     {
         quint64 at = 0;
         for (quint64 f = 0; f < to; ++f) {
-            const FramePixels &frame = pending[f];
+            const FramePixels &frame = m_pending[f];
             if (f >= from) {
-                colors.mapFrameDithered(map(part), memo, frame.words, frame.image.width(), frame.image.height(),
-                                        buffer.data() + at, scratch[size_t(part)]);
+                m_colors.mapFrameDithered(map(part), m_memo, frame.words, frame.image.width(), frame.image.height(),
+                                        m_buffer.data() + at, m_scratch[size_t(part)]);
             }
             at += frame.count;
         }
@@ -107,14 +107,14 @@ private:
     static constexpr quint64 kBatchPixels = 1 << 20;
     static constexpr quint64 kMinSplitPixels = 1 << 15;
 
-    QIODevice &device;
-    const ColorReduction &colors;
-    std::vector<std::unique_ptr<NearestColorMap>> maps; // one per worker, made on first use
-    std::vector<std::vector<int>> scratch;               // error rows of each worker
-    NearestColorMemo memo;                               // shared by the workers
-    std::vector<FramePixels> pending;
-    quint64 pendingPixels = 0;
-    std::vector<quint8> buffer;
+    QIODevice &m_device;
+    const ColorReduction &m_colors;
+    std::vector<std::unique_ptr<NearestColorMap>> m_maps; // one per worker, made on first use
+    std::vector<std::vector<int>> m_scratch;               // error rows of each worker
+    NearestColorMemo m_memo;                               // shared by the workers
+    std::vector<FramePixels> m_pending;
+    quint64 m_pendingPixels = 0;
+    std::vector<quint8> m_buffer;
 };
 
 } // namespace

@@ -138,19 +138,19 @@ ColorFeed::ColorFeed(const GenerationSettings &settings)
     const ColorOptions options = colorOptionsOf(settings);
     if (!settings.paletteFile.isEmpty() || options.quantizer != QuantizerKind::Octree || options.background.enabled())
         return; // this palette is not built from whole frames by the octree
-    leaves = std::clamp<quint32>(options.budget, 2, 256);
-    quantizer = newQuantizer(leaves);
+    m_leaves = std::clamp<quint32>(options.budget, 2, 256);
+    m_quantizer = newQuantizer(m_leaves);
 }
 
 ColorFeed::~ColorFeed() = default;
 
 void ColorFeed::add(const Frame &frame)
 {
-    if (!quantizer)
+    if (!m_quantizer)
         return;
-    addImage(*quantizer, frame.workImage);
+    addImage(*m_quantizer, frame.workImage);
     // The key changes whenever the image's pixels may have changed.
-    imageKeys.push_back(frame.workImage.cacheKey());
+    m_imageKeys.push_back(frame.workImage.cacheKey());
 }
 
 ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
@@ -202,9 +202,9 @@ void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, q
     const BackgroundRule &background = m_options.background;
     const quint32 leaves = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
     std::unique_ptr<OctreeQuantizer> quantizer;
-    if (!background.enabled() && fed && fed->quantizer && fed->leaves == leaves
-        && sameImages(fed->imageKeys, project, framesPerStage)) {
-        quantizer = std::move(fed->quantizer); // already fed with exactly these frames
+    if (!background.enabled() && fed && fed->m_quantizer && fed->m_leaves == leaves
+        && sameImages(fed->m_imageKeys, project, framesPerStage)) {
+        quantizer = std::move(fed->m_quantizer); // already fed with exactly these frames
     } else if (!background.enabled()) {
         quantizer = newQuantizer(leaves);
         forEachFrame(project, framesPerStage, [&](const Frame &frame) { addImage(*quantizer, frame.workImage); });

@@ -65,9 +65,9 @@ public:
 
 private:
     friend class ColorReduction;
-    std::unique_ptr<OctreeQuantizer> quantizer; // null when not fed, or once a reduction took it over
-    std::vector<qint64> imageKeys;              // QImage::cacheKey() of every image added, in order
-    quint32 leaves = 0;                         // the octree's colour limit
+    std::unique_ptr<OctreeQuantizer> m_quantizer; // null when not fed, or once a reduction took it over
+    std::vector<qint64> m_imageKeys;              // QImage::cacheKey() of every image added, in order
+    quint32 m_leaves = 0;                         // the octree's colour limit
 };
 
 /** The one palette of a project and the exact mapping of its pixels.

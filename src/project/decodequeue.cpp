@@ -6,17 +6,17 @@
 namespace kestrin {
 
 DecodeQueue::DecodeQueue(const QStringList &files, int threads)
-    : paths(files)
-    , entries(std::make_unique<Entry[]>(size_t(files.size())))
-    , firstFailure(files.size())
+    : m_paths(files)
+    , m_entries(std::make_unique<Entry[]>(size_t(files.size())))
+    , m_firstFailure(files.size())
 {
     const qsizetype count = std::min<qsizetype>(threads, files.size());
     if (count <= 1)
         return; // take() loads every file itself
     try {
-        workers.reserve(size_t(count));
+        m_workers.reserve(size_t(count));
         for (qsizetype i = 0; i < count; ++i)
-            workers.emplace_back([this] { work(); });
+            m_workers.emplace_back([this] { work(); });
     } catch (const std::system_error &) {
         // Fewer threads than asked for: take() loads whatever no worker claims.
     }
@@ -24,20 +24,20 @@ DecodeQueue::DecodeQueue(const QStringList &files, int threads)
 
 DecodeQueue::~DecodeQueue()
 {
-    stopping.store(true);
-    for (std::thread &worker : workers)
+    m_stopping.store(true);
+    for (std::thread &worker : m_workers)
         worker.join();
 }
 
 void DecodeQueue::work()
 {
-    while (!stopping.load()) {
-        const qsizetype index = nextClaim.fetch_add(1);
+    while (!m_stopping.load()) {
+        const qsizetype index = m_nextClaim.fetch_add(1);
         // Claims only grow and the first failure only moves down, so once one
         // index is out of reach every later one is too.
-        if (index >= paths.size() || index > firstFailure.load())
+        if (index >= m_paths.size() || index > m_firstFailure.load())
             return;
-        if (!entries[size_t(index)].claimed.exchange(true))
+        if (!m_entries[size_t(index)].claimed.exchange(true))
             load(index);
     }
 }
@@ -45,30 +45,30 @@ void DecodeQueue::work()
 void DecodeQueue::load(qsizetype index)
 {
     Loaded loaded;
-    loaded.ok = loadFrame(loaded.frame, paths.at(index), loaded.result);
+    loaded.ok = loadFrame(loaded.frame, m_paths.at(index), loaded.result);
     if (!loaded.ok) {
-        qsizetype seen = firstFailure.load();
-        while (index < seen && !firstFailure.compare_exchange_weak(seen, index)) {
+        qsizetype seen = m_firstFailure.load();
+        while (index < seen && !m_firstFailure.compare_exchange_weak(seen, index)) {
         }
     }
-    Entry &entry = entries[size_t(index)];
+    Entry &entry = m_entries[size_t(index)];
     {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         entry.loaded = std::move(loaded);
         entry.ready = true;
     }
-    entryReady.notify_all();
+    m_entryReady.notify_all();
 }
 
 const DecodeQueue::Loaded &DecodeQueue::take(qsizetype index)
 {
-    Entry &entry = entries[size_t(index)];
+    Entry &entry = m_entries[size_t(index)];
     // Not claimed yet (no workers, or they have not got this far): load it here
     // rather than wait.
     if (!entry.claimed.exchange(true))
         load(index);
-    std::unique_lock<std::mutex> lock(mutex);
-    entryReady.wait(lock, [&entry] { return entry.ready; });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_entryReady.wait(lock, [&entry] { return entry.ready; });
     return entry.loaded;
 }
 

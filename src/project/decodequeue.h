@@ -55,14 +55,14 @@ private:
         Loaded loaded;                    // written once, before `ready`
     };
 
-    const QStringList paths;
-    std::unique_ptr<Entry[]> entries;
-    std::atomic<qsizetype> nextClaim{0};   // the next file a worker tries to claim
-    std::atomic<qsizetype> firstFailure;   // lowest index that failed so far; files past it are not claimed
-    std::atomic<bool> stopping{false};     // the caller is done: claim nothing more
-    std::mutex mutex;
-    std::condition_variable entryReady;
-    std::vector<std::thread> workers;
+    const QStringList m_paths;
+    std::unique_ptr<Entry[]> m_entries;
+    std::atomic<qsizetype> m_nextClaim{0};   // the next file a worker tries to claim
+    std::atomic<qsizetype> m_firstFailure;   // lowest index that failed so far; files past it are not claimed
+    std::atomic<bool> m_stopping{false};     // the caller is done: claim nothing more
+    std::mutex m_mutex;
+    std::condition_variable m_entryReady;
+    std::vector<std::thread> m_workers;
 };
 
 } // namespace kestrin

@@ -117,9 +117,9 @@ class ListingCache
 public:
     const Listing &get(const QString &folder)
     {
-        auto it = cache.find(folder);
-        if (it == cache.end())
-            it = cache.insert(folder, read(folder));
+        auto it = m_cache.find(folder);
+        if (it == m_cache.end())
+            it = m_cache.insert(folder, read(folder));
         return *it;
     }
 
@@ -141,7 +141,7 @@ private:
         return listing;
     }
 
-    QHash<QString, Listing> cache;
+    QHash<QString, Listing> m_cache;
 };
 
 /** One numbered axis of the search: the path of number n is

@@ -16,13 +16,13 @@ class Bytes
 {
 public:
     explicit Bytes(const QByteArray &data)
-        : p(reinterpret_cast<const uchar *>(data.constData())), n(quint64(data.size()))
+        : m_p(reinterpret_cast<const uchar *>(data.constData())), m_n(quint64(data.size()))
     {
     }
-    quint64 size() const { return n; }
+    quint64 size() const { return m_n; }
     /** True when `count` bytes from `at` lie inside the data. */
-    bool has(quint64 at, quint64 count) const { return at <= n && count <= n - at; }
-    quint32 u8(quint64 at) const { return at < n ? p[at] : 0; }
+    bool has(quint64 at, quint64 count) const { return at <= m_n && count <= m_n - at; }
+    quint32 u8(quint64 at) const { return at < m_n ? m_p[at] : 0; }
     quint32 le16(quint64 at) const { return u8(at) | u8(at + 1) << 8; }
     quint32 be16(quint64 at) const { return u8(at) << 8 | u8(at + 1); }
     quint32 le32(quint64 at) const { return le16(at) | le16(at + 2) << 16; }
@@ -32,19 +32,19 @@ public:
     /** Position of the first `byte` at or after `from`, or size() if none. */
     quint64 find(quint64 from, uchar byte) const
     {
-        if (from >= n)
-            return n;
-        const void *hit = std::memchr(p + from, byte, size_t(n - from));
-        return hit ? quint64(static_cast<const uchar *>(hit) - p) : n;
+        if (from >= m_n)
+            return m_n;
+        const void *hit = std::memchr(m_p + from, byte, size_t(m_n - from));
+        return hit ? quint64(static_cast<const uchar *>(hit) - m_p) : m_n;
     }
     bool equals(quint64 at, const char *text, quint64 length) const
     {
-        return has(at, length) && std::memcmp(p + at, text, size_t(length)) == 0;
+        return has(at, length) && std::memcmp(m_p + at, text, size_t(length)) == 0;
     }
 
 private:
-    const uchar *p;
-    quint64 n;
+    const uchar *m_p;
+    quint64 m_n;
 };
 
 CheckVerdict complete()
@@ -465,21 +465,21 @@ namespace {
 class TiffDirectory
 {
 public:
-    TiffDirectory(const Bytes &bytes, bool bigEndian, bool big) : b(bytes), be(bigEndian), bigTiff(big) {}
+    TiffDirectory(const Bytes &bytes, bool bigEndian, bool big) : m_b(bytes), m_be(bigEndian), m_bigTiff(big) {}
 
     /** False when the directory does not lie inside the data. */
     bool read(quint64 offset)
     {
-        const quint64 countBytes = bigTiff ? 8 : 2;
-        if (!b.has(offset, countBytes))
+        const quint64 countBytes = m_bigTiff ? 8 : 2;
+        if (!m_b.has(offset, countBytes))
             return false;
-        const quint64 count = bigTiff ? word64(offset) : word16(offset);
-        const quint64 entryBytes = bigTiff ? 20 : 12;
-        if (count > (b.size() - offset - countBytes) / entryBytes)
+        const quint64 count = m_bigTiff ? word64(offset) : word16(offset);
+        const quint64 entryBytes = m_bigTiff ? 20 : 12;
+        if (count > (m_b.size() - offset - countBytes) / entryBytes)
             return false;
         for (quint64 i = 0; i < count; ++i) {
             const quint64 at = offset + countBytes + i * entryBytes;
-            entries.push_back(at);
+            m_entries.push_back(at);
         }
         return true;
     }
@@ -488,7 +488,7 @@ public:
     quint64 count(quint32 tag) const
     {
         const quint64 at = find(tag);
-        return at && typeSize(word16(at + 2)) ? (bigTiff ? word64(at + 4) : word32(at + 4)) : 0;
+        return at && typeSize(word16(at + 2)) ? (m_bigTiff ? word64(at + 4) : word32(at + 4)) : 0;
     }
     /** Value `index` of `tag` (unsigned integer types), `fallback` when absent. */
     quint64 value(quint32 tag, quint64 index, quint64 fallback) const
@@ -497,15 +497,15 @@ public:
         if (!at || index >= count(tag))
             return fallback;
         const quint32 size = typeSize(word16(at + 2));
-        const quint64 inlineBytes = bigTiff ? 8 : 4;
-        const quint64 field = at + (bigTiff ? 12 : 8);
+        const quint64 inlineBytes = m_bigTiff ? 8 : 4;
+        const quint64 field = at + (m_bigTiff ? 12 : 8);
         const quint64 total = count(tag) * size;
-        const quint64 base = total <= inlineBytes ? field : (bigTiff ? word64(field) : word32(field));
+        const quint64 base = total <= inlineBytes ? field : (m_bigTiff ? word64(field) : word32(field));
         const quint64 where = base + index * size;
-        if (!b.has(where, size))
+        if (!m_b.has(where, size))
             return fallback;
         switch (size) {
-        case 1: return b.u8(where);
+        case 1: return m_b.u8(where);
         case 2: return word16(where);
         case 4: return word32(where);
         default: return word64(where);
@@ -514,16 +514,16 @@ public:
     /** The tag of the first entry whose values do not lie inside the data, or 0. */
     quint32 entryOutside() const
     {
-        const quint64 inlineBytes = bigTiff ? 8 : 4;
-        for (quint64 at : entries) {
+        const quint64 inlineBytes = m_bigTiff ? 8 : 4;
+        for (quint64 at : m_entries) {
             const quint64 size = valueSize(word16(at + 2));
-            const quint64 n = bigTiff ? word64(at + 4) : word32(at + 4);
+            const quint64 n = m_bigTiff ? word64(at + 4) : word32(at + 4);
             if (size == 0)
                 continue; // a type this check does not know: libtiff judges it
-            if (n > b.size() / size)
+            if (n > m_b.size() / size)
                 return quint32(word16(at));
-            const quint64 field = at + (bigTiff ? 12 : 8);
-            if (n * size > inlineBytes && !b.has(bigTiff ? word64(field) : word32(field), n * size))
+            const quint64 field = at + (m_bigTiff ? 12 : 8);
+            if (n * size > inlineBytes && !m_b.has(m_bigTiff ? word64(field) : word32(field), n * size))
                 return quint32(word16(at));
         }
         return 0;
@@ -532,7 +532,7 @@ public:
 private:
     quint64 find(quint32 tag) const
     {
-        for (quint64 at : entries) {
+        for (quint64 at : m_entries) {
             if (word16(at) == tag)
                 return at;
         }
@@ -560,14 +560,14 @@ private:
         default: return 0;
         }
     }
-    quint64 word16(quint64 at) const { return be ? b.be16(at) : b.le16(at); }
-    quint64 word32(quint64 at) const { return be ? b.be32(at) : b.le32(at); }
-    quint64 word64(quint64 at) const { return be ? b.be64(at) : b.le64(at); }
+    quint64 word16(quint64 at) const { return m_be ? m_b.be16(at) : m_b.le16(at); }
+    quint64 word32(quint64 at) const { return m_be ? m_b.be32(at) : m_b.le32(at); }
+    quint64 word64(quint64 at) const { return m_be ? m_b.be64(at) : m_b.le64(at); }
 
-    const Bytes &b;
-    bool be;
-    bool bigTiff;
-    std::vector<quint64> entries;
+    const Bytes &m_b;
+    bool m_be;
+    bool m_bigTiff;
+    std::vector<quint64> m_entries;
 };
 
 enum TiffTag : quint32 {

@@ -53,14 +53,14 @@ namespace {
 class NamedSource : public QFile
 {
 public:
-    NamedSource(const QString &name, const QByteArray &bytes) : QFile(name), data(bytes), length(bytes.size()) {}
-    NamedSource(const QString &name, int descriptor, qint64 size) : QFile(name), fd(descriptor), length(size) {}
+    NamedSource(const QString &name, const QByteArray &bytes) : QFile(name), m_data(bytes), m_length(bytes.size()) {}
+    NamedSource(const QString &name, int descriptor, qint64 size) : QFile(name), m_fd(descriptor), m_length(size) {}
     ~NamedSource() override { QIODevice::close(); }
 
     // Unbuffered, so that pos() is where the next readData() reads.
     bool open(OpenMode) override { return QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
     bool isSequential() const override { return false; }
-    qint64 size() const override { return length; }
+    qint64 size() const override { return m_length; }
     qint64 pos() const override { return QIODevice::pos(); }
     bool seek(qint64 offset) override { return QIODevice::seek(offset); }
     bool atEnd() const override { return QIODevice::atEnd(); }
@@ -70,28 +70,28 @@ protected:
     qint64 readData(char *out, qint64 max) override
     {
         const qint64 at = QIODevice::pos();
-        if (at < 0 || at >= length || max <= 0)
+        if (at < 0 || at >= m_length || max <= 0)
             return 0;
-        const qint64 count = std::min(max, length - at);
+        const qint64 count = std::min(max, m_length - at);
 #ifdef Q_OS_UNIX
-        if (fd >= 0) {
+        if (m_fd >= 0) {
             for (;;) {
-                const ssize_t got = ::pread(fd, out, size_t(count), off_t(at));
+                const ssize_t got = ::pread(m_fd, out, size_t(count), off_t(at));
                 if (got >= 0 || errno != EINTR)
                     return got < 0 ? -1 : qint64(got);
             }
         }
 #endif
-        std::memcpy(out, data.constData() + at, size_t(count));
+        std::memcpy(out, m_data.constData() + at, size_t(count));
         return count;
     }
     qint64 readLineData(char *out, qint64 max) override { return QIODevice::readLineData(out, max); }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    QByteArray data;
-    int fd = -1;
-    qint64 length = 0;
+    QByteArray m_data;
+    int m_fd = -1;
+    qint64 m_length = 0;
 };
 
 DecodeResult failure(DecodeFailure kind, const QString &reason)

@@ -8,7 +8,7 @@
 namespace kestrin {
 
 struct MessageCaptureAccess {
-    static void add(MessageCapture &capture, const QString &message) { capture.collected.append(message); }
+    static void add(MessageCapture &capture, const QString &message) { capture.m_collected.append(message); }
 };
 
 namespace {
@@ -47,7 +47,7 @@ void captureHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 } // namespace
 
 MessageCapture::MessageCapture()
-    : outer(tCurrent)
+    : m_outer(tCurrent)
 {
     // Installing again at every capture keeps ours in front even when
     // someone (a test framework, the application) installed another since.
@@ -59,7 +59,7 @@ MessageCapture::MessageCapture()
 
 MessageCapture::~MessageCapture()
 {
-    tCurrent = outer;
+    tCurrent = m_outer;
 }
 
 } // namespace kestrin

@@ -29,12 +29,12 @@ public:
     MessageCapture &operator=(const MessageCapture &) = delete;
 
     /** The messages collected so far, oldest first, as the readers wrote them. */
-    const QStringList &messages() const { return collected; }
+    const QStringList &messages() const { return m_collected; }
 
 private:
     friend struct MessageCaptureAccess;
-    MessageCapture *outer; // the capture this one interrupts on the same thread
-    QStringList collected;
+    MessageCapture *m_outer; // the capture this one interrupts on the same thread
+    QStringList m_collected;
 };
 
 } // namespace kestrin

@@ -51,8 +51,8 @@ void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box,
 }
 
 NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
-    : coarse(size_t(1) << (3 * (8 - kCoarseShift)))
-    , cells(size_t(1) << (3 * (8 - kFineShift)))
+    : m_coarse(size_t(1) << (3 * (8 - kCoarseShift)))
+    , m_cells(size_t(1) << (3 * (8 - kFineShift)))
 {
     first = std::clamp(first, 0, 255);
     end = std::clamp(end, first + 1, 256);
@@ -61,51 +61,51 @@ NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
     for (int i = first; i < end; ++i) {
         const quint8 *e = palette + 4 * i;
         const Candidate c{e[0], e[1], e[2], squared(255 - e[3]), quint8(i)};
-        const bool seen = std::any_of(distinct.begin(), distinct.end(), [&](const Candidate &d) {
+        const bool seen = std::any_of(m_distinct.begin(), m_distinct.end(), [&](const Candidate &d) {
             return d.blue == c.blue && d.green == c.green && d.red == c.red && d.bias == c.bias;
         });
         if (!seen)
-            distinct.push_back(c);
+            m_distinct.push_back(c);
     }
 }
 
 NearestColorMap::~NearestColorMap()
 {
-    for (Candidate *block : blocks)
+    for (Candidate *block : m_blocks)
         delete[] block;
 }
 
 const NearestColorMap::Candidate *NearestColorMap::store(const std::vector<Candidate> &list)
 {
-    if (blocks.empty() || blockUsed + list.size() > kBlockSize) {
-        blocks.push_back(new Candidate[kBlockSize]);
-        blockUsed = 0;
+    if (m_blocks.empty() || m_blockUsed + list.size() > kBlockSize) {
+        m_blocks.push_back(new Candidate[kBlockSize]);
+        m_blockUsed = 0;
     }
-    Candidate *at = blocks.back() + blockUsed;
+    Candidate *at = m_blocks.back() + m_blockUsed;
     std::copy(list.begin(), list.end(), at);
-    blockUsed += list.size();
+    m_blockUsed += list.size();
     return at;
 }
 
 void NearestColorMap::makeCell(Cell &cell, int blue, int green, int red)
 {
     const int cb = blue >> kCoarseShift, cg = green >> kCoarseShift, cr = red >> kCoarseShift;
-    std::vector<Candidate> &parent = coarse[(cr << 6) | (cg << 3) | cb];
+    std::vector<Candidate> &parent = m_coarse[(cr << 6) | (cg << 3) | cb];
     if (parent.empty()) {
         const int size = 1 << kCoarseShift;
         const Box box{{cb * size, cg * size, cr * size},
                       {cb * size + size - 1, cg * size + size - 1, cr * size + size - 1}};
-        filter(distinct, box, parent);
+        filter(m_distinct, box, parent);
     }
     const int size = 1 << kFineShift;
     const int fb = blue >> kFineShift, fg = green >> kFineShift, fr = red >> kFineShift;
     const Box box{{fb * size, fg * size, fr * size},
                   {fb * size + size - 1, fg * size + size - 1, fr * size + size - 1}};
-    filter(parent, box, scratch);
-    cell.list = store(scratch);
-    cell.count = quint32(scratch.size());
-    ++madeCells;
-    madeCandidates += scratch.size();
+    filter(parent, box, m_scratch);
+    cell.list = store(m_scratch);
+    cell.count = quint32(m_scratch.size());
+    ++m_madeCells;
+    m_madeCandidates += m_scratch.size();
 }
 
 quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
@@ -131,7 +131,7 @@ quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
 
 double NearestColorMap::averageCandidates() const
 {
-    return madeCells ? double(madeCandidates) / double(madeCells) : 0.0;
+    return m_madeCells ? double(m_madeCandidates) / double(m_madeCells) : 0.0;
 }
 
 namespace {
@@ -153,25 +153,25 @@ NearestColorMemo::NearestColorMemo()
         const quintptr base = reinterpret_cast<quintptr>(raw);
         const quintptr aligned = (base + kHugePage - 1) & ~quintptr(kHugePage - 1);
         madvise(reinterpret_cast<void *>(aligned), kMemoBytes, MADV_HUGEPAGE);
-        mapping = raw;
-        table = reinterpret_cast<quint16 *>(aligned);
+        m_mapping = raw;
+        m_table = reinterpret_cast<quint16 *>(aligned);
         return;
     }
 #endif
-    table = static_cast<quint16 *>(std::calloc(kMemoBytes, 1));
-    if (!table)
+    m_table = static_cast<quint16 *>(std::calloc(kMemoBytes, 1));
+    if (!m_table)
         throw std::bad_alloc();
 }
 
 NearestColorMemo::~NearestColorMemo()
 {
 #ifdef MADV_HUGEPAGE
-    if (mapping) {
-        munmap(mapping, kMemoBytes + kHugePage);
+    if (m_mapping) {
+        munmap(m_mapping, kMemoBytes + kHugePage);
         return;
     }
 #endif
-    std::free(table);
+    std::free(m_table);
 }
 
 } // namespace kestrin

@@ -49,7 +49,7 @@ public:
     quint8 search(quint32 pixel)
     {
         const int blue = pixel & 0xff, green = (pixel >> 8) & 0xff, red = (pixel >> 16) & 0xff;
-        Cell &cell = cells[((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3)];
+        Cell &cell = m_cells[((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3)];
         if (cell.count == 1)
             return cell.list->index;
         return searchCell(cell, blue, green, red);
@@ -78,13 +78,13 @@ private:
     const Candidate *store(const std::vector<Candidate> &list);
     static void filter(const std::vector<Candidate> &from, const Box &box, std::vector<Candidate> &to);
 
-    std::vector<Candidate> distinct;             // distinct entries, lowest index first
-    std::vector<std::vector<Candidate>> coarse;  // 8^3 parent cells; empty until needed
-    std::vector<Cell> cells;                     // 32^3, indexed red, green, blue (5 bits each)
-    std::vector<Candidate *> blocks;             // storage of the cells' lists
-    size_t blockUsed = 0;                        // candidates used in blocks.back()
-    std::vector<Candidate> scratch;
-    quint64 madeCells = 0, madeCandidates = 0;
+    std::vector<Candidate> m_distinct;             // distinct entries, lowest index first
+    std::vector<std::vector<Candidate>> m_coarse;  // 8^3 parent cells; empty until needed
+    std::vector<Cell> m_cells;                     // 32^3, indexed red, green, blue (5 bits each)
+    std::vector<Candidate *> m_blocks;             // storage of the cells' lists
+    size_t m_blockUsed = 0;                        // candidates used in blocks.back()
+    std::vector<Candidate> m_scratch;
+    quint64 m_madeCells = 0, m_madeCandidates = 0;
 };
 
 /** Remembers one palette index per 24-bit colour: 2^24 slots of 16 bits
@@ -106,17 +106,17 @@ public:
     /** The index stored for the colour of `pixel` (byte 3 ignored), or -1. */
     int find(quint32 pixel) const
     {
-        const quint16 slot = __atomic_load_n(table + (pixel & 0xffffff), __ATOMIC_RELAXED);
+        const quint16 slot = __atomic_load_n(m_table + (pixel & 0xffffff), __ATOMIC_RELAXED);
         return int(slot) - 1;
     }
     void store(quint32 pixel, quint8 index)
     {
-        __atomic_store_n(table + (pixel & 0xffffff), quint16(index + 1), __ATOMIC_RELAXED);
+        __atomic_store_n(m_table + (pixel & 0xffffff), quint16(index + 1), __ATOMIC_RELAXED);
     }
 
 private:
-    quint16 *table = nullptr; // 0 = not known yet, else index + 1
-    void *mapping = nullptr;  // the memory mapping that holds table, where one is used
+    quint16 *m_table = nullptr; // 0 = not known yet, else index + 1
+    void *m_mapping = nullptr;  // the memory mapping that holds table, where one is used
 };
 
 } // namespace kestrin

@@ -68,17 +68,17 @@ class VarianceSplit
 {
 public:
     VarianceSplit(const std::vector<WeightedColor> &colors)
-        : colors(colors)
-        , order(colors.size())
+        : m_colors(colors)
+        , m_order(colors.size())
     {
-        for (quint32 i = 0; i < order.size(); ++i)
-            order[i] = i;
+        for (quint32 i = 0; i < m_order.size(); ++i)
+            m_order[i] = i;
     }
 
     /** The order of the colours, box after box, and the boxes. */
     std::vector<Box> run(int maxBoxes)
     {
-        std::vector<Box> boxes{measure(0, quint32(order.size()))};
+        std::vector<Box> boxes{measure(0, quint32(m_order.size()))};
         while (int(boxes.size()) < maxBoxes) {
             int best = -1;
             for (int i = 0; i < int(boxes.size()); ++i) {
@@ -88,19 +88,19 @@ public:
             if (best < 0)
                 break;
             const Box box = boxes[best];
-            const auto middle = std::partition(order.begin() + box.begin, order.begin() + box.end,
+            const auto middle = std::partition(m_order.begin() + box.begin, m_order.begin() + box.end,
                                                [&](quint32 i) { return bucket(i, box.axis) <= box.cut; });
-            const quint32 split = quint32(middle - order.begin());
+            const quint32 split = quint32(middle - m_order.begin());
             boxes[best] = measure(box.begin, split);
             boxes.push_back(measure(split, box.end));
         }
         return boxes;
     }
 
-    const std::vector<quint32> &colorOrder() const { return order; }
+    const std::vector<quint32> &colorOrder() const { return m_order; }
 
 private:
-    int bucket(quint32 i, int axis) const { return std::min(255, int(colors[i].mean(axis))); }
+    int bucket(quint32 i, int axis) const { return std::min(255, int(m_colors[i].mean(axis))); }
 
     // Finds the cut of order[begin..end) that leaves the least error, over
     // the three channels and the 255 planes between whole values.
@@ -113,13 +113,13 @@ private:
             return box;
         Moments total;
         for (quint32 k = begin; k < end; ++k)
-            total.add(colors[order[k]]);
+            total.add(m_colors[m_order[k]]);
         const double whole = total.error();
         double bestRest = kInfinity;
         for (int axis = 0; axis < 3; ++axis) {
             Moments buckets[256];
             for (quint32 k = begin; k < end; ++k)
-                buckets[bucket(order[k], axis)].add(colors[order[k]]);
+                buckets[bucket(m_order[k], axis)].add(m_colors[m_order[k]]);
             Moments low;
             for (int cut = 0; cut < 255; ++cut) {
                 low.add(buckets[cut]);
@@ -138,8 +138,8 @@ private:
         return box;
     }
 
-    const std::vector<WeightedColor> &colors;
-    std::vector<quint32> order;
+    const std::vector<WeightedColor> &m_colors;
+    std::vector<quint32> m_order;
 };
 
 // ---- Step 2: weighted k-means ----------------------------------------------
@@ -160,30 +160,30 @@ class KMeans
 {
 public:
     KMeans(const std::vector<WeightedColor> &colors, int threads)
-        : colors(colors)
-        , chunks((colors.size() + kChunk - 1) / kChunk)
-        , threads(int(std::clamp<size_t>(chunks, 1, size_t(std::max(1, threads)))))
-        , point(colors.size() * 3)
-        , assigned(colors.size())
-        , lower(colors.size(), 0.0)
+        : m_colors(colors)
+        , m_chunks((colors.size() + kChunk - 1) / kChunk)
+        , m_threads(int(std::clamp<size_t>(m_chunks, 1, size_t(std::max(1, threads)))))
+        , m_point(colors.size() * 3)
+        , m_assigned(colors.size())
+        , m_lower(colors.size(), 0.0)
     {
         for (size_t i = 0; i < colors.size(); ++i) {
             for (int k = 0; k < 3; ++k)
-                point[3 * i + k] = colors[i].mean(k);
+                m_point[3 * i + k] = colors[i].mean(k);
         }
     }
 
     /** Starts from the split: each colour with its box's mean. */
     void start(const std::vector<Box> &boxes, const std::vector<quint32> &order)
     {
-        clusters.assign(boxes.size(), Cluster());
+        m_clusters.assign(boxes.size(), Cluster());
         for (quint32 b = 0; b < boxes.size(); ++b) {
             for (quint32 k = boxes[b].begin; k < boxes[b].end; ++k) {
-                assigned[order[k]] = quint16(b);
-                add(clusters[b], colors[order[k]]);
+                m_assigned[order[k]] = quint16(b);
+                add(m_clusters[b], m_colors[order[k]]);
             }
         }
-        means.assign(boxes.size() * 3, 0.0);
+        m_means.assign(boxes.size() * 3, 0.0);
         updateMeans();
     }
 
@@ -197,7 +197,7 @@ public:
             ++rounds;
             double error = 0;
             const quint64 moved = assignRound(&error);
-            const std::vector<double> before = means;
+            const std::vector<double> before = m_means;
             updateMeans();
             refillEmptyClusters();
             shiftBounds(before);
@@ -213,8 +213,8 @@ public:
     std::vector<quint32> roundedMeans() const
     {
         std::vector<quint32> out;
-        out.reserve(clusters.size());
-        for (const Cluster &c : clusters) {
+        out.reserve(m_clusters.size());
+        for (const Cluster &c : m_clusters) {
             if (!c.count)
                 continue;
             quint32 rgb = 0;
@@ -245,37 +245,37 @@ private:
     template<typename Fn>
     void forChunks(Fn fn)
     {
-        parallelRanges(threads, chunks, [&](int part, quint64 first, quint64 last) {
+        parallelRanges(m_threads, m_chunks, [&](int part, quint64 first, quint64 last) {
             for (quint64 c = first; c < last; ++c)
-                fn(part, c, c * kChunk, std::min<quint64>((c + 1) * kChunk, colors.size()));
+                fn(part, c, c * kChunk, std::min<quint64>((c + 1) * kChunk, m_colors.size()));
         });
     }
 
     void updateMeans()
     {
-        for (size_t j = 0; j < clusters.size(); ++j) {
-            if (!clusters[j].count)
+        for (size_t j = 0; j < m_clusters.size(); ++j) {
+            if (!m_clusters[j].count)
                 continue;
             for (int k = 0; k < 3; ++k)
-                means[3 * j + k] = double(clusters[j].sum[k]) / double(clusters[j].count);
+                m_means[3 * j + k] = double(m_clusters[j].sum[k]) / double(m_clusters[j].count);
         }
     }
 
     // For every mean, the other means by increasing distance.
     void sortNeighbours()
     {
-        const size_t k = clusters.size();
-        neighbours.resize(k * k);
-        gaps.resize(k * k);
-        parallelRanges(threads, k, [&](int, quint64 begin, quint64 end) {
+        const size_t k = m_clusters.size();
+        m_neighbours.resize(k * k);
+        m_gaps.resize(k * k);
+        parallelRanges(m_threads, k, [&](int, quint64 begin, quint64 end) {
             std::vector<std::pair<double, quint16>> row(k);
             for (quint64 a = begin; a < end; ++a) {
                 for (size_t b = 0; b < k; ++b)
-                    row[b] = {distance(&means[3 * a], &means[3 * b]), quint16(b)};
+                    row[b] = {distance(&m_means[3 * a], &m_means[3 * b]), quint16(b)};
                 std::sort(row.begin(), row.end());
                 for (size_t b = 0; b < k; ++b) {
-                    gaps[a * k + b] = row[b].first;
-                    neighbours[a * k + b] = row[b].second;
+                    m_gaps[a * k + b] = row[b].first;
+                    m_neighbours[a * k + b] = row[b].second;
                 }
             }
         });
@@ -288,36 +288,36 @@ private:
     // weighted squared error of the new assignment against the current means.
     quint64 assignRound(double *error)
     {
-        const size_t k = clusters.size();
+        const size_t k = m_clusters.size();
         sortNeighbours();
-        std::vector<std::vector<Cluster>> partial(static_cast<size_t>(threads), std::vector<Cluster>(k));
-        std::vector<quint64> moved(static_cast<size_t>(threads), 0);
-        std::vector<double> chunkError(chunks, 0.0);
+        std::vector<std::vector<Cluster>> partial(static_cast<size_t>(m_threads), std::vector<Cluster>(k));
+        std::vector<quint64> moved(static_cast<size_t>(m_threads), 0);
+        std::vector<double> chunkError(m_chunks, 0.0);
         forChunks([&](int part, quint64 chunk, quint64 begin, quint64 end) {
             std::vector<Cluster> &sums = partial[size_t(part)];
             double sum = 0;
             for (quint64 i = begin; i < end; ++i) {
-                const quint16 was = assigned[i];
-                const double half = k > 1 ? 0.5 * gaps[was * k + 1] : kInfinity;
-                double d = distance(&point[3 * i], &means[3 * was]);
-                if (d > std::max(half, lower[i]))
+                const quint16 was = m_assigned[i];
+                const double half = k > 1 ? 0.5 * m_gaps[was * k + 1] : kInfinity;
+                double d = distance(&m_point[3 * i], &m_means[3 * was]);
+                if (d > std::max(half, m_lower[i]))
                     d = search(i, d);
-                if (assigned[i] != was)
+                if (m_assigned[i] != was)
                     ++moved[size_t(part)];
-                add(sums[assigned[i]], colors[i]);
-                sum += double(colors[i].count) * d * d;
+                add(sums[m_assigned[i]], m_colors[i]);
+                sum += double(m_colors[i].count) * d * d;
             }
             chunkError[chunk] = sum;
         });
-        for (Cluster &c : clusters)
+        for (Cluster &c : m_clusters)
             c = Cluster();
         quint64 total = 0;
-        for (int part = 0; part < threads; ++part) {
+        for (int part = 0; part < m_threads; ++part) {
             total += moved[size_t(part)];
             for (size_t j = 0; j < k; ++j) {
-                clusters[j].count += partial[size_t(part)][j].count;
+                m_clusters[j].count += partial[size_t(part)][j].count;
                 for (int c = 0; c < 3; ++c)
-                    clusters[j].sum[c] += partial[size_t(part)][j].sum[c];
+                    m_clusters[j].sum[c] += partial[size_t(part)][j].sum[c];
             }
         }
         *error = 0;
@@ -334,10 +334,10 @@ private:
     // the distance to every mean not tried. Returns the nearest distance.
     double search(quint64 i, double d)
     {
-        const size_t k = clusters.size();
-        const quint16 a = assigned[i];
-        const quint16 *order = &neighbours[a * k];
-        const double *gap = &gaps[a * k];
+        const size_t k = m_clusters.size();
+        const quint16 a = m_assigned[i];
+        const quint16 *order = &m_neighbours[a * k];
+        const double *gap = &m_gaps[a * k];
         double best = d, second = kInfinity;
         quint16 bestIndex = a;
         double untried = kInfinity;
@@ -349,7 +349,7 @@ private:
             const quint16 j = order[n];
             if (j == a)
                 continue;
-            const double dj = distance(&point[3 * i], &means[3 * j]);
+            const double dj = distance(&m_point[3 * i], &m_means[3 * j]);
             if (dj < best || (dj == best && j < bestIndex)) {
                 second = best;
                 best = dj;
@@ -358,8 +358,8 @@ private:
                 second = dj;
             }
         }
-        assigned[i] = bestIndex;
-        lower[i] = std::min(second, untried);
+        m_assigned[i] = bestIndex;
+        m_lower[i] = std::min(second, untried);
         return best;
     }
 
@@ -368,17 +368,17 @@ private:
     void refillEmptyClusters()
     {
         bool refilled = false;
-        std::vector<bool> taken(colors.size(), false);
-        for (size_t j = 0; j < clusters.size(); ++j) {
-            if (clusters[j].count)
+        std::vector<bool> taken(m_colors.size(), false);
+        for (size_t j = 0; j < m_clusters.size(); ++j) {
+            if (m_clusters[j].count)
                 continue;
             double worst = 0;
             qint64 pick = -1;
-            for (size_t i = 0; i < colors.size(); ++i) {
+            for (size_t i = 0; i < m_colors.size(); ++i) {
                 if (taken[i])
                     continue;
-                const double d = distance(&point[3 * i], &means[3 * assigned[i]]);
-                const double cost = double(colors[i].count) * d * d;
+                const double d = distance(&m_point[3 * i], &m_means[3 * m_assigned[i]]);
+                const double cost = double(m_colors[i].count) * d * d;
                 if (cost > worst) {
                     worst = cost;
                     pick = qint64(i);
@@ -388,22 +388,22 @@ private:
                 break; // every colour sits exactly on a mean: nothing to gain
             taken[size_t(pick)] = true;
             for (int k = 0; k < 3; ++k)
-                means[3 * j + k] = point[3 * size_t(pick) + k];
+                m_means[3 * j + k] = m_point[3 * size_t(pick) + k];
             refilled = true;
         }
         if (refilled) // other colours may now be nearer to a moved mean
-            std::fill(lower.begin(), lower.end(), 0.0);
+            std::fill(m_lower.begin(), m_lower.end(), 0.0);
     }
 
     // After the means moved, a lower bound shrinks by the largest move of
     // any other mean.
     void shiftBounds(const std::vector<double> &before)
     {
-        const size_t k = clusters.size();
+        const size_t k = m_clusters.size();
         size_t largest = 0;
         double first = 0, second = 0;
         for (size_t j = 0; j < k; ++j) {
-            const double move = distance(&before[3 * j], &means[3 * j]);
+            const double move = distance(&before[3 * j], &m_means[3 * j]);
             if (move > first) {
                 second = first;
                 first = move;
@@ -414,20 +414,20 @@ private:
         }
         forChunks([&](int, quint64, quint64 begin, quint64 end) {
             for (quint64 i = begin; i < end; ++i)
-                lower[i] -= assigned[i] == largest ? second : first;
+                m_lower[i] -= m_assigned[i] == largest ? second : first;
         });
     }
 
-    const std::vector<WeightedColor> &colors;
-    const size_t chunks;
-    const int threads;
-    std::vector<double> point;      // each colour's mean, 3 per colour
-    std::vector<quint16> assigned;  // the mean each colour belongs to
-    std::vector<double> lower;      // at most the distance to any mean but the assigned one
-    std::vector<Cluster> clusters;  // exact sums of the last round
-    std::vector<double> means;      // 3 per cluster
-    std::vector<quint16> neighbours; // per mean, all means by increasing distance (itself first)
-    std::vector<double> gaps;        // the matching distances
+    const std::vector<WeightedColor> &m_colors;
+    const size_t m_chunks;
+    const int m_threads;
+    std::vector<double> m_point;      // each colour's mean, 3 per colour
+    std::vector<quint16> m_assigned;  // the mean each colour belongs to
+    std::vector<double> m_lower;      // at most the distance to any mean but the assigned one
+    std::vector<Cluster> m_clusters;  // exact sums of the last round
+    std::vector<double> m_means;      // 3 per cluster
+    std::vector<quint16> m_neighbours; // per mean, all means by increasing distance (itself first)
+    std::vector<double> m_gaps;        // the matching distances
 };
 
 /** Perceived brightness, for the order of the entries. */
