@@ -8,9 +8,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent)
-    , ui(std::make_unique<MainWindowForm>())
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<MainWindowForm>())
 {
     ui->setupForm(this);
     frameRate = 0;
@@ -74,9 +72,8 @@ void MainWindow::on_pbBrowseTarget_clicked()
 
 void MainWindow::on_pbBrowseFolder_clicked()
 {
-    const QString dir = QFileDialog::getExistingDirectory(
-        this, tr("Open Directory"), QStringLiteral("/home"),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("Open Directory"), QStringLiteral("/home"),
+                                                          QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     ui->leSourceFolder->setText(dir + QLatin1Char('/'));
 }
 

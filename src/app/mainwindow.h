@@ -50,8 +50,8 @@ private:
     bool refreshStageList();
 
     // Loading from a folder (mainwindowproject.cpp)
-    bool GenFile(const QString &folder, const QString &pattern, quint32 stageMin, quint32 stageMax,
-                 int stageWidth, quint32 frameMin, quint32 frameMax, int frameWidth);
+    bool GenFile(const QString &folder, const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
+                 quint32 frameMin, quint32 frameMax, int frameWidth);
 
     // Generation (mainwindowgenerate.cpp)
     bool generateArt(const QString &targetPath);

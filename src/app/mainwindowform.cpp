@@ -18,7 +18,7 @@
 namespace {
 
 // Creates a child widget with its object name and absolute geometry.
-template <typename W>
+template<typename W>
 W *place(QWidget *parent, const char *name, int x, int y, int w, int h)
 {
     W *widget = new W(parent);

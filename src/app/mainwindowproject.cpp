@@ -35,8 +35,7 @@ QByteArray loadLogMessage(const kestrin::Failure &failure)
     case FailureKind::NoStagesFound:
         return "No stages found!";
     case FailureKind::NameNeverChanges:
-        return "Too many stages and frames (the file name does not change with its number): "
-            + failure.path.toLatin1();
+        return "Too many stages and frames (the file name does not change with its number): " + failure.path.toLatin1();
     case FailureKind::TooManyFrames:
         return "Too many stages and frames (more than " + QByteArray::number(failure.expected)
             + "): " + failure.path.toLatin1();

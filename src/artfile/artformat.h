@@ -21,10 +21,10 @@ namespace kestrin::art {
 
 // ---- art header (132 bytes at offset 0) -----------------------------------
 constexpr quint32 kHeaderSize = 132;
-constexpr quint32 kStaticFlagOffset = 0;          // 1 = static sprite, 0 = rotatable
-constexpr quint32 kRateOffset = 4;                // frame rate; the writer stores 8 for a setting of 0
-constexpr quint32 kDirectionCountOffset = 8;      // always kDirectionCount
-constexpr quint32 kPaletteSlotsOffset = 12;       // 4 slots of 4 bytes, see kSignature
+constexpr quint32 kStaticFlagOffset = 0;     // 1 = static sprite, 0 = rotatable
+constexpr quint32 kRateOffset = 4;           // frame rate; the writer stores 8 for a setting of 0
+constexpr quint32 kDirectionCountOffset = 8; // always kDirectionCount
+constexpr quint32 kPaletteSlotsOffset = 12;  // 4 slots of 4 bytes, see kSignature
 constexpr quint32 kPaletteSlotsSize = 16;
 constexpr quint32 kPaletteSlotSize = 4;
 constexpr quint32 kActionFrameOffset = 28;        // hit frame; signed, may be -1

@@ -28,13 +28,8 @@ const quint8 *at(const QByteArray &bytes, qint64 offset)
 class Input
 {
 public:
-    explicit Input(const QByteArray &bytes)
-        : m_bytes(bytes)
-        , m_length(bytes.size())
-    {
-    }
-    explicit Input(QIODevice &device)
-        : m_device(&device)
+    explicit Input(const QByteArray &bytes) : m_bytes(bytes), m_length(bytes.size()) {}
+    explicit Input(QIODevice &device) : m_device(&device)
     {
         if (!device.isSequential()) // a file: its length is known before reading
             m_length = qMax<qint64>(0, device.size() - device.pos());
@@ -148,9 +143,7 @@ bool parseHeader(Input &input, ArtFile &art, QString &error)
         return false;
     }
     if (art.directionCount != quint32(art::kDirectionCount)) {
-        error = QStringLiteral("direction count is %1, must be %2")
-                    .arg(art.directionCount)
-                    .arg(art::kDirectionCount);
+        error = QStringLiteral("direction count is %1, must be %2").arg(art.directionCount).arg(art::kDirectionCount);
         return false;
     }
     return true;
@@ -255,8 +248,8 @@ bool parseFrameData(Input &input, ArtFile &art, qint64 dataEnd, QString &error)
 /** The frame headers, then the index data. */
 bool parseFrames(Input &input, ArtFile &art, QString &error)
 {
-    const qint64 count = art.isRotatable() ? qint64(art::kDirectionCount) * art.framesPerDirection
-                                           : qint64(art.framesPerDirection);
+    const qint64 count
+        = art.isRotatable() ? qint64(art::kDirectionCount) * art.framesPerDirection : qint64(art.framesPerDirection);
     const qint64 headersStart = qint64(art::frameHeadersOffset(art.paletteCount));
     const qint64 headersEnd = qint64(art::indexDataOffset(art.paletteCount, quint64(count)));
     const Input::Result result = input.need(headersEnd, error);
@@ -276,8 +269,8 @@ bool parseFrames(Input &input, ArtFile &art, QString &error)
     art.frames.reserve(size_t(count));
     qint64 dataOffset = headersEnd;
     for (qint64 i = 0; i < count; ++i) {
-        const art::FrameHeader header =
-            art::decodeFrameHeader(at(input.bytes(), headersStart + i * art::kFrameHeaderSize));
+        const art::FrameHeader header
+            = art::decodeFrameHeader(at(input.bytes(), headersStart + i * art::kFrameHeaderSize));
         ArtFrame frame;
         frame.width = header.width;
         frame.height = header.height;

@@ -13,10 +13,10 @@ namespace kestrin {
 
 /** One frame header of a ".art" file, plus where its index bytes lie. */
 struct ArtFrame {
-    qint32 width = 0;      // columns of index bytes
-    qint32 height = 0;     // rows of index bytes
-    qint32 dataSize = 0;   // width * height, the frame's index byte count
-    qint32 centerX = 0;    // centre of the untrimmed image, in the frame's coordinates
+    qint32 width = 0;    // columns of index bytes
+    qint32 height = 0;   // rows of index bytes
+    qint32 dataSize = 0; // width * height, the frame's index byte count
+    qint32 centerX = 0;  // centre of the untrimmed image, in the frame's coordinates
     qint32 centerY = 0;
     qint64 dataOffset = 0; // offset of the frame's first index byte in the file
 };

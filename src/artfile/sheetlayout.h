@@ -23,12 +23,12 @@ constexpr qint64 kMaxSheetSide = 32767;
  *  Only frames with pixels take part. All values are 64-bit and computed
  *  without overflow for any field values a file can hold. */
 struct SheetLayout {
-    qint64 anchorX = 0;    // the recorded centre's place in every cell: the largest centre
+    qint64 anchorX = 0; // the recorded centre's place in every cell: the largest centre
     qint64 anchorY = 0;
-    qint64 cellWidth = 0;  // the smallest cell that holds every frame so placed
+    qint64 cellWidth = 0; // the smallest cell that holds every frame so placed
     qint64 cellHeight = 0;
-    qint64 columns = 0;    // frames per row
-    qint64 rows = 0;       // directions (8), or 1 for a static sprite
+    qint64 columns = 0; // frames per row
+    qint64 rows = 0;    // directions (8), or 1 for a static sprite
 
     /** Top-left corner of frame `frame` inside its cell. */
     qint64 left(const ArtFrame &frame) const { return anchorX - frame.centerX; }

@@ -35,9 +35,9 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
         for (const auto &frame : stage->frames)
             pixels += quint64(frame->workImage.width()) * quint64(frame->workImage.height());
     }
-    console.note(QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
-                     .arg(describeStages(project), job.source.folder, QString::number(frames),
-                          QString::number(pixels)));
+    console.note(
+        QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
+            .arg(describeStages(project), job.source.folder, QString::number(frames), QString::number(pixels)));
 }
 
 /** What the progress line says during a step. */
@@ -148,8 +148,8 @@ int runBuild(const BuildJob &job, Console &console)
     const QFileInfo folder(job.folderArgument);
     if (!folder.exists() || !folder.isDir()) {
         GenerationOutcome outcome;
-        outcome.failure = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder,
-                                      job.folderArgument);
+        outcome.failure
+            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, job.folderArgument);
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }

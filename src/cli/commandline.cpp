@@ -13,21 +13,21 @@ namespace kestrin::cli {
 
 namespace {
 
-const QString kOverview = QStringLiteral(
-    "Usage: kestrin-art COMMAND [options]\n"
-    "Turns folders of numbered image frames into palette-based .art sprite files,\n"
-    "and shows and unpacks such files.\n"
-    "\n"
-    "Commands:\n"
-    "  build FOLDER -o OUT.art    load the numbered frames in FOLDER and write one sprite file\n"
-    "  info FILE.art [--json]     check a sprite file and show its header, palette and frames\n"
-    "  extract FILE.art OUTDIR    write every frame as PNG, or one sheet, or animated GIFs\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help                 show this help, or a command's options after the command\n"
-    "  -v, --version              show the version\n"
-    "\n"
-    "Exit status: 0 success, 1 the job failed, 2 wrong command line.\n");
+const QString kOverview
+    = QStringLiteral("Usage: kestrin-art COMMAND [options]\n"
+                     "Turns folders of numbered image frames into palette-based .art sprite files,\n"
+                     "and shows and unpacks such files.\n"
+                     "\n"
+                     "Commands:\n"
+                     "  build FOLDER -o OUT.art    load the numbered frames in FOLDER and write one sprite file\n"
+                     "  info FILE.art [--json]     check a sprite file and show its header, palette and frames\n"
+                     "  extract FILE.art OUTDIR    write every frame as PNG, or one sheet, or animated GIFs\n"
+                     "\n"
+                     "Options:\n"
+                     "  -h, --help                 show this help, or a command's options after the command\n"
+                     "  -v, --version              show the version\n"
+                     "\n"
+                     "Exit status: 0 success, 1 the job failed, 2 wrong command line.\n");
 
 QString versionText()
 {
@@ -55,10 +55,7 @@ CommandLine showText(const QString &text)
 class OptionReader
 {
 public:
-    explicit OptionReader(const QCommandLineParser &parser)
-        : m_parser(parser)
-    {
-    }
+    explicit OptionReader(const QCommandLineParser &parser) : m_parser(parser) {}
 
     /** A whole number from `min` to `max`, or `fallback` when the option is absent. */
     qint64 number(const QString &name, qint64 min, qint64 max, qint64 fallback)
@@ -116,8 +113,8 @@ void addColorOptions(QCommandLineParser &parser)
          QStringLiteral("Pixels with alpha below A (1..255) are background (index 0, black unless\n"
                         "--key is given); all others are written opaque."),
          QStringLiteral("A")},
-        {QStringLiteral("colors"),
-         QStringLiteral("Colour budget 2..256: no index at or above N is written [256]."), QStringLiteral("N")},
+        {QStringLiteral("colors"), QStringLiteral("Colour budget 2..256: no index at or above N is written [256]."),
+         QStringLiteral("N")},
         {QStringLiteral("quantizer"),
          QStringLiteral("How the palette is made: octree (as the window) or refined (least\n"
                         "squared error, slower) [octree]."),
@@ -192,8 +189,8 @@ void readColorOptions(const QCommandLineParser &parser, OptionReader &read, Gene
 
 /** Runs `parser` over the command's arguments. Returns a finished outcome
  *  (help or a usage error) when there is nothing more to read. */
-std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                        int positionalCount, const QString &positionalNames)
+std::optional<CommandLine> parseCommand(QCommandLineParser &parser, const QStringList &arguments, int positionalCount,
+                                        const QString &positionalNames)
 {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -230,10 +227,10 @@ QStringList commandArguments(const QStringList &arguments, const QString &comman
 CommandLine parseBuild(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Loads the numbered frames that --pattern names in FOLDER (stage numbers from\n"
-        "--stage-min up to but not including --stage-max, frame numbers likewise) and\n"
-        "writes them as one sprite file, exactly as the Kestrin window does."));
+    parser.setApplicationDescription(
+        QStringLiteral("Loads the numbered frames that --pattern names in FOLDER (stage numbers from\n"
+                       "--stage-min up to but not including --stage-max, frame numbers likewise) and\n"
+                       "writes them as one sprite file, exactly as the Kestrin window does."));
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Folder that holds the frames."));
     const FolderPattern defaults;
     parser.addOptions({
@@ -299,20 +296,20 @@ CommandLine parseBuild(const QStringList &arguments)
     // so -1 is the largest and means "every number".
     const qint64 i32min = -0x80000000LL;
     job.source.stageMax = quint32(read.number(QStringLiteral("stage-max"), i32min, u32, defaults.stageMax));
-    job.source.stageWidth = int(read.number(QStringLiteral("stage-width"), -kMaxFieldWidth, kMaxFieldWidth,
-                                            defaults.stageWidth));
+    job.source.stageWidth
+        = int(read.number(QStringLiteral("stage-width"), -kMaxFieldWidth, kMaxFieldWidth, defaults.stageWidth));
     job.source.frameMin = quint32(read.number(QStringLiteral("frame-min"), 0, u32, defaults.frameMin));
     job.source.frameMax = quint32(read.number(QStringLiteral("frame-max"), i32min, u32, defaults.frameMax));
-    job.source.frameWidth = int(read.number(QStringLiteral("frame-width"), -kMaxFieldWidth, kMaxFieldWidth,
-                                            defaults.frameWidth));
+    job.source.frameWidth
+        = int(read.number(QStringLiteral("frame-width"), -kMaxFieldWidth, kMaxFieldWidth, defaults.frameWidth));
     job.rotatable = read.choice(QStringLiteral("type"), {QStringLiteral("static"), QStringLiteral("rotatable")},
                                 QStringLiteral("static"))
         == QLatin1String("rotatable");
     // The window's spin boxes bound these settings; the same bounds apply here.
     job.frameRate = qint32(read.number(QStringLiteral("frame-rate"), 0, 99, 0));
     job.hitFrame = qint32(read.number(QStringLiteral("hit-frame"), 0, 99, 0));
-    job.paletteCount = quint32(read.number(QStringLiteral("palettes"), art::kMinPaletteCount, art::kMaxPaletteCount,
-                                           art::kMaxPaletteCount));
+    job.paletteCount = quint32(
+        read.number(QStringLiteral("palettes"), art::kMinPaletteCount, art::kMaxPaletteCount, art::kMaxPaletteCount));
     job.trim = parser.isSet(QStringLiteral("trim"));
     job.quiet = parser.isSet(QStringLiteral("quiet"));
     readColorOptions(parser, read, job.colors);
@@ -338,9 +335,9 @@ CommandLine parseBuild(const QStringList &arguments)
 CommandLine parseInfo(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Checks the layout of a sprite file and shows its header fields, palettes and\n"
-        "every frame's size and centre. A malformed file is named with what is wrong."));
+    parser.setApplicationDescription(
+        QStringLiteral("Checks the layout of a sprite file and shows its header fields, palettes and\n"
+                       "every frame's size and centre. A malformed file is named with what is wrong."));
     parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file; - for standard input."));
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
     if (auto done = parseCommand(parser, arguments, 1, QStringLiteral("one FILE.art")))
@@ -355,12 +352,12 @@ CommandLine parseInfo(const QStringList &arguments)
 CommandLine parseExtract(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Writes every frame of a sprite file as a PNG drawn through its palette,\n"
-        "named camera<stage>_<frame>.png (stages from 01, frames from 0000) so that\n"
-        "'kestrin-art build OUTDIR --pattern camera%1_%2.png' reads them back;\n"
-        "or, with --sheet, one PNG with a row per direction, frames aligned on their centres;\n"
-        "or, with --gif, one animated GIF per direction, frames aligned the same way."));
+    parser.setApplicationDescription(
+        QStringLiteral("Writes every frame of a sprite file as a PNG drawn through its palette,\n"
+                       "named camera<stage>_<frame>.png (stages from 01, frames from 0000) so that\n"
+                       "'kestrin-art build OUTDIR --pattern camera%1_%2.png' reads them back;\n"
+                       "or, with --sheet, one PNG with a row per direction, frames aligned on their centres;\n"
+                       "or, with --gif, one animated GIF per direction, frames aligned the same way."));
     parser.addPositionalArgument(QStringLiteral("FILE.art"), QStringLiteral("The sprite file; - for standard input."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
                                  QStringLiteral("Folder for the files written (created if missing)."));

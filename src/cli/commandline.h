@@ -17,11 +17,11 @@ struct BuildJob {
     qint32 frameRate = 0;   // 0 writes the default rate
     qint32 hitFrame = 0;    // 0 writes the last frame of a direction
     quint32 paletteCount = 4;
-    bool trim = false;      // the bounding-rectangle pass
-    bool quiet = false;     // no progress bar, no summary
+    bool trim = false;         // the bounding-rectangle pass
+    bool quiet = false;        // no progress bar, no summary
     GenerationSettings colors; // only its colour fields (key, alpha, budget, quantizer, dither, palette, threads)
-    bool json = false;      // the job's report as JSON on standard output
-    QString depfile;        // where to write the Make rule of the files read; empty for none
+    bool json = false;         // the job's report as JSON on standard output
+    QString depfile;           // where to write the Make rule of the files read; empty for none
 };
 
 /** What `kestrin-art info` was asked to do. */

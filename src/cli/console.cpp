@@ -38,7 +38,8 @@ constexpr int kNarrowestBar = 5;
 
 int terminalColumns()
 {
-    struct winsize size {};
+    struct winsize size {
+    };
     if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;
@@ -52,9 +53,9 @@ QString progressLine(const QString &text, int percent, int columns)
     // "[bar] 100% text": the bar takes what the text leaves, within limits.
     const int barWidth = qBound(kNarrowestBar, room - int(number.size()) - 4 - int(text.size()), kWidestBar);
     const int filled = percent * barWidth / 100;
-    QString line = QStringLiteral("[%1%2] %3 %4")
-                       .arg(QString(filled, QLatin1Char('#')), QString(barWidth - filled, QLatin1Char(' ')), number,
-                            text);
+    QString line
+        = QStringLiteral("[%1%2] %3 %4")
+              .arg(QString(filled, QLatin1Char('#')), QString(barWidth - filled, QLatin1Char(' ')), number, text);
     if (line.size() > room) {
         // Too narrow even for the smallest bar: the percentage and the text.
         line = number + QLatin1Char(' ') + text;
@@ -65,9 +66,9 @@ QString progressLine(const QString &text, int percent, int columns)
 }
 
 Console::Console(Notes notes)
-    : m_notes(notes)
-    , m_barEnabled(notes != Notes::Quiet && isatty(STDERR_FILENO) == 1)
-    , m_dumb(terminalIsDumb())
+    : m_notes(notes),
+      m_barEnabled(notes != Notes::Quiet && isatty(STDERR_FILENO) == 1),
+      m_dumb(terminalIsDumb())
 {
 }
 

@@ -50,9 +50,9 @@ private:
     Notes m_notes = Notes::Stdout;
     bool m_barEnabled = false;
     bool m_barShowing = false;
-    bool m_dumb = false;    // the terminal knows no escape sequences
-    int m_shownLength = 0;  // characters of the line now shown
-    QString m_shownLine;    // the line now shown, not drawn again unchanged
+    bool m_dumb = false;   // the terminal knows no escape sequences
+    int m_shownLength = 0; // characters of the line now shown
+    QString m_shownLine;   // the line now shown, not drawn again unchanged
 };
 
 /** The width of the terminal on standard error, in columns; 80 when it

@@ -38,16 +38,16 @@ bool savePng(const QImage &image, const QString &path, Console &console)
     QBuffer png;
     png.open(QIODevice::WriteOnly);
     if (!image.save(&png, "PNG")) {
-        console.error(path, QStringLiteral("the PNG writer could not encode this %1 x %2 image")
-                                .arg(image.width())
-                                .arg(image.height()));
+        console.error(path,
+                      QStringLiteral("the PNG writer could not encode this %1 x %2 image")
+                          .arg(image.width())
+                          .arg(image.height()));
         return false;
     }
     // Through a temporary file that replaces an existing PNG only when every
     // byte was written, so a failure leaves the old file as it was.
-    const Failure failure = saveFile(path, [&](QIODevice &device) {
-        return device.write(png.data()) == png.data().size();
-    });
+    const Failure failure
+        = saveFile(path, [&](QIODevice &device) { return device.write(png.data()) == png.data().size(); });
     if (failure)
         console.error(path, failure.reason);
     return !failure;
@@ -63,9 +63,10 @@ bool outputsAvoidInput(const ExtractJob &job, const QStringList &outputs, Consol
         return true;
     for (const QString &path : outputs) {
         if (fileIdentity(path) == input) {
-            console.error(path, QStringLiteral("is the sprite file being read (%1); nothing was written, "
-                                               "choose another OUTDIR")
-                                    .arg(job.file));
+            console.error(path,
+                          QStringLiteral("is the sprite file being read (%1); nothing was written, "
+                                         "choose another OUTDIR")
+                              .arg(job.file));
             return false;
         }
     }
@@ -117,12 +118,13 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
     for (size_t i = 0; i < art.frames.size(); ++i) {
         const ArtFrame &f = art.frames[i];
         if (f.width > kMaxPngSide || f.height > kMaxPngSide) {
-            console.error(job.file, QStringLiteral("frame %1 is %2 x %3 pixels; the PNG writer takes at most %4 "
-                                                   "pixels per side")
-                                        .arg(i)
-                                        .arg(f.width)
-                                        .arg(f.height)
-                                        .arg(kMaxPngSide));
+            console.error(job.file,
+                          QStringLiteral("frame %1 is %2 x %3 pixels; the PNG writer takes at most %4 "
+                                         "pixels per side")
+                              .arg(i)
+                              .arg(f.width)
+                              .arg(f.height)
+                              .arg(kMaxPngSide));
             return ExitFailure;
         }
         if (f.dataSize != 0)
@@ -153,8 +155,8 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
     }
     if (job.indexed) {
         const QByteArray json = framesJson(art, job);
-        const Failure failure =
-            saveFile(jsonPath, [&](QIODevice &device) { return device.write(json) == json.size(); });
+        const Failure failure
+            = saveFile(jsonPath, [&](QIODevice &device) { return device.write(json) == json.size(); });
         if (failure) {
             console.error(jsonPath, failure.reason);
             return ExitFailure;
@@ -168,8 +170,7 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
 /** Copies frame `index` into `cell` (cellWidth x cellHeight pixels of T)
  *  at its place in the layout, through `convert` from its index bytes. */
 template<typename T, typename Convert>
-void placeFrame(const ArtFile &art, size_t index, const SheetLayout &layout, T *cell, qint64 stride,
-                Convert convert)
+void placeFrame(const ArtFile &art, size_t index, const SheetLayout &layout, T *cell, qint64 stride, Convert convert)
 {
     const ArtFrame &f = art.frames[index];
     if (f.dataSize == 0)
@@ -192,15 +193,16 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
         return ExitFailure;
     }
     if (!layout->sheetFits()) {
-        console.error(job.file, QStringLiteral("a sheet of %1 row(s) of %2 cells of %3 x %4 pixels is more than "
-                                               "kestrin-art draws; extract the frames without --sheet (a sheet "
-                                               "holds at most %5 pixels, and %6 pixels per side)")
-                                    .arg(layout->rows)
-                                    .arg(layout->columns)
-                                    .arg(layout->cellWidth)
-                                    .arg(layout->cellHeight)
-                                    .arg(kMaxSheetPixels)
-                                    .arg(kMaxSheetSide));
+        console.error(job.file,
+                      QStringLiteral("a sheet of %1 row(s) of %2 cells of %3 x %4 pixels is more than "
+                                     "kestrin-art draws; extract the frames without --sheet (a sheet "
+                                     "holds at most %5 pixels, and %6 pixels per side)")
+                          .arg(layout->rows)
+                          .arg(layout->columns)
+                          .arg(layout->cellWidth)
+                          .arg(layout->cellHeight)
+                          .arg(kMaxSheetPixels)
+                          .arg(kMaxSheetSide));
         return ExitFailure;
     }
     const qint64 width = layout->cellWidth * layout->columns;
@@ -220,8 +222,8 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
     const qint64 stride = sheet.bytesPerLine() / 4;
     auto *pixels = reinterpret_cast<QRgb *>(sheet.bits());
     for (size_t i = 0; i < art.frames.size(); ++i) {
-        QRgb *cell = pixels + layout->row(art, i) * layout->cellHeight * stride
-            + layout->column(art, i) * layout->cellWidth;
+        QRgb *cell
+            = pixels + layout->row(art, i) * layout->cellHeight * stride + layout->column(art, i) * layout->cellWidth;
         placeFrame(art, i, *layout, cell, stride, [&](quint8 index) { return colors[index]; });
     }
     if (!savePng(sheet, path, console))
@@ -245,14 +247,15 @@ int extractGifs(const ArtFile &art, const ExtractJob &job, Console &console)
         return ExitFailure;
     }
     if (!layout->rowFits()) {
-        console.error(job.file, QStringLiteral("%1 frames on a canvas of %2 x %3 pixels is more than kestrin-art "
-                                               "draws (an animation holds at most %4 pixels, and %5 pixels per "
-                                               "side)")
-                                    .arg(layout->columns)
-                                    .arg(layout->cellWidth)
-                                    .arg(layout->cellHeight)
-                                    .arg(kMaxSheetPixels)
-                                    .arg(kMaxSheetSide));
+        console.error(job.file,
+                      QStringLiteral("%1 frames on a canvas of %2 x %3 pixels is more than kestrin-art "
+                                     "draws (an animation holds at most %4 pixels, and %5 pixels per "
+                                     "side)")
+                          .arg(layout->columns)
+                          .arg(layout->cellWidth)
+                          .arg(layout->cellHeight)
+                          .arg(kMaxSheetPixels)
+                          .arg(kMaxSheetSide));
         return ExitFailure;
     }
     QStringList paths;

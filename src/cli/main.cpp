@@ -54,8 +54,8 @@ int main(int argc, char *argv[])
     }
     case CommandLine::Build: {
         const BuildJob &job = line.build;
-        Console console(notesFor(job.quiet, job.target == QLatin1String("-") || job.json
-                                                || job.depfile == QLatin1String("-")));
+        Console console(
+            notesFor(job.quiet, job.target == QLatin1String("-") || job.json || job.depfile == QLatin1String("-")));
         return runBuild(line.build, console);
     }
     case CommandLine::Info: {

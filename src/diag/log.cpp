@@ -25,8 +25,8 @@ void writeLine(const char *level, const QByteArray &message)
     if (file.open(QIODevice::Append | QIODevice::Text)) {
         QTextStream stream(&file);
         stream.setEncoding(QStringConverter::System);
-        stream << QLatin1String(level) << QLatin1String(time) << QLatin1String("):")
-               << QString::fromLatin1(message) << '\n';
+        stream << QLatin1String(level) << QLatin1String(time) << QLatin1String("):") << QString::fromLatin1(message)
+               << '\n';
         stream.flush();
         file.close();
     }

@@ -10,28 +10,28 @@ enum class FailureKind {
     None,
 
     // Finding and reading the frames of a folder.
-    NoSuchFolder,      // path: the folder given
-    NotAFolder,        // path: the folder given
-    NameNeverChanges,  // path: the one file every number names; found: how many frames that would make
-    TooManyFrames,     // path: folder + pattern; expected: the limit
-    RangeTooLarge,     // path: folder + pattern of the range that cannot be listed
-    NoStagesFound,     // path: the folder; reason: the first name tried
-    CannotLoadFrame,   // path: the frame file; reason: why it did not decode
-    NotEnoughMemory,   // path: the folder; found: bytes the frames need, expected: bytes available
+    NoSuchFolder,     // path: the folder given
+    NotAFolder,       // path: the folder given
+    NameNeverChanges, // path: the one file every number names; found: how many frames that would make
+    TooManyFrames,    // path: folder + pattern; expected: the limit
+    RangeTooLarge,    // path: folder + pattern of the range that cannot be listed
+    NoStagesFound,    // path: the folder; reason: the first name tried
+    CannotLoadFrame,  // path: the frame file; reason: why it did not decode
+    NotEnoughMemory,  // path: the folder; found: bytes the frames need, expected: bytes available
 
     // Checks of a project before anything is written.
-    NoStages,          // the project has no stage at all
-    WrongStageCount,   // a rotatable sprite without 8 stages; found: the stage count
-    BadPaletteCount,   // found: the palette count asked for (1..4 allowed)
+    NoStages,           // the project has no stage at all
+    WrongStageCount,    // a rotatable sprite without 8 stages; found: the stage count
+    BadPaletteCount,    // found: the palette count asked for (1..4 allowed)
     FrameCountMismatch, // stage: the first stage that differs; expected: stage 0's count; found: its count
-    FrameTooLarge,     // stage, frame, width, height; expected: the largest pixel count a frame may hold
-    FileTooLarge,      // found: the file size it would have; expected: the largest the format allows
+    FrameTooLarge,      // stage, frame, width, height; expected: the largest pixel count a frame may hold
+    FileTooLarge,       // found: the file size it would have; expected: the largest the format allows
 
     // Files.
-    CannotCreateFile,  // path, reason: the system's
-    CannotWriteFile,   // path, reason: the system's
-    CannotReadFile,    // path, reason: the system's
-    MalformedFile,     // path, reason: what is wrong and where
+    CannotCreateFile, // path, reason: the system's
+    CannotWriteFile,  // path, reason: the system's
+    CannotReadFile,   // path, reason: the system's
+    MalformedFile,    // path, reason: what is wrong and where
 
     // Colour settings and palette files.
     BadColorSettings,     // reason: which setting and what is wrong with it

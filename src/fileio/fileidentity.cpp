@@ -8,7 +8,8 @@ namespace kestrin {
 
 std::optional<FileIdentity> fileIdentity(const QString &path)
 {
-    struct stat status {};
+    struct stat status {
+    };
     if (path.isEmpty() || path.contains(QChar(0)) || ::stat(QFile::encodeName(path).constData(), &status) != 0)
         return std::nullopt;
     return FileIdentity{quint64(status.st_dev), quint64(status.st_ino)};

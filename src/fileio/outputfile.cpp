@@ -27,10 +27,11 @@ constexpr int kMaxLinks = 40;
 
 /** What a path names once its symbolic links are followed. */
 struct Target {
-    QByteArray path;    // the last name of the chain of links
+    QByteArray path; // the last name of the chain of links
     bool exists = false;
-    struct stat status {}; // of `path`, when it exists
-    int error = 0;         // errno of a failed look-up; a missing last name is no error
+    struct stat status {
+    };             // of `path`, when it exists
+    int error = 0; // errno of a failed look-up; a missing last name is no error
 };
 
 bool readLink(const QByteArray &path, qint64 sizeHint, QByteArray &target)
@@ -144,9 +145,7 @@ private:
     QString m_reason;
 };
 
-OutputFile::OutputFile(const QString &path)
-    : m_path(path)
-    , m_device(std::make_unique<OutputDevice>())
+OutputFile::OutputFile(const QString &path) : m_path(path), m_device(std::make_unique<OutputDevice>())
 {
 }
 
@@ -246,7 +245,8 @@ bool OutputFile::openDirect(const QByteArray &finalPath)
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return fail(FailureKind::CannotCreateFile, errnoText(errno));
-    struct stat status {};
+    struct stat status {
+    };
     if (::fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
         const int error = errno;
         ::close(fd);

@@ -87,7 +87,7 @@ private:
     Mode m_mode = Mode::Replace;
     std::unique_ptr<OutputDevice> m_device;
     Failure m_failure;
-    bool m_finished = false; // committed, canceled or failed: the device is closed
+    bool m_finished = false;         // committed, canceled or failed: the device is closed
     bool m_keepOwnerAndMode = false; // Replace mode over an existing file:
     uint m_owner = 0;                // its owner,
     uint m_group = 0;                // group

@@ -76,8 +76,8 @@ void trimTo(Frame &frame, const BoundRect &bounds)
         const QRect rect(bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
         // QImage::copy always allocates new pixel storage.
         frame.workImage = frame.sourceImage.format() == QImage::Format_ARGB32
-                              ? frame.sourceImage.copy(rect)
-                              : frame.sourceImage.copy(rect).convertToFormat(QImage::Format_ARGB32);
+            ? frame.sourceImage.copy(rect)
+            : frame.sourceImage.copy(rect).convertToFormat(QImage::Format_ARGB32);
     }
     frame.boundRect = bounds;
 }

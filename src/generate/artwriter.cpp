@@ -24,10 +24,10 @@ class IndexStream
 {
 public:
     IndexStream(QIODevice &device, const ColorReduction &colors)
-        : m_device(device)
-        , m_colors(colors)
-        , m_maps(size_t(colors.threads()))
-        , m_scratch(size_t(colors.threads()))
+        : m_device(device),
+          m_colors(colors),
+          m_maps(size_t(colors.threads())),
+          m_scratch(size_t(colors.threads()))
     {
     }
 
@@ -50,16 +50,14 @@ public:
         m_buffer.resize(m_pendingPixels);
         if (m_colors.dithers()) {
             const int parts = int(std::min<quint64>(m_pending.size(), quint64(m_colors.threads())));
-            parallelRanges(parts, m_pending.size(), [this](int part, quint64 from, quint64 to) {
-                mapFrames(part, from, to);
-            });
+            parallelRanges(parts, m_pending.size(),
+                           [this](int part, quint64 from, quint64 to) { mapFrames(part, from, to); });
         } else {
             // No run shorter than half the smallest batch worth splitting.
             const quint64 threads = quint64(m_colors.threads());
             const quint64 parts = std::clamp<quint64>(m_pendingPixels / (kMinSplitPixels / 2), 1, threads);
-            parallelRanges(int(parts), m_pendingPixels, [this](int part, quint64 from, quint64 to) {
-                mapRange(part, from, to);
-            });
+            parallelRanges(int(parts), m_pendingPixels,
+                           [this](int part, quint64 from, quint64 to) { mapRange(part, from, to); });
         }
         mapNanoseconds += timer.nsecsElapsed();
         const qint64 n = qint64(m_pendingPixels);
@@ -98,7 +96,7 @@ private:
             const FramePixels &frame = m_pending[f];
             if (f >= from) {
                 m_colors.mapFrameDithered(map(part), m_memo, frame.words, frame.image.width(), frame.image.height(),
-                                        m_buffer.data() + at, m_scratch[size_t(part)]);
+                                          m_buffer.data() + at, m_scratch[size_t(part)]);
             }
             at += frame.count;
         }
@@ -110,8 +108,8 @@ private:
     QIODevice &m_device;
     const ColorReduction &m_colors;
     std::vector<std::unique_ptr<NearestColorMap>> m_maps; // one per worker, made on first use
-    std::vector<std::vector<int>> m_scratch;               // error rows of each worker
-    NearestColorMemo m_memo;                               // shared by the workers
+    std::vector<std::vector<int>> m_scratch;              // error rows of each worker
+    NearestColorMemo m_memo;                              // shared by the workers
     std::vector<FramePixels> m_pending;
     quint64 m_pendingPixels = 0;
     std::vector<quint8> m_buffer;

@@ -103,9 +103,8 @@ ColorOptions colorOptionsOf(const GenerationSettings &settings)
 
 Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *palette, ColorOptions *options)
 {
-    const auto bad = [](const QString &reason) {
-        return Failure::of(FailureKind::BadColorSettings, QString(), reason);
-    };
+    const auto bad
+        = [](const QString &reason) { return Failure::of(FailureKind::BadColorSettings, QString(), reason); };
     if (settings.colorBudget < 2 || settings.colorBudget > 256)
         return bad(QStringLiteral("the colour budget must be 2 to 256; it is %1").arg(settings.colorBudget));
     if (settings.keyTolerance < 0 || settings.keyTolerance > 442)
@@ -248,8 +247,8 @@ void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, 
         histograms[size_t(part)] = ColorHistogram(1); // release its table
     }
     const quint32 budget = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
-    const RefinedPalette refined =
-        refinePalette(histograms[0].colors(), int(budget), m_options.threads, histograms[0].shift() == 0);
+    const RefinedPalette refined
+        = refinePalette(histograms[0].colors(), int(budget), m_options.threads, histograms[0].shift() == 0);
     for (size_t i = 0; i < refined.colors.size(); ++i)
         putEntry(entries + art::kPaletteEntrySize * i, refined.colors[i]);
     m_colorCount = quint32(refined.colors.size());
@@ -322,8 +321,9 @@ void ColorReduction::mapPixels(NearestColorMap &map, NearestColorMemo &memo, con
 void ColorReduction::mapFrameDithered(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, int width,
                                       int height, quint8 *out, std::vector<int> &scratch) const
 {
-    ditherFrame(pixels, width, height, m_options.background, m_palette,
-                [&](quint32 rgb) { return nearestFinal(map, memo, rgb); }, out, scratch);
+    ditherFrame(
+        pixels, width, height, m_options.background, m_palette,
+        [&](quint32 rgb) { return nearestFinal(map, memo, rgb); }, out, scratch);
 }
 
 } // namespace kestrin

@@ -19,12 +19,12 @@ struct PaletteFile;
 
 /** The colour settings of a generation as the reduction consumes them. */
 struct ColorOptions {
-    BackgroundRule background;                        // nothing is background by default
-    quint32 budget = 256;                             // 2..256 entries may be used
-    QuantizerKind quantizer = QuantizerKind::Octree;  // when no fixed palette is given
+    BackgroundRule background;                       // nothing is background by default
+    quint32 budget = 256;                            // 2..256 entries may be used
+    QuantizerKind quantizer = QuantizerKind::Octree; // when no fixed palette is given
     DitherKind dither = DitherKind::None;
-    const PaletteFile *fixed = nullptr;               // entries used as they stand; not owned
-    int threads = 1;                                  // worker threads, at least 1
+    const PaletteFile *fixed = nullptr; // entries used as they stand; not owned
+    int threads = 1;                    // worker threads, at least 1
 };
 
 /** The options of `settings`, without the palette file (which the caller
@@ -152,7 +152,7 @@ private:
     ColorOptions m_options;
     quint8 m_palette[art::kPaletteSize] = {};
     quint8 m_searchPalette[art::kPaletteSize] = {};
-    quint8 m_final[256];      // index in the made palette -> index in the file
+    quint8 m_final[256]; // index in the made palette -> index in the file
     quint32 m_colorCount = 0;
     quint8 m_firstIndex = 0;
     int m_searchFirst = 0;

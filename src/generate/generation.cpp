@@ -1,11 +1,11 @@
 #include "generate/generation.h"
 
+#include "fileio/outputfile.h"
+#include "frameutil/boundrect.h"
+#include "frameutil/transparency.h"
 #include "generate/artplan.h"
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
-#include "frameutil/boundrect.h"
-#include "frameutil/transparency.h"
-#include "fileio/outputfile.h"
 #include "quantize/palettefile.h"
 
 #include <QElapsedTimer>
@@ -84,8 +84,8 @@ int stepPercent(GenerationStep step)
     return -1;
 }
 
-GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
-                                const QString &targetPath, const GenerationProgress &progress, ColorFeed *fed)
+GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings, const QString &targetPath,
+                                const GenerationProgress &progress, ColorFeed *fed)
 {
     const auto report = [&](GenerationStep step) {
         if (progress)

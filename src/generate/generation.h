@@ -45,16 +45,16 @@ struct GenerationWarning {
 
 /** One frame as it went into the file. */
 struct FrameReport {
-    quint32 stage = 0;     // index of its stage in the project, from 0
-    quint32 frame = 0;     // index within its stage, from 0
-    QString file;          // the file it was loaded from; empty for a frame never loaded
-    qint32 width = 0;      // the frame header's fields
+    quint32 stage = 0; // index of its stage in the project, from 0
+    quint32 frame = 0; // index within its stage, from 0
+    QString file;      // the file it was loaded from; empty for a frame never loaded
+    qint32 width = 0;  // the frame header's fields
     qint32 height = 0;
     qint32 centerX = 0;
     qint32 centerY = 0;
-    QSize source;          // the image as loaded
-    QRect trim;            // where the written pixels lie in the source image (the whole
-                           // source when untrimmed; empty for a frame with no pixels)
+    QSize source; // the image as loaded
+    QRect trim;   // where the written pixels lie in the source image (the whole
+                  // source when untrimmed; empty for a frame with no pixels)
 };
 
 /** Wall-clock time spent in each part of a job, in nanoseconds. */
@@ -73,10 +73,10 @@ struct GenerationOutcome {
     quint64 bytes = 0;      // size of the file written
     quint32 colorCount = 0; // palette entries the colour reduction produced (entry 0 of a background included)
 
-    bool rotatable = false;      // the sprite type asked for
-    quint32 stageCount = 0;      // stages in the project
-    quint32 framesPerStage = 0;  // frames of stage 0, which every stage must match
-    quint32 paletteCount = 0;    // palette copies asked for
+    bool rotatable = false;                  // the sprite type asked for
+    quint32 stageCount = 0;                  // stages in the project
+    quint32 framesPerStage = 0;              // frames of stage 0, which every stage must match
+    quint32 paletteCount = 0;                // palette copies asked for
     std::vector<FrameReport> frames;         // in file order, once the file has been planned
     QStringList inputFiles;                  // every file the job read, each once, in the order read:
                                              // the frame files, then any other input of the settings
@@ -117,8 +117,8 @@ struct BuildRequest {
 
 /** What a job reports while it runs; every member may be empty. */
 struct BuildCallbacks {
-    LoadProgress loading;                          // frames decoded so far
-    std::function<void(const Project &)> loaded;   // the project as it will be written
+    LoadProgress loading;                        // frames decoded so far
+    std::function<void(const Project &)> loaded; // the project as it will be written
     GenerationProgress generation;
 };
 

@@ -29,16 +29,16 @@ struct GenerationSettings {
 
     // Background: when either rule is on, palette entry 0 is reserved for
     // the background, every background pixel gets index 0 and no other does.
-    bool useKey = false;      // pixels near keyColor are background
-    quint32 keyColor = 0;     // 0x00RRGGBB; also the colour written as entry 0
-    int keyTolerance = 0;     // largest Euclidean RGB distance to the key, 0..442
-    int alphaThreshold = 0;   // 1..255: alpha below it is background; 0 = alpha ignored
+    bool useKey = false;    // pixels near keyColor are background
+    quint32 keyColor = 0;   // 0x00RRGGBB; also the colour written as entry 0
+    int keyTolerance = 0;   // largest Euclidean RGB distance to the key, 0..442
+    int alphaThreshold = 0; // 1..255: alpha below it is background; 0 = alpha ignored
 
-    quint32 colorBudget = 256;                    // 2..256: indices stay below it, later entries are zero
+    quint32 colorBudget = 256; // 2..256: indices stay below it, later entries are zero
     QuantizerKind quantizer = QuantizerKind::Octree;
     DitherKind dither = DitherKind::None;
-    QString paletteFile;      // .gpl, .pal, .act or .art whose entries are used as they stand; empty = make one
-    int threads = 0;          // worker threads for every multi-threaded step; 0 = one per core
+    QString paletteFile; // .gpl, .pal, .act or .art whose entries are used as they stand; empty = make one
+    int threads = 0;     // worker threads for every multi-threaded step; 0 = one per core
 
     /** True when entry 0 is reserved for background pixels. */
     bool backgroundMode() const { return useKey || alphaThreshold > 0; }

@@ -42,7 +42,10 @@ QString problemOf(const GifAnimation &a)
         return QStringLiteral("transparent index %1 is not in the palette").arg(a.transparentIndex);
     for (const QByteArray &frame : a.frames) {
         if (frame.size() != qint64(a.width) * a.height)
-            return QStringLiteral("a frame of %1 indices on a %2 x %3 canvas").arg(frame.size()).arg(a.width).arg(a.height);
+            return QStringLiteral("a frame of %1 indices on a %2 x %3 canvas")
+                .arg(frame.size())
+                .arg(a.width)
+                .arg(a.height);
     }
     return QString();
 }

@@ -14,7 +14,7 @@ namespace kestrin {
 /** An animation of palette indices, written as one GIF (89a, through
  *  giflib) that loops forever. Every frame covers the whole canvas. */
 struct GifAnimation {
-    int width = 0;                  // canvas, 1..65535 pixels
+    int width = 0; // canvas, 1..65535 pixels
     int height = 0;
     QVector<QRgb> palette;          // 1..256 colours, the global colour table (alpha ignored)
     int delay = 0;                  // between frames, in hundredths of a second, 0..65535

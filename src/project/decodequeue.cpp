@@ -6,9 +6,9 @@
 namespace kestrin {
 
 DecodeQueue::DecodeQueue(const QStringList &files, int threads)
-    : m_paths(files)
-    , m_entries(std::make_unique<Entry[]>(size_t(files.size())))
-    , m_firstFailure(files.size())
+    : m_paths(files),
+      m_entries(std::make_unique<Entry[]>(size_t(files.size()))),
+      m_firstFailure(files.size())
 {
     const qsizetype count = std::min<qsizetype>(threads, files.size());
     if (count <= 1)
@@ -48,8 +48,7 @@ void DecodeQueue::load(qsizetype index)
     loaded.ok = loadFrame(loaded.frame, m_paths.at(index), loaded.result);
     if (!loaded.ok) {
         qsizetype seen = m_firstFailure.load();
-        while (index < seen && !m_firstFailure.compare_exchange_weak(seen, index)) {
-        }
+        while (index < seen && !m_firstFailure.compare_exchange_weak(seen, index)) {}
     }
     Entry &entry = m_entries[size_t(index)];
     {

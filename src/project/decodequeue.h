@@ -57,9 +57,9 @@ private:
 
     const QStringList m_paths;
     std::unique_ptr<Entry[]> m_entries;
-    std::atomic<qsizetype> m_nextClaim{0};   // the next file a worker tries to claim
-    std::atomic<qsizetype> m_firstFailure;   // lowest index that failed so far; files past it are not claimed
-    std::atomic<bool> m_stopping{false};     // the caller is done: claim nothing more
+    std::atomic<qsizetype> m_nextClaim{0}; // the next file a worker tries to claim
+    std::atomic<qsizetype> m_firstFailure; // lowest index that failed so far; files past it are not claimed
+    std::atomic<bool> m_stopping{false};   // the caller is done: claim nothing more
     std::mutex m_mutex;
     std::condition_variable m_entryReady;
     std::vector<std::thread> m_workers;

@@ -44,8 +44,8 @@ QString frameFileName(const QString &pattern, quint32 stage, int stageWidth, qui
     return argNumber(argNumber(pattern, stage, stageWidth), frame, frameWidth);
 }
 
-NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
-                         quint32 frameMin, quint32 frameMax, int frameWidth)
+NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth, quint32 frameMin,
+                         quint32 frameMax, int frameWidth)
 {
     const bool hasFrameMarker = pattern.contains(QStringLiteral("%2"));
     // Unsigned 32-bit on purpose: frameMin + 1 wraps to 0 for 4294967295.

@@ -46,7 +46,7 @@ struct NamePreview {
  *  with s' = stageMin + 1 when frameMin + 1 > frameMax, else stageMin. When
  *  the pattern does not contain "%2", only the stage number is put in (one
  *  substitution with the stage width) and the frame numbers are not used. */
-[[nodiscard]] NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax,
-                                       int stageWidth, quint32 frameMin, quint32 frameMax, int frameWidth);
+[[nodiscard]] NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
+                                       quint32 frameMin, quint32 frameMax, int frameWidth);
 
 } // namespace kestrin

@@ -37,7 +37,8 @@ bool fileExists(const QString &path)
 #else
     // Looked at, never opened: opening a FIFO waits for a writer.
     const QByteArray name = QFile::encodeName(path);
-    struct stat status {};
+    struct stat status {
+    };
     if (::stat(name.constData(), &status) != 0)
         return false;
     if (!S_ISREG(status.st_mode))
@@ -91,8 +92,8 @@ bool digitsMayFormMarkers(const QString &text)
         const QChar c1 = at(p - 1), c2 = at(p - 2), c3 = at(p - 3);
         const bool pct1 = c1 == QLatin1Char('%');
         const bool pctL = c1 == QLatin1Char('L') && c2 == QLatin1Char('%');
-        const bool pctDigit = c1.digitValue() != -1
-            && (c2 == QLatin1Char('%') || (c2 == QLatin1Char('L') && c3 == QLatin1Char('%')));
+        const bool pctDigit
+            = c1.digitValue() != -1 && (c2 == QLatin1Char('%') || (c2 == QLatin1Char('L') && c3 == QLatin1Char('%')));
         if (pct1 || pctL || pctDigit)
             return true;
     }
@@ -136,8 +137,8 @@ private:
             return listing;
         }
         listing.state = Listing::Listed;
-        listing.names = QDir(dirPath).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        listing.names = QDir(dirPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                QDir::Unsorted);
         return listing;
     }
 
@@ -186,8 +187,7 @@ void numbersFor(const QString &digits, int width, quint32 lo, quint32 hi, std::v
 /** Candidate numbers in [lo, hi) read off the folder listing: every number
  *  whose file exists is among them. False when the axis does not allow this
  *  (digits could alter later markers, or the folder cannot be listed). */
-bool candidatesFromListing(const Axis &axis, quint32 lo, quint32 hi, ListingCache &cache,
-                           std::vector<quint32> &out)
+bool candidatesFromListing(const Axis &axis, quint32 lo, quint32 hi, ListingCache &cache, std::vector<quint32> &out)
 {
     if (axis.finishParsesMarkers && digitsMayFormMarkers(axis.text))
         return false;
@@ -244,8 +244,8 @@ QString describe(const Axis &axis)
 
 /** The numbers n in [lo, hi) whose path exists, increasing. False with
  *  `failure` set when the search is refused; `budget` caps the result size. */
-bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, quint64 budget,
-                 ListingCache &cache, std::vector<quint32> &present, Failure &failure)
+bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, quint64 budget, ListingCache &cache,
+                 std::vector<quint32> &present, Failure &failure)
 {
     present.clear();
     if (lo >= hi)
@@ -300,8 +300,7 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
     const Axis stageAxis{p.folder, p.pattern, p.stageWidth,
                          [&p](const QString &t) { return argNumber(t, p.frameMin, p.frameWidth); }, true};
     std::vector<quint32> stageNumbers;
-    if (!findPresent(stageAxis, p.stageMin, p.stageMax, method, kMaxFramesPerLoad, cache, stageNumbers,
-                     scan.failure))
+    if (!findPresent(stageAxis, p.stageMin, p.stageMax, method, kMaxFramesPerLoad, cache, stageNumbers, scan.failure))
         return scan;
 
     quint64 total = stageNumbers.size();
@@ -339,8 +338,7 @@ Failure noStagesFound(const FolderPattern &p)
     return Failure::of(FailureKind::NoStagesFound, p.folder,
                        QStringLiteral("no stage number from %1 up to %2 (exclusive) has a file for frame number %3; "
                                       "the first name tried was %4")
-                           .arg(QString::number(p.stageMin), QString::number(p.stageMax),
-                                QString::number(p.frameMin),
+                           .arg(QString::number(p.stageMin), QString::number(p.stageMax), QString::number(p.frameMin),
                                 frameFileName(p.pattern, p.stageMin, p.stageWidth, p.frameMin, p.frameWidth)));
 }
 

@@ -16,7 +16,8 @@ class Bytes
 {
 public:
     explicit Bytes(const QByteArray &data)
-        : m_p(reinterpret_cast<const uchar *>(data.constData())), m_n(quint64(data.size()))
+        : m_p(reinterpret_cast<const uchar *>(data.constData())),
+          m_n(quint64(data.size()))
     {
     }
     quint64 size() const { return m_n; }
@@ -190,8 +191,8 @@ CheckVerdict checkBmp(const QByteArray &data)
         planes = b.le16(22);
         bits = b.le16(24);
     }
-    const bool plain = compression == 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24
-                                            || bits == 32);
+    const bool plain
+        = compression == 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
     const bool rle = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
     const bool bitFields = compression == 3 && (bits == 16 || bits == 32);
     if (planes != 1 || !(plain || rle || bitFields))
@@ -242,9 +243,9 @@ CheckVerdict checkPng(const QByteArray &data)
         const quint64 length = b.be32(pos);
         const QString type = QString::fromLatin1(data.constData() + pos + 4, 4);
         if (length > 0x7fffffffu)
-            return failed(DecodeFailure::NotAnImage,
-                          QStringLiteral("the PNG chunk \"%1\" at byte %2 declares %3 bytes").arg(type, num(pos),
-                                                                                                num(length)));
+            return failed(
+                DecodeFailure::NotAnImage,
+                QStringLiteral("the PNG chunk \"%1\" at byte %2 declares %3 bytes").arg(type, num(pos), num(length)));
         if (!b.has(pos + 8, length + 4))
             return truncated(QStringLiteral("the PNG chunk \"%1\" at byte %2 needs %3 bytes; the file ends at "
                                             "byte %4")
@@ -505,10 +506,14 @@ public:
         if (!m_b.has(where, size))
             return fallback;
         switch (size) {
-        case 1: return m_b.u8(where);
-        case 2: return word16(where);
-        case 4: return word32(where);
-        default: return word64(where);
+        case 1:
+            return m_b.u8(where);
+        case 2:
+            return word16(where);
+        case 4:
+            return word32(where);
+        default:
+            return word64(where);
         }
     }
     /** The tag of the first entry whose values do not lie inside the data, or 0. */
@@ -542,22 +547,44 @@ private:
     static quint32 valueSize(quint32 type)
     {
         switch (type) {
-        case 1: case 2: case 6: case 7: return 1;      // BYTE, ASCII, SBYTE, UNDEFINED
-        case 3: case 8: return 2;                      // SHORT, SSHORT
-        case 4: case 9: case 11: case 13: return 4;    // LONG, SLONG, FLOAT, IFD
-        case 5: case 10: case 12: case 16: case 17: case 18: return 8; // RATIONAL, SRATIONAL, DOUBLE, LONG8, SLONG8, IFD8
-        default: return 0;
+        case 1:
+        case 2:
+        case 6:
+        case 7:
+            return 1; // BYTE, ASCII, SBYTE, UNDEFINED
+        case 3:
+        case 8:
+            return 2; // SHORT, SSHORT
+        case 4:
+        case 9:
+        case 11:
+        case 13:
+            return 4; // LONG, SLONG, FLOAT, IFD
+        case 5:
+        case 10:
+        case 12:
+        case 16:
+        case 17:
+        case 18:
+            return 8; // RATIONAL, SRATIONAL, DOUBLE, LONG8, SLONG8, IFD8
+        default:
+            return 0;
         }
     }
     /** Bytes per value of the unsigned integer types read as numbers here. */
     static quint32 typeSize(quint32 type)
     {
         switch (type) {
-        case 1: return 1;  // BYTE
-        case 3: return 2;  // SHORT
-        case 4: return 4;  // LONG
-        case 16: return 8; // LONG8 (BigTIFF)
-        default: return 0;
+        case 1:
+            return 1; // BYTE
+        case 3:
+            return 2; // SHORT
+        case 4:
+            return 4; // LONG
+        case 16:
+            return 8; // LONG8 (BigTIFF)
+        default:
+            return 0;
         }
     }
     quint64 word16(quint64 at) const { return m_be ? m_b.be16(at) : m_b.le16(at); }
@@ -887,8 +914,8 @@ CheckVerdict checkWebp(const QByteArray &data)
         return complete();
     const quint64 size = quint64(b.le32(4)) + 8;
     if (size > b.size())
-        return truncated(QStringLiteral("the WebP data declares %1 bytes; the file ends at byte %2")
-                             .arg(num(size), num(b.size())));
+        return truncated(
+            QStringLiteral("the WebP data declares %1 bytes; the file ends at byte %2").arg(num(size), num(b.size())));
     return complete();
 }
 
@@ -961,8 +988,7 @@ CheckVerdict checkTgaForQt(const QByteArray &data)
 {
     const Bytes b(data);
     TgaHeader h;
-    if (!readTgaHeader(b, h) || h.imageType != 2 || (h.bits != 16 && h.bits != 24 && h.bits != 32)
-        || !hasTgaFooter(b))
+    if (!readTgaHeader(b, h) || h.imageType != 2 || (h.bits != 16 && h.bits != 24 && h.bits != 32) || !hasTgaFooter(b))
         return complete(); // Qt's reader declines these itself
     if (h.idLength != 0 || h.colorMapType == 1) {
         // Qt's reader skips the image ID and colour map twice and so reads
@@ -992,11 +1018,12 @@ CheckVerdict checkTgaForStb(const QByteArray &data, QSize *size)
         && (mapped ? oneOf(h.imageType, {1, 9}) && oneOf(h.colorMapBits, {8, 15, 16, 24, 32}) && oneOf(h.bits, {8, 16})
                    : oneOf(h.imageType, {2, 3, 10, 11}) && oneOf(h.bits, {8, 15, 16, 24, 32}));
     if (!valid)
-        return failed(DecodeFailure::NotAnImage, QStringLiteral("no TGA header (colour map type %1, image type %2, "
-                                                                "%3 bits per pixel)")
-                                                     .arg(h.colorMapType)
-                                                     .arg(h.imageType)
-                                                     .arg(h.bits));
+        return failed(DecodeFailure::NotAnImage,
+                      QStringLiteral("no TGA header (colour map type %1, image type %2, "
+                                     "%3 bits per pixel)")
+                          .arg(h.colorMapType)
+                          .arg(h.imageType)
+                          .arg(h.bits));
     if (size)
         *size = QSize(int(h.width), int(h.height));
     if (mapped && h.colorMapLength == 0)
@@ -1017,8 +1044,8 @@ CheckVerdict checkTgaForStb(const QByteArray &data, QSize *size)
     const quint64 end = tgaDataEnd(b);
     const quint64 pixels = quint64(h.width) * h.height;
     if (start > end)
-        return truncated(QStringLiteral("the TGA colour map ends at byte %1; the data ends at byte %2")
-                             .arg(num(start), num(end)));
+        return truncated(
+            QStringLiteral("the TGA colour map ends at byte %1; the data ends at byte %2").arg(num(start), num(end)));
     if (!rle) {
         if (pixels * pixelBytes > end - start)
             return tgaPixelsMissing(start, pixels * pixelBytes, end);
@@ -1076,8 +1103,8 @@ CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size, PsdLayout *layo
     if (channels < 3 || channels > 16)
         return failed(DecodeFailure::Unsupported, QStringLiteral("an RGB PSD with %1 channels").arg(channels));
     if (width == 0 || height == 0 || width > (1u << 24) || height > (1u << 24))
-        return failed(DecodeFailure::NotAnImage, QStringLiteral("the PSD header declares %1 x %2 pixels")
-                                                     .arg(num(width), num(height)));
+        return failed(DecodeFailure::NotAnImage,
+                      QStringLiteral("the PSD header declares %1 x %2 pixels").arg(num(width), num(height)));
     quint64 pos = 26;
     // Colour mode data, image resources, layers and masks: each a length and its bytes.
     for (const char *section : {"colour mode data", "image resources", "layer and mask information"}) {
@@ -1103,7 +1130,8 @@ CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size, PsdLayout *layo
         return complete();
     }
     if (compression != 1)
-        return failed(DecodeFailure::Unsupported, QStringLiteral("a PSD composite with compression %1").arg(compression));
+        return failed(DecodeFailure::Unsupported,
+                      QStringLiteral("a PSD composite with compression %1").arg(compression));
     if (depth != 8) // stb_image unpacks RLE data byte by byte
         return failed(DecodeFailure::Unsupported, QStringLiteral("an RLE-compressed PSD of 16 bits per channel"));
     const quint64 table = height * channels * 2; // byte counts of every row of every channel

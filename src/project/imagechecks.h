@@ -23,7 +23,7 @@ namespace kestrin {
 struct CheckVerdict {
     DecodeFailure failure = DecodeFailure::None; // None: nothing the reader needs is missing
     QString reason;                              // on failure: what is missing, in the format's terms
-    bool useStb = false; // the data is complete, but Qt's reader would misplace its pixels
+    bool useStb = false;                         // the data is complete, but Qt's reader would misplace its pixels
 };
 
 /** The check for data that Qt's reader `qtFormat` (QImageReader::format())
@@ -67,7 +67,6 @@ struct PsdLayout {
 
 /** PSD as stb_image reads it (RGB colour mode, 8 or 16 bits, raw or RLE).
  *  `layout` receives where the composite lies when the verdict is None. */
-[[nodiscard]] CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size = nullptr,
-                                          PsdLayout *layout = nullptr);
+[[nodiscard]] CheckVerdict checkPsdForStb(const QByteArray &data, QSize *size = nullptr, PsdLayout *layout = nullptr);
 
 } // namespace kestrin

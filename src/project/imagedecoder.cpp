@@ -26,14 +26,22 @@ namespace kestrin {
 QString failureText(DecodeFailure failure)
 {
     switch (failure) {
-    case DecodeFailure::None: return QStringLiteral("no failure");
-    case DecodeFailure::NotRegularFile: return QStringLiteral("not a regular file");
-    case DecodeFailure::CannotOpen: return QStringLiteral("cannot open");
-    case DecodeFailure::CannotRead: return QStringLiteral("cannot read");
-    case DecodeFailure::TooLarge: return QStringLiteral("too large");
-    case DecodeFailure::NotAnImage: return QStringLiteral("not an image");
-    case DecodeFailure::Unsupported: return QStringLiteral("unsupported");
-    case DecodeFailure::Truncated: return QStringLiteral("truncated");
+    case DecodeFailure::None:
+        return QStringLiteral("no failure");
+    case DecodeFailure::NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case DecodeFailure::CannotOpen:
+        return QStringLiteral("cannot open");
+    case DecodeFailure::CannotRead:
+        return QStringLiteral("cannot read");
+    case DecodeFailure::TooLarge:
+        return QStringLiteral("too large");
+    case DecodeFailure::NotAnImage:
+        return QStringLiteral("not an image");
+    case DecodeFailure::Unsupported:
+        return QStringLiteral("unsupported");
+    case DecodeFailure::Truncated:
+        return QStringLiteral("truncated");
     }
     return QString();
 }
@@ -85,8 +93,14 @@ protected:
         std::memcpy(out, m_data.constData() + at, size_t(count));
         return count;
     }
-    qint64 readLineData(char *out, qint64 max) override { return QIODevice::readLineData(out, max); }
-    qint64 writeData(const char *, qint64) override { return -1; }
+    qint64 readLineData(char *out, qint64 max) override
+    {
+        return QIODevice::readLineData(out, max);
+    }
+    qint64 writeData(const char *, qint64) override
+    {
+        return -1;
+    }
 
 private:
     QByteArray m_data;
@@ -181,8 +195,8 @@ bool hasTgaFooter(const QByteArray &bytes)
  *  memory runs out for the conversion). */
 void finish(const QImage &decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
 {
-    const QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded
-                                                                   : decoded.convertToFormat(QImage::Format_ARGB32);
+    const QImage image
+        = decoded.format() == QImage::Format_ARGB32 ? decoded : decoded.convertToFormat(QImage::Format_ARGB32);
     if (image.isNull()) {
         result = failure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
         return;
@@ -212,14 +226,15 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
     QImageReader reader(&source);
     const QByteArray format = reader.format(); // the reader QImage::load would use
     auto notes = [&] {
-        return capture.messages().isEmpty() ? QString()
-                                            : QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
+        return capture.messages().isEmpty()
+            ? QString()
+            : QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
     };
     if (format.isEmpty()) {
         // Data cut inside its header is often too short for a reader to
         // recognise; the name says what it was meant to be.
-        const CheckVerdict byName = checkForQtReader(QFileInfo(name).suffix().toLower().toLatin1(), bytes,
-                                                     [] { return QSize(); });
+        const CheckVerdict byName
+            = checkForQtReader(QFileInfo(name).suffix().toLower().toLatin1(), bytes, [] { return QSize(); });
         if (byName.failure == DecodeFailure::Truncated) {
             result = failure(byName.failure, byName.reason);
             return true;
@@ -269,8 +284,8 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
         return true;
     }
     declined.notes = notes();
-    declined.reason = QStringLiteral("Qt's %1 reader declines it: %2")
-                          .arg(QString::fromLatin1(format), reader.errorString())
+    declined.reason
+        = QStringLiteral("Qt's %1 reader declines it: %2").arg(QString::fromLatin1(format), reader.errorString())
         + declined.notes;
     return false;
 }
@@ -298,8 +313,8 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
     PsdLayout layout;
     const CheckVerdict verdict = psd ? checkPsdForStb(bytes, &declared, &layout) : checkTgaForStb(bytes, &declared);
     if (verdict.failure == DecodeFailure::NotAnImage)
-        return failure(DecodeFailure::NotAnImage, qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(": ")
-                                                      + verdict.reason);
+        return failure(DecodeFailure::NotAnImage,
+                       qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(": ") + verdict.reason);
     if (verdict.failure != DecodeFailure::None)
         return failure(verdict.failure, verdict.reason);
     if (exceedsLimit(declared, result))
@@ -309,8 +324,8 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
     if (image.isNull())
         return failure(DecodeFailure::NotAnImage,
                        qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(" declines it: ") + error);
-    finish(image, psd ? QByteArrayLiteral("psd (stb_image)") : QByteArrayLiteral("tga (stb_image)"),
-           capture.messages(), result);
+    finish(image, psd ? QByteArrayLiteral("psd (stb_image)") : QByteArrayLiteral("tga (stb_image)"), capture.messages(),
+           result);
     return result;
 }
 
@@ -380,7 +395,8 @@ void openFrameFile(const QString &path, OpenedFile &file)
 {
     if (path.isEmpty() || path.contains(QChar(0))) {
         file.failure = DecodeFailure::CannotOpen;
-        file.reason = path.isEmpty() ? QStringLiteral("no file name") : QStringLiteral("the name holds a NUL character");
+        file.reason
+            = path.isEmpty() ? QStringLiteral("no file name") : QStringLiteral("the name holds a NUL character");
         return;
     }
 #ifdef Q_OS_UNIX
@@ -479,8 +495,8 @@ bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
 
 DecodeResult decodeImageData(const QByteArray &bytes, const QByteArray &formatHint)
 {
-    const QString name = formatHint.isEmpty() ? QStringLiteral("image")
-                                              : QStringLiteral("image.") + QString::fromLatin1(formatHint);
+    const QString name
+        = formatHint.isEmpty() ? QStringLiteral("image") : QStringLiteral("image.") + QString::fromLatin1(formatHint);
     return decodeNamed(name, bytes);
 }
 

@@ -46,8 +46,7 @@ void captureHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 
 } // namespace
 
-MessageCapture::MessageCapture()
-    : m_outer(tCurrent)
+MessageCapture::MessageCapture() : m_outer(tCurrent)
 {
     // Installing again at every capture keeps ours in front even when
     // someone (a test framework, the application) installed another since.

@@ -23,8 +23,8 @@ quint32 be32(const uchar *p)
 struct PlainPng {
     quint32 width = 0;
     quint32 height = 0;
-    int channels = 0;          // 3 (RGB) or 4 (RGBA), one byte each
-    bool hasDensity = false;   // a pHYs chunk in pixels per metre
+    int channels = 0;        // 3 (RGB) or 4 (RGBA), one byte each
+    bool hasDensity = false; // a pHYs chunk in pixels per metre
     quint32 densityX = 0;
     quint32 densityY = 0;
     std::vector<std::pair<const uchar *, size_t>> data; // the IDAT chunks' contents, in order
@@ -145,8 +145,8 @@ bool inflateAll(const PlainPng &png, uchar *raw, size_t rawBytes)
     if (!inflater)
         return false;
     size_t usedIn = 0, madeOut = 0;
-    const libdeflate_result result = libdeflate_zlib_decompress_ex(inflater.get(), stream, png.dataBytes, raw, rawBytes,
-                                                                   &usedIn, &madeOut);
+    const libdeflate_result result
+        = libdeflate_zlib_decompress_ex(inflater.get(), stream, png.dataBytes, raw, rawBytes, &usedIn, &madeOut);
     return result == LIBDEFLATE_SUCCESS && usedIn == png.dataBytes && madeOut == rawBytes;
 }
 

@@ -33,8 +33,8 @@ QImage decodeRgba(const QByteArray &data, QString &error)
     int height = 0;
     int channels = 0;
     const std::unique_ptr<stbi_uc, void (*)(void *)> pixels(
-        stbi_load_from_memory(reinterpret_cast<const stbi_uc *>(data.constData()), int(data.size()), &width,
-                              &height, &channels, 4),
+        stbi_load_from_memory(reinterpret_cast<const stbi_uc *>(data.constData()), int(data.size()), &width, &height,
+                              &channels, 4),
         stbi_image_free);
     if (!pixels) {
         error = QString::fromLatin1(stbi_failure_reason());

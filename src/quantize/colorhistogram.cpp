@@ -15,8 +15,7 @@ quint32 coarserKey(quint32 key, int bits)
 
 } // namespace
 
-ColorHistogram::ColorHistogram(quint32 maxBins)
-    : m_maxBins(std::max(1u, maxBins))
+ColorHistogram::ColorHistogram(quint32 maxBins) : m_maxBins(std::max(1u, maxBins))
 {
     resize(std::min<quint64>(kFirstCapacity, capacityFor(m_maxBins)));
 }
@@ -65,7 +64,6 @@ ColorHistogram::Slot &ColorHistogram::slotFor(quint32 key)
     return *slot;
 }
 
-
 void ColorHistogram::addSlot(const Slot &from)
 {
     Slot &slot = slotFor(from.key);
@@ -107,7 +105,7 @@ void ColorHistogram::add(const quint32 *pixels, quint64 count, const BackgroundR
             if (m_used > m_maxBins) {
                 coarsen();
                 lastKey = kEmpty; // the bins changed; this pixel goes in afresh
-                --i;               // (wraps at 0 and comes back with the loop's ++i)
+                --i;              // (wraps at 0 and comes back with the loop's ++i)
                 continue;
             }
         }

@@ -26,8 +26,8 @@ namespace kestrin {
  *  `palette` has 4 bytes (blue, green, red, 0) per entry; `scratch` is
  *  reused between calls. */
 template<typename Nearest>
-void ditherFrame(const quint32 *pixels, int width, int height, const BackgroundRule &background,
-                 const quint8 *palette, Nearest &&nearest, quint8 *out, std::vector<int> &scratch)
+void ditherFrame(const quint32 *pixels, int width, int height, const BackgroundRule &background, const quint8 *palette,
+                 Nearest &&nearest, quint8 *out, std::vector<int> &scratch)
 {
     if (width <= 0 || height <= 0)
         return;

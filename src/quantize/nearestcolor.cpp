@@ -51,8 +51,8 @@ void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box,
 }
 
 NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
-    : m_coarse(size_t(1) << (3 * (8 - kCoarseShift)))
-    , m_cells(size_t(1) << (3 * (8 - kFineShift)))
+    : m_coarse(size_t(1) << (3 * (8 - kCoarseShift))),
+      m_cells(size_t(1) << (3 * (8 - kFineShift)))
 {
     first = std::clamp(first, 0, 255);
     end = std::clamp(end, first + 1, 256);

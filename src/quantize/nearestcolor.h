@@ -78,11 +78,11 @@ private:
     const Candidate *store(const std::vector<Candidate> &list);
     static void filter(const std::vector<Candidate> &from, const Box &box, std::vector<Candidate> &to);
 
-    std::vector<Candidate> m_distinct;             // distinct entries, lowest index first
-    std::vector<std::vector<Candidate>> m_coarse;  // 8^3 parent cells; empty until needed
-    std::vector<Cell> m_cells;                     // 32^3, indexed red, green, blue (5 bits each)
-    std::vector<Candidate *> m_blocks;             // storage of the cells' lists
-    size_t m_blockUsed = 0;                        // candidates used in blocks.back()
+    std::vector<Candidate> m_distinct;            // distinct entries, lowest index first
+    std::vector<std::vector<Candidate>> m_coarse; // 8^3 parent cells; empty until needed
+    std::vector<Cell> m_cells;                    // 32^3, indexed red, green, blue (5 bits each)
+    std::vector<Candidate *> m_blocks;            // storage of the cells' lists
+    size_t m_blockUsed = 0;                       // candidates used in blocks.back()
     std::vector<Candidate> m_scratch;
     quint64 m_madeCells = 0, m_madeCandidates = 0;
 };

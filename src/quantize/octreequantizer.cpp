@@ -10,9 +10,7 @@ constexpr quint8 kLevelMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01
 constexpr int kMaxCachedDepth = 6;
 } // namespace
 
-OctreeQuantizer::OctreeQuantizer(quint32 maxColors, int maxDepth)
-    : maxColors(maxColors)
-    , maxDepth(maxDepth)
+OctreeQuantizer::OctreeQuantizer(quint32 maxColors, int maxDepth) : maxColors(maxColors), maxDepth(maxDepth)
 {
     // Slot 0 stands for "no node". The live tree never holds more than
     // (maxColors + 1) leaves with at most maxDepth interior nodes above each.
@@ -91,9 +89,8 @@ OctreeQuantizer::NodeId OctreeQuantizer::addColor(quint8 blue, quint8 green, qui
         const int index = (((blue & m) >> shift) << 2) | (((green & m) >> shift) << 1) | ((red & m) >> shift);
         NodeId child = nodes[id].children[index];
         if (!child) {
-            const quint32 keyBase = leafOfKey.empty()
-                ? 0
-                : nodes[id].keyBase | (quint32(index) << (3 * (maxDepth - 1 - level)));
+            const quint32 keyBase
+                = leafOfKey.empty() ? 0 : nodes[id].keyBase | (quint32(index) << (3 * (maxDepth - 1 - level)));
             child = createNode(level + 1, keyBase);
             nodes[id].children[index] = child;
         }

@@ -74,7 +74,7 @@ private:
     quint32 cacheKey(quint32 pixel) const;
 
     std::vector<OctreeNode> nodes; // node pool; nodes[0] is unused
-    std::vector<NodeId> freeNodes;  // recycled pool slots
+    std::vector<NodeId> freeNodes; // recycled pool slots
     NodeId root = 0;
     quint32 leafCount = 0;
     NodeId reducibleNodes[8] = {}; // heads of the per-level lists of interior nodes

@@ -11,8 +11,8 @@ namespace kestrin {
 namespace {
 
 constexpr int kMaxEntries = 256;
-constexpr qint64 kColorTableBytes = 768;             // 256 x red, green, blue
-constexpr qint64 kColorTableWithCountBytes = 772;    // + count and transparent index, big-endian 16 bits each
+constexpr qint64 kColorTableBytes = 768;          // 256 x red, green, blue
+constexpr qint64 kColorTableWithCountBytes = 772; // + count and transparent index, big-endian 16 bits each
 
 Failure lineError(const QString &path, int line, const QString &reason)
 {
@@ -145,10 +145,9 @@ Failure parseJasc(const QByteArray &bytes, const QString &path, PaletteFile &pal
         setEntry(palette, count++, rgb[0], rgb[1], rgb[2]);
     }
     if (count < announced)
-        return lineError(path, int(lines.size()) + 1,
-                         QStringLiteral("the file ends after %1 of the %2 colours of line 3")
-                             .arg(count)
-                             .arg(announced));
+        return lineError(
+            path, int(lines.size()) + 1,
+            QStringLiteral("the file ends after %1 of the %2 colours of line 3").arg(count).arg(announced));
     palette.count = count;
     return Failure();
 }

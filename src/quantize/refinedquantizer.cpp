@@ -67,9 +67,7 @@ struct Box {
 class VarianceSplit
 {
 public:
-    VarianceSplit(const std::vector<WeightedColor> &colors)
-        : m_colors(colors)
-        , m_order(colors.size())
+    VarianceSplit(const std::vector<WeightedColor> &colors) : m_colors(colors), m_order(colors.size())
     {
         for (quint32 i = 0; i < m_order.size(); ++i)
             m_order[i] = i;
@@ -160,12 +158,12 @@ class KMeans
 {
 public:
     KMeans(const std::vector<WeightedColor> &colors, int threads)
-        : m_colors(colors)
-        , m_chunks((colors.size() + kChunk - 1) / kChunk)
-        , m_threads(int(std::clamp<size_t>(m_chunks, 1, size_t(std::max(1, threads)))))
-        , m_point(colors.size() * 3)
-        , m_assigned(colors.size())
-        , m_lower(colors.size(), 0.0)
+        : m_colors(colors),
+          m_chunks((colors.size() + kChunk - 1) / kChunk),
+          m_threads(int(std::clamp<size_t>(m_chunks, 1, size_t(std::max(1, threads))))),
+          m_point(colors.size() * 3),
+          m_assigned(colors.size()),
+          m_lower(colors.size(), 0.0)
     {
         for (size_t i = 0; i < colors.size(); ++i) {
             for (int k = 0; k < 3; ++k)
@@ -421,11 +419,11 @@ private:
     const std::vector<WeightedColor> &m_colors;
     const size_t m_chunks;
     const int m_threads;
-    std::vector<double> m_point;      // each colour's mean, 3 per colour
-    std::vector<quint16> m_assigned;  // the mean each colour belongs to
-    std::vector<double> m_lower;      // at most the distance to any mean but the assigned one
-    std::vector<Cluster> m_clusters;  // exact sums of the last round
-    std::vector<double> m_means;      // 3 per cluster
+    std::vector<double> m_point;       // each colour's mean, 3 per colour
+    std::vector<quint16> m_assigned;   // the mean each colour belongs to
+    std::vector<double> m_lower;       // at most the distance to any mean but the assigned one
+    std::vector<Cluster> m_clusters;   // exact sums of the last round
+    std::vector<double> m_means;       // 3 per cluster
     std::vector<quint16> m_neighbours; // per mean, all means by increasing distance (itself first)
     std::vector<double> m_gaps;        // the matching distances
 };
