@@ -8,6 +8,13 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
+echo "== layout of src/ (clang-format-14 and .clang-format) =="
+if ! (cd "$root" && find src \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z \
+    | xargs -0 clang-format-14 --dry-run --Werror); then
+    echo "Files under src/ differ from clang-format-14's layout: run clang-format-14 -i on them." >&2
+    exit 1
+fi
+
 echo "== build and test =="
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" --parallel "$jobs"
