@@ -3,6 +3,7 @@
 // straight through instead of being replaced.
 #include "specialfiles.h"
 #include "fileio/outputfile.h"
+#include "fixtures.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -17,6 +18,9 @@ using kestrin::Failure;
 using kestrin::FailureKind;
 using namespace specialfiles;
 
+using fixture::readAll;
+using fixture::writeAll;
+
 namespace {
 
 QByteArray pattern(qint64 size, char seed)
@@ -25,18 +29,6 @@ QByteArray pattern(qint64 size, char seed)
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = char(seed + i * 7);
     return bytes;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 /** saveFile of `bytes` in writes of `chunk`, whose results are ignored on

@@ -1,5 +1,6 @@
 // Colour mapping: the plain exhaustive search of the indexed image and the
 // fast NearestColorMap, which must agree with it on every colour.
+#include "fixtures.h"
 #include "testmain.h"
 
 #include "quantize/indexedimage.h"
@@ -14,12 +15,9 @@
 using kestrin::IndexedImage;
 using kestrin::NearestColorMap;
 
-namespace {
+using fixture::bgr;
 
-quint32 bgr(int blue, int green, int red, int alpha = 255)
-{
-    return quint32(alpha) << 24 | quint32(red) << 16 | quint32(green) << 8 | quint32(blue);
-}
+namespace {
 
 quint32 entry(const IndexedImage &image, int i)
 {

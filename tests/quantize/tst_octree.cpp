@@ -1,6 +1,7 @@
 // The octree quantizer: palette order, truncating averages, the fold order
 // that decides every palette, 64-bit sums, and the leaf cache that must build
 // exactly the same tree as the plain descent.
+#include "fixtures.h"
 #include "testmain.h"
 
 #include "quantize/octreequantizer.h"
@@ -12,12 +13,9 @@
 
 using kestrin::OctreeQuantizer;
 
-namespace {
+using fixture::bgr;
 
-quint32 bgr(int blue, int green, int red, int alpha = 255)
-{
-    return quint32(alpha) << 24 | quint32(red) << 16 | quint32(green) << 8 | quint32(blue);
-}
+namespace {
 
 // The palette as (blue, green, red) words with byte 3 checked to be 0.
 std::vector<quint32> paletteOf(const OctreeQuantizer &q)
