@@ -15,11 +15,8 @@
 
 namespace clifixture {
 
-struct Run {
-    int exitCode = -1; // -1 when the process crashed or did not finish
-    QString out;
-    QString err;
-};
+using fixture::finish;
+using Run = fixture::ProcessRun;
 
 /** Runs kestrin-art with `arguments` and waits for it. Without `display`,
  *  the process gets no display, Wayland or Qt platform variables. */
@@ -35,17 +32,7 @@ inline Run run(const QStringList &arguments, bool display = true)
     process.setProgram(QStringLiteral(KESTRIN_ART));
     process.setArguments(arguments);
     process.start();
-    Run result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    return result;
+    return finish(process, 120000);
 }
 
 /** Stage s, frame f of the fixture folders: (4 + s) x (3 + f) pixels, so a

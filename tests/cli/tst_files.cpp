@@ -20,22 +20,6 @@ using namespace specialfiles;
 
 namespace {
 
-/** Waits up to `seconds` for `process` and collects what it printed. */
-Run finish(QProcess &process, int seconds = 30)
-{
-    Run result;
-    if (!process.waitForFinished(seconds * 1000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    return result;
-}
-
 /** Runs kestrin-art with at most 30 seconds and, outside the sanitizer build
  *  (whose shadow memory needs the whole address space), at most 512 MiB of
  *  address space: an input read whole would fail or be killed. */
@@ -51,7 +35,7 @@ Run runLimited(const QStringList &arguments)
     });
 #endif
     process.start();
-    return finish(process);
+    return finish(process, 30000);
 }
 
 /** Every file below `dir` with its bytes. */
@@ -64,27 +48,6 @@ QHash<QString, QByteArray> snapshot(const QString &dir)
         files.insert(path, readAll(path));
     }
     return files;
-}
-
-/** The 54 header bytes of a 24-bit BMP of width x height pixels, without
- *  the pixels: enough for a reader to tell its size. */
-QByteArray bmpHeader(quint32 width, quint32 height)
-{
-    QByteArray bmp(54, '\0');
-    auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            bmp[at + i] = char((v >> (8 * i)) & 0xFF);
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, 54);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, width);
-    put32(22, height);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    return bmp;
 }
 
 /** A static sprite of one 1 x `height` frame. */
@@ -323,7 +286,7 @@ private slots:
         const QString folder = at(QStringLiteral("memory"));
         QVERIFY(fixture::writeImage(folder + QStringLiteral("/still.bmp"), fixture::flat(3, 4, 0xff336699u)));
         for (int f = 0; f < 3; ++f) // headers of 7000 x 7000 pixels, 196 MB each once decoded
-            QVERIFY(writeAll(folder + QStringLiteral("/huge01_000%1.bmp").arg(f), bmpHeader(7000, 7000)));
+            QVERIFY(writeAll(folder + QStringLiteral("/huge01_000%1.bmp").arg(f), fixture::bmpHeader(7000, 7000)));
         const QString target = at(QStringLiteral("memory.art"));
         const Run cli = runLimited({QStringLiteral("build"), folder, QStringLiteral("--pattern"), pattern,
                                     QStringLiteral("-o"), target, QStringLiteral("--quiet")});
@@ -410,7 +373,7 @@ private slots:
             QProcess bash;
             bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("\"$0\" info <(cat \"$1\")"),
                                                 QStringLiteral(KESTRIN_ART), m_art});
-            cli = finish(bash);
+            cli = finish(bash, 30000);
             name = cli.out.section(QLatin1Char('\n'), 0, 0).mid(22).section(QLatin1String(" ("), 0, 0);
         }
         if (message.isEmpty()) {

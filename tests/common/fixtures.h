@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -124,6 +125,51 @@ inline QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/** The 54 header bytes of a 24-bit BMP of `width` x `height` pixels,
+ *  without the pixels: enough for a reader to tell its size. */
+inline QByteArray bmpHeader(quint32 width, quint32 height)
+{
+    QByteArray bmp(54, '\0');
+    auto put32 = [&](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 54);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    return bmp;
+}
+
+/** What a child process printed, and its exit code. */
+struct ProcessRun {
+    int exitCode = -1; // -1 when the process crashed or did not finish
+    QString out;
+    QString err;
+};
+
+/** Waits up to `msecs` for the started `process` and collects what it
+ *  printed; one that does not finish in time is killed. */
+inline ProcessRun finish(QProcess &process, int msecs)
+{
+    ProcessRun result;
+    if (!process.waitForFinished(msecs)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    return result;
 }
 
 /** Writes `bytes` as the whole file, creating its folder. */

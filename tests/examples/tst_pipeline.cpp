@@ -14,27 +14,13 @@
 
 namespace {
 
-struct Tool {
-    int exitCode = -1; // -1 when it crashed or did not finish
-    QString out;
-    QString err;
-};
+using Run = fixture::ProcessRun;
 
-Tool runTool(const QString &program, const QStringList &arguments)
+Run runTool(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    Tool result;
-    if (!process.waitForFinished(300000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    return result;
+    return fixture::finish(process, 300000);
 }
 
 /** The commands a Ninja run printed ("Building sprite turret.art"), in order. */
@@ -58,7 +44,7 @@ class PipelineExampleTest : public QObject
     QTemporaryDir m_dir;
     QString m_build;
 
-    Tool ninja(const QStringList &arguments) const
+    Run ninja(const QStringList &arguments) const
     {
         return runTool(QStringLiteral(KESTRIN_NINJA), QStringList{QStringLiteral("-C"), m_build} + arguments);
     }
@@ -74,7 +60,7 @@ private slots:
                                       QStringLiteral("blinker")})
             QVERIFY(fixture::copyFolder(QStringLiteral(KESTRIN_EXAMPLES "/") + folder, m_dir.filePath(folder)));
         m_build = m_dir.filePath(QStringLiteral("build"));
-        const Tool configure = runTool(QStringLiteral(KESTRIN_CMAKE),
+        const Run configure = runTool(QStringLiteral(KESTRIN_CMAKE),
                                        {QStringLiteral("-S"), m_dir.filePath(QStringLiteral("pipeline")), QStringLiteral("-B"),
                                         m_build, QStringLiteral("-G"), QStringLiteral("Ninja"),
                                         QStringLiteral("-DCMAKE_MAKE_PROGRAM=" KESTRIN_NINJA),
@@ -84,7 +70,7 @@ private slots:
 
     void firstBuildMakesEverySprite()
     {
-        const Tool build = ninja({});
+        const Run build = ninja({});
         QVERIFY2(build.exitCode == 0, qPrintable(build.out + build.err));
         QStringList ran = commands(build.out);
         ran.sort();
@@ -104,7 +90,7 @@ private slots:
 
     void secondBuildDoesNothing()
     {
-        const Tool dry = ninja({QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("explain")});
+        const Run dry = ninja({QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("explain")});
         QCOMPARE(dry.exitCode, 0);
         QVERIFY2(dry.out.contains(QStringLiteral("ninja: no work to do.")), qPrintable(dry.out + dry.err));
     }
@@ -120,19 +106,19 @@ private slots:
         QVERIFY(touched.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime));
         touched.close();
 
-        const Tool dry = ninja({QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("explain")});
+        const Run dry = ninja({QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("explain")});
         QCOMPARE(dry.exitCode, 0);
         QCOMPARE(commands(dry.out), QStringList{QStringLiteral("Building sprite turret.art")});
         QVERIFY2(dry.err.contains(frame), qPrintable(dry.err)); // the reason Ninja gives is the touched frame
 
-        const Tool build = ninja({});
+        const Run build = ninja({});
         QVERIFY2(build.exitCode == 0, qPrintable(build.out + build.err));
         QCOMPARE(commands(build.out), QStringList{QStringLiteral("Building sprite turret.art")});
         QVERIFY(QFileInfo(sprite(QStringLiteral("turret"))).lastModified() > before[QStringLiteral("turret")]);
         QCOMPARE(QFileInfo(sprite(QStringLiteral("walker"))).lastModified(), before[QStringLiteral("walker")]);
         QCOMPARE(QFileInfo(sprite(QStringLiteral("blinker"))).lastModified(), before[QStringLiteral("blinker")]);
 
-        const Tool again = ninja({QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("explain")});
+        const Run again = ninja({QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("explain")});
         QVERIFY2(again.out.contains(QStringLiteral("ninja: no work to do.")), qPrintable(again.out + again.err));
     }
 };

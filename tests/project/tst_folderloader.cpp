@@ -36,33 +36,6 @@ bool writeFrame(const QString &path, int stage, int frame)
     return image.save(path, "BMP");
 }
 
-bool writeText(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// A BMP header that announces 40000 x 40000 pixels: far beyond the image
-// reader's allocation limit, so decoding is refused before any allocation.
-QByteArray hugeBmpHeader()
-{
-    QByteArray bmp(54, '\0');
-    auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            bmp[at + i] = char((v >> (8 * i)) & 0xFF);
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, 54);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 40000);
-    put32(22, 40000);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    return bmp;
-}
-
 FolderPattern source(const QString &folder, const QString &pattern = QStringLiteral("camera%1_%2.bmp"))
 {
     FolderPattern p;
@@ -256,13 +229,13 @@ private slots:
 
     void fileExistsFollowsOpening()
     {
-        QVERIFY(writeText(at(QStringLiteral("exists.txt")), "x"));
+        QVERIFY(fixture::writeAll(at(QStringLiteral("exists.txt")), "x"));
         QVERIFY(kestrin::fileExists(at(QStringLiteral("exists.txt"))));
         QVERIFY(!kestrin::fileExists(at(QStringLiteral("absent.txt"))));
         QVERIFY(!kestrin::fileExists(QString()));
         QVERIFY(!kestrin::fileExists(at(QStringLiteral("exists.txt")) + QChar(0) + QStringLiteral("x")));
         const QString greek = at(QStringLiteral("\u03a9\u03bc\u03ad\u03b3\u03b1.txt"));
-        QVERIFY(writeText(greek, "x"));
+        QVERIFY(fixture::writeAll(greek, "x"));
         QVERIFY(kestrin::fileExists(greek));
     }
 
@@ -284,7 +257,7 @@ private slots:
         if (!QFileInfo::exists(base)) {
             QVERIFY(QDir().mkpath(base + QStringLiteral("folder")));
             QVERIFY(specialfiles::makeFifo(base + QStringLiteral("fifo")));
-            QVERIFY(writeText(base + QStringLiteral("file"), "x"));
+            QVERIFY(fixture::writeAll(base + QStringLiteral("file"), "x"));
             QCOMPARE(::symlink("file", specialfiles::native(base + QStringLiteral("link")).constData()), 0);
             QCOMPARE(::symlink("none", specialfiles::native(base + QStringLiteral("dangling")).constData()), 0);
         }
@@ -385,7 +358,7 @@ private slots:
         writeStage(folder, 123, {0});
         QVERIFY(writeFrame(at(folder + "camera4294967294_0000.bmp"), 9, 0));
         QVERIFY(writeFrame(at(folder + "camera4294967294_4294967294.bmp"), 9, 1));
-        QVERIFY(writeText(at(folder + "camera4294967295_0000.bmp"), "never probed: outside every range"));
+        QVERIFY(fixture::writeAll(at(folder + "camera4294967295_0000.bmp"), "never probed: outside every range"));
 
         FolderPattern p = source(at(folder));
         p.stageMin = stageMin;
@@ -406,7 +379,7 @@ private slots:
         const QString folder = QStringLiteral("corrupt/");
         writeStage(folder, 1, {0, 1});
         writeStage(folder, 2, {0, 2});
-        QVERIFY(writeText(at(folder + "camera02_0001.bmp"), "not an image"));
+        QVERIFY(fixture::writeAll(at(folder + "camera02_0001.bmp"), "not an image"));
         writeStage(folder, 3, {0});
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, source(at(folder)));
@@ -424,7 +397,7 @@ private slots:
     {
         const QString folder = QStringLiteral("huge/");
         writeStage(folder, 1, {0});
-        QVERIFY(writeText(at(folder + "camera01_0001.bmp"), hugeBmpHeader()));
+        QVERIFY(fixture::writeAll(at(folder + "camera01_0001.bmp"), fixture::bmpHeader(40000, 40000)));
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, source(at(folder)));
         QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
@@ -573,7 +546,7 @@ private slots:
               "dir1/s1_3.png", "dir2/f0.png", "dir3/f1.png", "dir10/f0.png"}) {
             const QString path = at(base + QString::fromLatin1(name));
             QDir().mkpath(QFileInfo(path).absolutePath());
-            QVERIFY(writeText(path, "x"));
+            QVERIFY(fixture::writeAll(path, "x"));
         }
         QVERIFY(QDir().mkpath(at(base + "camera07_0000.bmp"))); // a folder opens like a file
 

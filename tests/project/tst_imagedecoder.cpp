@@ -1,6 +1,7 @@
 // Decoding one frame file: exactly Qt's pixels for complete files, every
 // file that does not define all its pixels refused, TGA and PSD through
 // stb_image, special files refused without blocking.
+#include "fixtures.h"
 #include "imagecorpus.h"
 #include "project/folderloader.h"
 #include "project/frame.h"
@@ -32,12 +33,6 @@ Q_DECLARE_METATYPE(kestrintest::CorpusFile)
 Q_DECLARE_METATYPE(kestrintest::TgaLayout)
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 /** What QImage::load makes of the file (its readers' warnings held back). */
 QImage qtPixels(const QString &path)
@@ -80,7 +75,7 @@ private slots:
     void completeFilesGiveQtsPixels()
     {
         QFETCH(CorpusFile, file);
-        QVERIFY(writeFile(path(file.name), file.bytes));
+        QVERIFY(fixture::writeAll(path(file.name), file.bytes));
         const DecodeResult result = kestrin::decodeImageFile(path(file.name));
         QVERIFY2(result.ok(), qPrintable(result.message()));
         QCOMPARE(result.image.format(), QImage::Format_ARGB32);
@@ -147,7 +142,7 @@ private slots:
         QFETCH(int, bits);
         QFETCH(QByteArray, data);
         const QString file = path(QStringLiteral("complete-rle.bmp"));
-        QVERIFY(writeFile(file, kestrintest::rleBmpAround(4, 2, bits, data, {qRgb(9, 9, 9), qRgb(200, 0, 0),
+        QVERIFY(fixture::writeAll(file, kestrintest::rleBmpAround(4, 2, bits, data, {qRgb(9, 9, 9), qRgb(200, 0, 0),
                                                                              qRgb(0, 0, 200)})));
         const DecodeResult result = kestrin::decodeImageFile(file);
         QVERIFY2(result.ok(), qPrintable(result.message()));
@@ -201,7 +196,7 @@ private slots:
         QImage expected;
         const QByteArray bytes = kestrintest::tgaOf(source, layout, &expected);
         const QString file = path(QStringLiteral("frame.tga"));
-        QVERIFY(writeFile(file, bytes));
+        QVERIFY(fixture::writeAll(file, bytes));
         const DecodeResult result = kestrin::decodeImageFile(file);
         QVERIFY2(result.ok(), qPrintable(result.message()));
         QCOMPARE(result.image, expected);
@@ -307,7 +302,7 @@ private slots:
                 rle.bits = 32;
                 rle.rle = true;
                 QImage ignored;
-                QVERIFY(k == 0 ? frame.save(name) : writeFile(name, kestrintest::tgaOf(frame, rle, &ignored)));
+                QVERIFY(k == 0 ? frame.save(name) : fixture::writeAll(name, kestrintest::tgaOf(frame, rle, &ignored)));
             }
             kestrin::FolderPattern pattern;
             pattern.folder = folder;
@@ -359,7 +354,7 @@ private slots:
     void loadFrameReportsWhichFileFailedAndWhy()
     {
         const QString broken = path(QStringLiteral("camera01_0001.bmp"));
-        QVERIFY(writeFile(broken, kestrintest::writtenByQt(kestrintest::samplePicture(), "bmp").left(100)));
+        QVERIFY(fixture::writeAll(broken, kestrintest::writtenByQt(kestrintest::samplePicture(), "bmp").left(100)));
         kestrin::Frame frame;
         kestrin::DecodeResult outcome;
         QVERIFY(!kestrin::loadFrame(frame, broken, outcome));
@@ -481,7 +476,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QVERIFY(writeFile(path(name), bytes));
+        QVERIFY(fixture::writeAll(path(name), bytes));
         const kestrin::SizeProbe probe = kestrin::probeImageFile(path(name));
         QVERIFY2(probe.ok(), qPrintable(probe.reason));
         QCOMPARE(probe.size, QSize(37, 23));
@@ -493,7 +488,7 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         QCOMPARE(kestrin::probeImageFile(fifo).failure, DecodeFailure::NotRegularFile);
         QCOMPARE(kestrin::probeImageFile(path(QStringLiteral("missing.png"))).failure, DecodeFailure::CannotOpen);
-        QVERIFY(writeFile(path(QStringLiteral("text.png")), "no image here\n"));
+        QVERIFY(fixture::writeAll(path(QStringLiteral("text.png")), "no image here\n"));
         QCOMPARE(kestrin::probeImageFile(path(QStringLiteral("text.png"))).failure, DecodeFailure::NotAnImage);
     }
 };
