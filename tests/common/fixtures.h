@@ -5,8 +5,10 @@
 
 #include "artfile/artformat.h"
 #include "fileio/failure.h"
+#include "generate/artwriter.h"
 #include "project/project.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -118,6 +120,18 @@ inline quint32 entry(const QByteArray &file, int i)
 inline QByteArray indexBytes(const QByteArray &file, quint32 paletteCount, quint64 frameCount)
 {
     return file.mid(qsizetype(kestrin::art::indexDataOffset(paletteCount, frameCount)));
+}
+
+/** The file the writer makes of `project`, or "failed: KIND: message". */
+inline QByteArray artBytes(const kestrin::Project &project, const kestrin::GenerationSettings &settings)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
+        return "failed: " + kestrin::failureKindName(failure.kind).toUtf8() + ": "
+            + kestrin::describeFailure(failure).toUtf8();
+    return bytes;
 }
 
 /** The whole file, or an empty array when it cannot be read. */

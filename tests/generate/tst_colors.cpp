@@ -25,16 +25,6 @@ using kestrin::QuantizerKind;
 
 namespace {
 
-QByteArray write(const Project &project, const GenerationSettings &settings)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
-        return QByteArray("failed: ") + kestrin::failureKindName(failure.kind).toUtf8();
-    return bytes;
-}
-
 /** 2 stages of 3 sprite frames; `size` x (size * 3 / 4) pixels each. */
 Project sprites(int size = 24)
 {
@@ -157,7 +147,7 @@ private slots:
         const QByteArray expected =
             kestrinref::referenceArtFile(project, settings, fixed ? palette.data() : nullptr, 5);
         QVERIFY(!expected.isEmpty());
-        QCOMPARE(write(project, settings), expected);
+        QCOMPARE(artBytes(project, settings), expected);
     }
 
     // With a background, index 0 is the background's alone, whatever the
@@ -195,7 +185,7 @@ private slots:
             settings.paletteFile = dir.filePath("owns.gpl");
             QVERIFY(writeAll(settings.paletteFile, gimpPalette({0xffffff, 0, 0x808080, 0xc04020, 0x20c040})));
         }
-        const QByteArray file = write(project, settings);
+        const QByteArray file = artBytes(project, settings);
         QVERIFY2(!file.startsWith("failed"), file.constData());
         QCOMPARE(entry(file, 0), entry0);
         const QByteArray indices = indexBytes(file, 1, frameCount(project));
@@ -241,7 +231,7 @@ private slots:
         const Project project = sprites(40);
         GenerationSettings settings = Colors{false, 0, 0, alpha, budget}.settings();
         settings.quantizer = refined ? QuantizerKind::Refined : QuantizerKind::Octree;
-        const QByteArray file = write(project, settings);
+        const QByteArray file = artBytes(project, settings);
         const QByteArray indices = indexBytes(file, 1, frameCount(project));
         std::set<int> used;
         for (char index : indices)
@@ -263,7 +253,7 @@ private slots:
         addFrame(stage, image(4, 3, [&](int x, int y) { return colours[(x + y) % 4]; }));
         GenerationSettings settings;
         settings.quantizer = QuantizerKind::Refined;
-        const QByteArray exact = write(project, settings);
+        const QByteArray exact = artBytes(project, settings);
         QCOMPARE(entry(exact, 0), colours[0] & 0xffffff); // the first pixel's colour at entry 0
         const QByteArray indices = indexBytes(exact, 4, 1);
         for (int i = 0; i < 12; ++i)
@@ -271,7 +261,7 @@ private slots:
 
         // Many colours: the first pixel still gets index 0.
         const Project many = sprites(40);
-        const QByteArray reduced = write(many, settings);
+        const QByteArray reduced = artBytes(many, settings);
         QCOMPARE(int(indexBytes(reduced, 4, frameCount(many))[0]), 0);
     }
 
@@ -289,13 +279,13 @@ private slots:
         const QImage grey = flat(32, 32, bgr(64, 64, 64));
         Project flatGrey;
         addFrame(flatGrey.appendStage(), grey);
-        const QByteArray mixed = indexBytes(write(flatGrey, settings), 1, 1);
+        const QByteArray mixed = indexBytes(artBytes(flatGrey, settings), 1, 1);
         QCOMPARE(mixed.count(char(0)), 0);
         const double white = double(mixed.count(char(2))) / mixed.size();
         QVERIFY2(white > 0.2 && white < 0.3, qPrintable(QString::number(white)));
         GenerationSettings plain = settings;
         plain.dither = DitherKind::None;
-        QCOMPARE(indexBytes(write(flatGrey, plain), 1, 1).count(char(1)), 32 * 32);
+        QCOMPARE(indexBytes(artBytes(flatGrey, plain), 1, 1).count(char(1)), 32 * 32);
 
         // A frame gives the same bytes alone and after another frame.
         const QImage a = spriteFrame(20, 15, 1), b = spriteFrame(20, 15, 2);
@@ -304,7 +294,7 @@ private slots:
         kestrin::Stage *stage = after.appendStage();
         addFrame(stage, b);
         addFrame(stage, a);
-        QCOMPARE(indexBytes(write(after, settings), 1, 2).right(300), indexBytes(write(alone, settings), 1, 1));
+        QCOMPARE(indexBytes(artBytes(after, settings), 1, 2).right(300), indexBytes(artBytes(alone, settings), 1, 1));
 
         // The colours held by background pixels change nothing.
         Project recoloured;
@@ -312,7 +302,7 @@ private slots:
                      const quint32 p = a.pixel(x, y);
                      return p >> 24 < 128 ? (p & 0xff000000u) | 0x00ffffffu : p;
                  }));
-        QCOMPARE(write(recoloured, settings), write(alone, settings));
+        QCOMPARE(artBytes(recoloured, settings), artBytes(alone, settings));
     }
 
     // Every source and mapping gives the same bytes on any number of threads.
@@ -350,10 +340,10 @@ private slots:
             QVERIFY(writeAll(settings.paletteFile, gimpPalette(colours)));
         }
         settings.threads = 1;
-        const QByteArray one = write(project, settings);
+        const QByteArray one = artBytes(project, settings);
         QVERIFY(!one.startsWith("failed"));
         settings.threads = 3;
-        QVERIFY(write(project, settings) == one);
+        QVERIFY(artBytes(project, settings) == one);
     }
 
     // Content pixels with partial alpha are counted once for the whole run.

@@ -20,16 +20,6 @@ namespace art = kestrin::art;
 
 namespace {
 
-QByteArray write(const Project &project, const GenerationSettings &settings)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
-        return QByteArray("failed: ") + kestrin::describeFailure(failure).toUtf8();
-    return bytes;
-}
-
 GenerationSettings settingsOf(quint32 paletteCount, quint32 rotatable = 0, qint32 frameRate = 0, qint32 hitFrame = 0)
 {
     GenerationSettings s;
@@ -84,7 +74,7 @@ private slots:
                  }));
         addFrame(stage, image(4, 6, [&](int x, int y) { return x == 3 && y == 0 ? blue : green; }));
 
-        const QByteArray file = write(project, settingsOf(1));
+        const QByteArray file = artBytes(project, settingsOf(1));
         QCOMPARE(file.size(), 1336);
 
         QByteArray expected = le32({1, 8, 8}) + QByteArray("KEST") + QByteArray(12, '\0') + le32({1, 2})
@@ -134,7 +124,7 @@ private slots:
         QFETCH(qint32, hitFrame);
         Project project;
         fill(project, stages, frames);
-        const QByteArray file = write(project, settingsOf(paletteCount, rotatable, frameRate, hitFrame));
+        const QByteArray file = artBytes(project, settingsOf(paletteCount, rotatable, frameRate, hitFrame));
         const quint64 count = quint64(stages) * frames;
         QCOMPARE(quint64(file.size()), art::fileSize(paletteCount, count, count * 6));
 
@@ -174,7 +164,7 @@ private slots:
             for (int f = 0; f < 2; ++f)
                 addFrame(stage, flat(1 + s, 1 + f, bgr(0, 0, 64 * (2 * s + f))));
         }
-        const QByteArray file = write(project, settingsOf(1));
+        const QByteArray file = artBytes(project, settingsOf(1));
         // Red 0, 64, 128, 192: four entries in ascending order; black first, so no swap.
         const int sizes[4][2] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}};
         QByteArray indices;
@@ -210,7 +200,7 @@ private slots:
         kestrin::Frame *frame = addFrame(project.appendStage(), flat(sourceWidth, sourceHeight, bgr(1, 2, 3)));
         frame->workImage = frame->sourceImage.copy(left, top, sourceWidth - left, sourceHeight - top);
         frame->boundRect = {left, top, sourceWidth, sourceHeight};
-        const QByteArray file = write(project, settingsOf(1));
+        const QByteArray file = artBytes(project, settingsOf(1));
         const art::FrameHeader f = frameHeader(file, 1, 0);
         QCOMPARE(f.width, sourceWidth - left);
         QCOMPARE(f.height, sourceHeight - top);
@@ -228,7 +218,7 @@ private slots:
         addFrame(stage, flat(2, 2, bgr(0, 0, 255)));
         stage->appendFrame();
         addFrame(stage, image(2, 1, [](int x, int) { return x ? bgr(0, 0, 255) : bgr(0, 0, 0); }));
-        const QByteArray file = write(project, settingsOf(1));
+        const QByteArray file = artBytes(project, settingsOf(1));
         QCOMPARE(file.size(), int(art::indexDataOffset(1, 4)) + 6);
         for (quint32 i : {0u, 2u}) {
             const art::FrameHeader f = frameHeader(file, 1, i);
@@ -250,7 +240,7 @@ private slots:
     {
         Project project;
         addFrame(project.appendStage(), image(20, 2, [](int x, int y) { return bgr(0, 0, 4 * ((x + 17 * (1 - y)) % 20)); }));
-        const QByteArray file = write(project, settingsOf(2));
+        const QByteArray file = artBytes(project, settingsOf(2));
         const QByteArray palette = file.mid(art::kPaletteOffset, art::kPaletteSize);
         QCOMPARE(palette.mid(0, 4), paletteBytes({bgr(0, 0, 68)}).left(4));
         QCOMPARE(palette.mid(17 * 4, 4), QByteArray(4, '\0'));
@@ -271,7 +261,7 @@ private slots:
     {
         Project project;
         addFrame(project.appendStage(), image(3, 1, [](int x, int) { return x == 0 ? bgr(0, 0, 0) : bgr(3, 3, 3); }));
-        const QByteArray file = write(project, settingsOf(1));
+        const QByteArray file = artBytes(project, settingsOf(1));
         const QByteArray palette = file.mid(art::kPaletteOffset, art::kPaletteSize);
         QCOMPARE(palette.left(8), paletteBytes({0, bgr(2, 2, 2)}).left(8));
         QCOMPARE(file.mid(int(art::indexDataOffset(1, 1))), QByteArray::fromHex("000101"));
@@ -341,7 +331,7 @@ private slots:
             addFrame(bigStage, flat(side, side, colour));
             addFrame(smallStage, flat(1, 1, colour));
         }
-        const QByteArray file = write(big, settingsOf(1));
+        const QByteArray file = artBytes(big, settingsOf(1));
         const QByteArray reference = kestrinref::referenceArtFile(small, settingsOf(1));
         QCOMPARE(file.mid(art::kPaletteOffset, art::kPaletteSize), reference.mid(art::kPaletteOffset, art::kPaletteSize));
         qsizetype at = qsizetype(art::indexDataOffset(1, 24));
@@ -401,7 +391,7 @@ private slots:
         const GenerationSettings settings = settingsOf(1 + rng() % 4, 0, qint32(rng() % 30), qint32(rng() % 5));
         const QByteArray reference = kestrinref::referenceArtFile(project, settings);
         QVERIFY(!reference.isEmpty());
-        QCOMPARE(write(project, settings), reference);
+        QCOMPARE(artBytes(project, settings), reference);
     }
 };
 
