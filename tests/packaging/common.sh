@@ -87,3 +87,13 @@ check_cli_version() {
         fail "kestrin-art --version says '$out', expected version $2"
     fi
 }
+
+# build_deb BUILD OUT: runs CPack's DEB generator for the build folder BUILD
+# into OUT; on failure shows its log, records the failure and ends the test.
+build_deb() {
+    if ! cpack --config "$1/CPackConfig.cmake" -G DEB -B "$2" >"$2.log" 2>&1; then
+        cat "$2.log" >&2
+        fail "cpack failed"
+        finish
+    fi
+}

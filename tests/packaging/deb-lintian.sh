@@ -14,11 +14,7 @@ done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-    cat "$tmp/cpack.log" >&2
-    fail "cpack failed"
-    finish
-fi
+build_deb "$build" "$tmp/out"
 arch=$(dpkg --print-architecture)
 deb=$tmp/out/kestrin_${version}_$arch.deb
 ddeb=$tmp/out/kestrin-dbgsym_${version}_$arch.ddeb

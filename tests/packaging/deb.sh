@@ -11,11 +11,7 @@ done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-    cat "$tmp/cpack.log" >&2
-    fail "cpack failed"
-    finish
-fi
+build_deb "$build" "$tmp/out"
 deb=$tmp/out/kestrin_${version}_$(dpkg --print-architecture).deb
 [[ -f $deb ]] || { fail "no $(basename "$deb"); cpack wrote: $(ls "$tmp/out")"; finish; }
 dpkg-deb --info "$deb"
