@@ -2,6 +2,8 @@
 #include "app/mainwindow.h"
 
 #include "app/mainwindowform.h"
+#include "diag/log.h"
+#include "fileio/fileidentity.h"
 #include "generate/generation.h"
 
 #include <QLabel>
@@ -47,15 +49,20 @@ QString stepText(kestrin::GenerationStep step)
 }
 
 /** The text of the "Generator Error" box for a failed run; empty for the
- *  failures that show no box (no stages, a failed write). */
+ *  failures that show no box (no stages). */
 QString boxText(const kestrin::Failure &failure)
 {
     using kestrin::FailureKind;
     switch (failure.kind) {
     case FailureKind::None:
     case FailureKind::NoStages:
-    case FailureKind::CannotWriteFile:
         return QString();
+    case FailureKind::CannotWriteFile:
+        return QStringLiteral("Cannot write output file \"%1\": %2").arg(failure.path, failure.reason) + kAborting;
+    case FailureKind::OutputIsInput:
+        return QStringLiteral("The output file \"%1\" is the same file as %2; nothing was written.")
+                   .arg(failure.path, failure.reason)
+            + kAborting;
     case FailureKind::WrongStageCount:
         return QStringLiteral("Number of stages must be 8 for rotatable Art.") + kAborting;
     case FailureKind::CannotCreateFile:
@@ -69,6 +76,25 @@ QString boxText(const kestrin::Failure &failure)
     default:
         return kestrin::describeFailure(failure) + kAborting;
     }
+}
+
+/** OutputIsInput when the target is one of the project's frame files under
+ *  any name: the run would destroy it. */
+kestrin::Failure targetClash(const kestrin::Project &project, const QString &targetPath)
+{
+    QList<kestrin::JobFile> frames;
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            if (!frame->filePath.isEmpty())
+                frames.append({frame->filePath, QStringLiteral("the frame file")});
+        }
+    }
+    const QString target = targetPath == QLatin1String("-") ? QStringLiteral("./-") : targetPath;
+    const auto clash = kestrin::firstCollision({{target, QString()}}, frames);
+    if (!clash)
+        return kestrin::Failure();
+    return kestrin::Failure::of(kestrin::FailureKind::OutputIsInput, targetPath,
+                                QStringLiteral("%1 \"%2\"").arg(clash->second.role, clash->second.path));
 }
 
 } // namespace
@@ -92,7 +118,26 @@ bool MainWindow::generateArt(const QString &targetPath)
             ui->pbTotal->repaint();
         }
     };
-    const kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, targetPath, progress);
+    kestrin::GenerationOutcome outcome;
+    outcome.failure = targetClash(project, targetPath);
+    if (!outcome.failure) {
+        // "-" is a file of that name here: the window has no standard output to write to.
+        kestrin::FileSink sink(targetPath, kestrin::OutputFile::Dash::FileName);
+        outcome = kestrin::runGeneration(project, settings, sink, progress);
+    }
+    using kestrin::FailureKind;
+    const FailureKind kind = outcome.failure.kind;
+    if (kind == FailureKind::CannotCreateFile || kind == FailureKind::CannotWriteFile
+        || kind == FailureKind::OutputIsInput) {
+        kestrin::Error("generateArt: " + outcome.failure.path.toLatin1() + ": "
+                           + kestrin::describeFailure(outcome.failure).toLatin1(),
+                       false);
+    }
+    if (kind == FailureKind::CannotWriteFile) {
+        // The run stopped part way: no step of it stays on show.
+        ui->lblProgress->setText(QString());
+        ui->pbTotal->setValue(0);
+    }
     const QString text = boxText(outcome.failure);
     if (!text.isEmpty())
         QMessageBox::warning(this, tr("Generator Error"), text, QMessageBox::Ok, QMessageBox::NoButton);

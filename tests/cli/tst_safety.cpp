@@ -6,10 +6,12 @@
 #include "specialfiles.h"
 #include "testmain.h"
 
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +39,15 @@ Run runArt(const QStringList &arguments, bool unprivileged = false, const std::f
     });
     process.start();
     return finish(process, 60000);
+}
+
+/** Every file directly in `dir` with its bytes (links read through). */
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        files.insert(name, readAll(dir + QLatin1Char('/') + name));
+    return files;
 }
 
 QString frameName(int s, int f)
@@ -115,6 +126,88 @@ private slots:
         QVERIFY(!r.out.contains("successful"));
         QVERIFY(!QFile::exists(target));
         QVERIFY(!QFile::exists(depfile));
+    }
+
+    // Rule: an output that is an input (by name, symbolic or hard link) or
+    // the other output is a usage error naming both, and nothing is written.
+    void outputsNeverTouchInputs_data()
+    {
+        QTest::addColumn<QString>("target");  // in the folder; "@x" makes x a symbolic link to the next field
+        QTest::addColumn<QString>("depfile"); // "" for none
+        QTest::addColumn<QString>("link");    // "sym:NAME->TO" or "hard:NAME->TO" made first, "" for none
+        QTest::addColumn<QString>("named");   // what the message must name as the other file
+        QTest::newRow("depfile is the target") << "out.art" << "out.art" << "" << "-o target";
+        QTest::newRow("depfile links to the target") << "out.art" << "dep.d" << "sym:dep.d->out.art" << "-o target";
+        QTest::newRow("depfile and a new target, one place")
+            << "new.art" << "./new.art" << "" << "-o target";
+        QTest::newRow("target is a frame") << "camera01_0001.bmp" << "" << "" << "frame file";
+        QTest::newRow("target is a hard link to a frame")
+            << "hard.art" << "" << "hard:hard.art->camera01_0002.bmp" << "frame file";
+        QTest::newRow("depfile links to a frame")
+            << "out.art" << "dep.d" << "sym:dep.d->camera01_0000.bmp" << "frame file";
+        QTest::newRow("target is the palette file") << "pal.gpl" << "" << "" << "--palette file";
+    }
+    void outputsNeverTouchInputs()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, depfile);
+        QFETCH(QString, link);
+        QFETCH(QString, named);
+        const QString folder = at(QStringLiteral("collide-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(frames(folder));
+        QVERIFY(writeAll(folder + "/out.art", "old sprite"));
+        QVERIFY(writeAll(folder + "/pal.gpl", "GIMP Palette\n0 0 0\n255 255 255\n"));
+        if (!link.isEmpty()) {
+            const QStringList parts = link.mid(link.indexOf(':') + 1).split("->");
+            const QByteArray from = native(folder + '/' + parts[0]);
+            if (link.startsWith("sym"))
+                QCOMPARE(::symlink(native(parts[1]).constData(), from.constData()), 0);
+            else
+                QCOMPARE(::link(native(folder + '/' + parts[1]).constData(), from.constData()), 0);
+        }
+        const auto before = snapshot(folder);
+        QStringList args{"build", folder, "-o", folder + '/' + target, "--palette", folder + "/pal.gpl"};
+        if (!depfile.isEmpty())
+            args << "--depfile" << folder + '/' + depfile;
+        const Run r = runArt(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(named) && r.err.contains("is the same file as"), qPrintable(r.err));
+        QCOMPARE(snapshot(folder), before);
+    }
+
+    // Rule: a job's outputs are all-or-nothing. A depfile that cannot be
+    // written (a name no rule can hold, a missing folder, a full disk) fails
+    // the job before the target is replaced, and success is never printed.
+    void failedDepfileKeepsTheTarget_data()
+    {
+        QTest::addColumn<QString>("target");  // relative to the job's folder
+        QTest::addColumn<QString>("depfile"); // likewise
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("line break in the target's name") << "new\nx.art" << "dep.d" << "line break";
+        QTest::newRow("missing folder") << "out.art" << "no/such/dep.d" << "No such file or directory";
+        QTest::newRow("full disk") << "out.art" << "full/dep.d" << "No space left on device";
+    }
+    void failedDepfileKeepsTheTarget()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, depfile);
+        QFETCH(QString, reason);
+        const QString folder = at(QStringLiteral("depfail-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(frames(folder));
+        QVERIFY(writeAll(folder + "/out.art", "old sprite"));
+        std::unique_ptr<TmpfsMount> mount;
+        if (depfile.startsWith("full/")) {
+            mount = std::make_unique<TmpfsMount>(folder + "/full", 64 * 1024);
+            if (!mount->mounted())
+                QSKIP(qPrintable(mount->error()));
+            QVERIFY(fillUp(folder + "/full/filler"));
+        }
+        const auto before = snapshot(folder);
+        const Run r = runArt({"build", folder, "-o", folder + '/' + target, "--depfile", folder + '/' + depfile});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+        QVERIFY(!r.out.contains("successful"));
+        QCOMPARE(snapshot(folder), before);
     }
 };
 
