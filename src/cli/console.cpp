@@ -1,8 +1,11 @@
 #include "cli/console.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <system_error>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -11,11 +14,22 @@ namespace kestrin::cli {
 
 namespace {
 
-void writeLine(FILE *stream, const QString &line)
+/** 0, or the errno of a failed write or flush. */
+int writeBytes(FILE *stream, const QByteArray &bytes)
 {
-    const QByteArray bytes = line.toLocal8Bit() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    const bool ok = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
+        && std::fflush(stream) == 0;
+    if (ok)
+        return 0;
+    const int error = errno ? errno : EIO;
+    std::clearerr(stream);
+    return error;
+}
+
+int writeLine(FILE *stream, const QString &line)
+{
+    return writeBytes(stream, line.toLocal8Bit() + '\n');
 }
 
 void writeRaw(const QString &text)
@@ -80,7 +94,25 @@ Console::~Console()
 void Console::out(const QString &line)
 {
     endProgress();
-    writeLine(stdout, line);
+    const int error = writeLine(stdout, line);
+    if (error && !m_outError)
+        m_outError = error;
+}
+
+int Console::finish(int status)
+{
+    if (!m_outError && std::fflush(stdout) != 0)
+        m_outError = errno ? errno : EIO;
+    if (!m_outError)
+        return status;
+    error(QStringLiteral("standard output"),
+          QStringLiteral("cannot write: %1").arg(QString::fromStdString(std::generic_category().message(m_outError))));
+    return ExitFailure;
+}
+
+int writeStandardOutput(const QByteArray &bytes)
+{
+    return writeBytes(stdout, bytes);
 }
 
 void Console::note(const QString &line)

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -208,6 +210,74 @@ private slots:
         QVERIFY2(r.err.contains(reason), qPrintable(r.err));
         QVERIFY(!r.out.contains("successful"));
         QCOMPARE(snapshot(folder), before);
+    }
+
+    // Rule: every write to standard output is checked like a file write: a
+    // full device, a closed stream or a broken pipe (SIGPIPE ignored) is exit
+    // 1 with the system's reason; with SIGPIPE at its default, a command that
+    // writes only standard output dies of it, as other tools do.
+    void standardOutputIsChecked_data()
+    {
+        QTest::addColumn<QString>("command"); // info, info-json, build-json, build-stdout, extract
+        QTest::addColumn<QString>("stdoutIs"); // full, closed, broken, broken-default
+        QTest::addColumn<QString>("reason");   // "" for a death by SIGPIPE
+        for (const char *command : {"info", "info-json", "build-json", "build-stdout", "extract"}) {
+            QTest::addRow("%s, full device", command) << command << "full" << "No space left on device";
+            QTest::addRow("%s, broken pipe", command) << command << "broken" << "Broken pipe";
+        }
+        QTest::newRow("info, closed") << "info" << "closed" << "standard output: cannot write: Bad file descriptor";
+        QTest::newRow("build-stdout, closed") << "build-stdout" << "closed" << "standard output is closed";
+        QTest::newRow("info, broken pipe, SIGPIPE default") << "info" << "broken-default" << "";
+    }
+    void standardOutputIsChecked()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, stdoutIs);
+        QFETCH(QString, reason);
+        const QString folder = at(QStringLiteral("stdout"));
+        if (!QFile::exists(folder + "/sprite.art")) {
+            QVERIFY(frames(folder));
+            QCOMPARE(runArt({"build", folder, "-o", folder + "/sprite.art", "-q"}).exitCode, 0);
+        }
+        const QString full = folder + "/full";
+        if (stdoutIs == QLatin1String("full") && typeOf(full) != 'c') {
+            const QString refused = makeCharDevice(full, 1, 7);
+            if (!refused.isEmpty())
+                QSKIP(qPrintable(refused));
+        }
+        QStringList args;
+        if (command.startsWith("info"))
+            args << "info" << folder + "/sprite.art";
+        if (command == QLatin1String("info-json"))
+            args << "--json";
+        if (command == QLatin1String("build-json"))
+            args << "build" << folder << "-o" << folder + "/again.art" << "--json";
+        if (command == QLatin1String("build-stdout"))
+            args << "build" << folder << "-o" << "-";
+        if (command == QLatin1String("extract"))
+            args << "extract" << folder + "/sprite.art" << folder + "/frames";
+        const QByteArray fullPath = native(full);
+        const Run r = runArt(args, false, [stdoutIs, fullPath] {
+            if (stdoutIs == QLatin1String("full")) {
+                const int fd = ::open(fullPath.constData(), O_WRONLY);
+                ::dup2(fd, STDOUT_FILENO);
+            } else if (stdoutIs == QLatin1String("closed")) {
+                ::close(STDOUT_FILENO);
+            } else {
+                int pipeFds[2];
+                if (::pipe(pipeFds) == 0) {
+                    ::close(pipeFds[0]);
+                    ::dup2(pipeFds[1], STDOUT_FILENO);
+                }
+                ::signal(SIGPIPE, stdoutIs == QLatin1String("broken") ? SIG_IGN : SIG_DFL);
+            }
+        });
+        if (reason.isEmpty()) {
+            QCOMPARE(r.exitCode, -1); // killed by SIGPIPE
+            return;
+        }
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(reason), qPrintable(r.err));
     }
 };
 
