@@ -63,6 +63,15 @@ private:
     QString m_shownLine;   // the line now shown, not drawn again unchanged
 };
 
+/** `text` with every control character (C0, DEL and C1) written as an
+ *  escape ("\n", "\t", "\x1b"), so that a name cannot start a line of its
+ *  own or move the cursor. */
+[[nodiscard]] QString printable(const QString &text);
+
+/** Bytes meant as UTF-8 made printable: valid sequences as they are, every
+ *  other byte as "\xHH", control characters escaped as by printable(). */
+[[nodiscard]] QString printableBytes(const QByteArray &bytes);
+
 /** Writes `bytes` to standard output and flushes them: 0, or the errno of
  *  the failure. */
 [[nodiscard]] int writeStandardOutput(const QByteArray &bytes);

@@ -5,6 +5,7 @@
 #include "cli/console.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cerrno>
 #include <csignal>
@@ -52,6 +53,17 @@ void holdClosedStreams()
     }
 }
 
+/** The first argument that Qt's decoding cannot carry back to the same
+ *  bytes (invalid UTF-8): used as a name, it would reach a different file. */
+int firstInexactArgument(int argc, char *argv[], const QStringList &arguments)
+{
+    for (int i = 1; i < argc && i < arguments.size(); ++i) {
+        if (QFile::encodeName(arguments[i]) != QByteArray(argv[i]))
+            return i;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -63,6 +75,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kestrin-art"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIN_VERSION));
 
+    if (const int inexact = firstInexactArgument(argc, argv, QCoreApplication::arguments())) {
+        Console console;
+        console.error(QStringLiteral("\"%1\": not valid UTF-8; kestrin-art cannot use this name exactly as given, "
+                                     "so nothing was done")
+                          .arg(printableBytes(QByteArray(argv[inexact]))));
+        return ExitUsage;
+    }
     const CommandLine line = parseCommandLine(QCoreApplication::arguments());
     switch (line.kind) {
     case CommandLine::ShowText: {

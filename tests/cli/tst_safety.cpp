@@ -7,6 +7,7 @@
 #include "testmain.h"
 
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +51,21 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System))
         files.insert(name, readAll(dir + QLatin1Char('/') + name));
     return files;
+}
+
+/** Runs kestrin-art with arguments given as printf %b escapes ("\\0377"),
+ *  so that bytes a QString cannot hold reach it as they are. */
+Run runArtBytes(const QStringList &escaped)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral("/bin/sh"));
+    process.setArguments(QStringList{"-c", "for a; do set -- \"$@\" \"$(printf '%bx' \"$a\")\"; shift; "
+                                           "set -- \"$@\"; done; "
+                                           "for a; do set -- \"$@\" \"${a%x}\"; shift; done; exec \"$0\" \"$@\"",
+                                     QStringLiteral(KESTRIN_ART)}
+                         + escaped);
+    process.start();
+    return finish(process, 60000);
 }
 
 QString frameName(int s, int f)
@@ -278,6 +294,45 @@ private slots:
         }
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+    }
+
+    // Rule: a name reaches the file system byte for byte, or the job is
+    // refused up front naming it; names are printed escaped, so one cannot
+    // forge a line of its own.
+    void namesAreExact_data()
+    {
+        QTest::addColumn<QStringList>("args"); // after "build"; F is the frames folder, printf %b escapes
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed"); // on standard error
+        QTest::newRow("target not UTF-8") << QStringList{"F", "-o", "F/out\\0377.art"} << 2 << "out\\xff.art";
+        QTest::newRow("folder not UTF-8") << QStringList{"F\\0376", "-o", "F/a.art"} << 2 << "\\xfe";
+        QTest::newRow("pattern not UTF-8")
+            << QStringList{"F", "-o", "F/a.art", "--pattern", "c\\0377%1_%2.bmp"} << 2 << "c\\xff%1";
+        QTest::newRow("line break in a folder name")
+            << QStringList{"F/no\\nkestrin-art: Generation successful!", "-o", "F/a.art"} << 1
+            << "no\\nkestrin-art: Generation successful!: no such folder";
+        QTest::newRow("UTF-8 target, byte for byte") << QStringList{"F", "-o", "F/\\0303\\0251.art"} << 0 << "";
+    }
+    void namesAreExact()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        const QString folder = at(QStringLiteral("names-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(frames(folder));
+        for (QString &arg : args)
+            arg.replace(QRegularExpression("^F"), folder);
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const Run r = runArtBytes(QStringList{"build"} + args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(printed), qPrintable(r.err));
+        for (const QString &line : r.err.split('\n'))
+            QVERIFY2(!line.startsWith("kestrin-art: Generation successful!"), qPrintable(r.err));
+        const QStringList after = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        if (exitCode == 0)
+            QCOMPARE(after, before + QStringList{QStringLiteral("\u00e9.art")});
+        else
+            QCOMPARE(after, before);
     }
 };
 
