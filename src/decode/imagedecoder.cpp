@@ -1,9 +1,9 @@
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
-#include "project/imagechecks.h"
-#include "project/messagecapture.h"
-#include "project/pngreader.h"
-#include "project/stbdecoder.h"
+#include "decode/imagechecks.h"
+#include "decode/messagecapture.h"
+#include "decode/pngreader.h"
+#include "decode/stbdecoder.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -8,7 +8,7 @@
 // strips), with zeros (stb_image), or with a grey or background colour
 // (JPEG, GIF), and report success.
 
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
 #include <QByteArray>
 #include <QSize>

@@ -1,4 +1,4 @@
-#include "project/imagechecks.h"
+#include "decode/imagechecks.h"
 
 #include <algorithm>
 #include <cctype>

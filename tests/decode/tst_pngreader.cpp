@@ -1,8 +1,8 @@
 // The plain-PNG reader either gives exactly what Qt's reader gives or
 // declines: every PNG kind, chunks Qt's reader acts on, and damaged files.
 #include "imagecorpus.h"
-#include "project/imagedecoder.h"
-#include "project/pngreader.h"
+#include "decode/imagedecoder.h"
+#include "decode/pngreader.h"
 #include "testmain.h"
 
 #include <QColorSpace>

@@ -5,8 +5,8 @@
 #include "imagecorpus.h"
 #include "project/folderloader.h"
 #include "project/frame.h"
-#include "project/imagedecoder.h"
-#include "project/messagecapture.h"
+#include "decode/imagedecoder.h"
+#include "decode/messagecapture.h"
 #include "testmain.h"
 
 #include <QDir>

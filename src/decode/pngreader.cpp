@@ -1,4 +1,4 @@
-#include "project/pngreader.h"
+#include "decode/pngreader.h"
 
 #include <libdeflate.h>
 
