@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QColorSpace>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -18,6 +19,15 @@
 #include <algorithm>
 
 namespace kestrintest {
+
+/** The pixels of `image` without the colour space its reader tagged it
+ *  with: frames are taken as the numbers they hold, never colour-converted,
+ *  so the decoder leaves images untagged. */
+inline QImage pixelsOf(QImage image)
+{
+    image.setColorSpace(QColorSpace());
+    return image;
+}
 
 /** 37 x 23 (odd, unequal sides): gradients, noise and four alpha levels. */
 inline QImage samplePicture()

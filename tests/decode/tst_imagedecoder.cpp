@@ -38,7 +38,7 @@ namespace {
 QImage qtPixels(const QString &path)
 {
     const kestrin::MessageCapture quiet;
-    return QImage(path).convertToFormat(QImage::Format_ARGB32);
+    return kestrintest::pixelsOf(QImage(path).convertToFormat(QImage::Format_ARGB32));
 }
 
 // Messages that reach the installed handler instead of being captured.
