@@ -9,6 +9,7 @@
 #include "decode/imagedecoder.h"
 
 #include <QByteArray>
+#include <QSize>
 
 namespace kestrin {
 
@@ -39,10 +40,10 @@ struct DecodeLimits {
 [[nodiscard]] DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits);
 [[nodiscard]] DecodeResult decodeWebp(const QByteArray &bytes, const DecodeLimits &limits);
 
-/** The width and height the header declares, read with the format's library
- *  without decoding pixels and without a word to standard error; an invalid
- *  size when the library does not take the header. `head` may be the first
- *  part of the file only (TIFF needs the whole). */
-[[nodiscard]] QSize declaredSize(const QByteArray &head);
+/** The width and height a TIFF's first directory declares, read with
+ *  libtiff from the open descriptor `fd` (of `size` bytes; or from `whole`
+ *  when `fd` is -1) without decoding pixels and without a word to standard
+ *  error; an invalid size when libtiff does not take the file. */
+[[nodiscard]] QSize tiffDeclaredSize(int fd, const QByteArray &whole, qint64 size);
 
 } // namespace kestrin

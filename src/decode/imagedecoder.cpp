@@ -226,6 +226,8 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodePng;
     if (looksLikeJpeg(bytes))
         return decodeJpeg;
+    if (looksLikeTiff(bytes))
+        return decodeTiff;
     return nullptr;
 }
 
@@ -236,6 +238,8 @@ LibraryDecoder libraryNamed(const QByteArray &format)
         return decodePng;
     if (format == "jpg" || format == "jpeg" || format == "jpe")
         return decodeJpeg;
+    if (format == "tif" || format == "tiff")
+        return decodeTiff;
     return nullptr;
 }
 
@@ -563,10 +567,15 @@ SizeProbe probeImageFile(const QString &path)
                                                              : std::make_unique<NamedSource>(path, whole);
     NamedSource &source = *device;
     source.open(QIODevice::ReadOnly);
-    QImageReader reader(&source);
     QSize size;
-    if (!reader.format().isEmpty())
-        size = reader.size();
+    // libtiff reads a TIFF's header, quietly (Qt's reader lets libtiff print).
+    if (looksLikeTiff(source.peek(4))) {
+        size = tiffDeclaredSize(file.fd, whole, file.size);
+    } else {
+        QImageReader reader(&source);
+        if (!reader.format().isEmpty())
+            size = reader.size();
+    }
     if (size.width() > 0 && size.height() < 0) // BMP stored top down
         size.setHeight(-size.height());
     if (!size.isValid() || size.isEmpty()) {

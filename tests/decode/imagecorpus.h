@@ -451,6 +451,7 @@ inline QByteArray plainPnm(const QImage &image, char kind)
 struct CorpusFile {
     QString name;     // its suffix is the format hint, as for a file on disk
     QByteArray bytes;
+    QImage exact = {}; // the pixels stored, where Qt's reader alters them; else null
 
     QByteArray hint() const { return QFileInfo(name).suffix().toLatin1(); }
 };
@@ -476,10 +477,12 @@ inline QList<CorpusFile> completeFiles(const QImage &sample, const QImage &block
         {QStringLiteral("photo.jpg"), writtenByQt(opaque, "jpg", 90)},
         {QStringLiteral("progressive.jpg"), writtenByQt(opaque, "jpg", 75, -1, true)},
         {QStringLiteral("letter.gif"), gifOf(blocky)},
-        {QStringLiteral("argb.tif"), writtenByQt(sample, "tif")},
+        // Unassociated alpha: Qt's reader premultiplies and divides back,
+        // losing the colour under low alpha.
+        {QStringLiteral("argb.tif"), writtenByQt(sample, "tif"), sample.convertToFormat(QImage::Format_ARGB32)},
         {QStringLiteral("indexed.tif"), writtenByQt(indexed, "tif")},
         {QStringLiteral("mono.tif"), writtenByQt(mono, "tif")},
-        {QStringLiteral("lzw.tif"), writtenByQt(sample, "tif", -1, 1)},
+        {QStringLiteral("lzw.tif"), writtenByQt(sample, "tif", -1, 1), sample.convertToFormat(QImage::Format_ARGB32)},
         {QStringLiteral("lossy.webp"), writtenByQt(sample, "webp", 80)},
         {QStringLiteral("lossless.webp"), writtenByQt(sample, "webp", 100)},
         {QStringLiteral("indexed.xpm"), writtenByQt(indexed, "xpm")},
