@@ -228,6 +228,8 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodeJpeg;
     if (looksLikeTiff(bytes))
         return decodeTiff;
+    if (looksLikeWebp(bytes))
+        return decodeWebp;
     return nullptr;
 }
 
@@ -240,6 +242,8 @@ LibraryDecoder libraryNamed(const QByteArray &format)
         return decodeJpeg;
     if (format == "tif" || format == "tiff")
         return decodeTiff;
+    if (format == "webp")
+        return decodeWebp;
     return nullptr;
 }
 
