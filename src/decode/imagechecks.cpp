@@ -231,32 +231,6 @@ CheckVerdict checkBmp(const QByteArray &data)
     return complete();
 }
 
-// ---- PNG ---------------------------------------------------------------
-
-CheckVerdict checkPng(const QByteArray &data)
-{
-    const Bytes b(data);
-    if (!b.equals(0, "\x89PNG\r\n\x1a\n", 8))
-        return complete();
-    quint64 pos = 8;
-    while (b.has(pos, 8)) {
-        const quint64 length = b.be32(pos);
-        const QString type = QString::fromLatin1(data.constData() + pos + 4, 4);
-        if (length > 0x7fffffffu)
-            return failed(
-                DecodeFailure::NotAnImage,
-                QStringLiteral("the PNG chunk \"%1\" at byte %2 declares %3 bytes").arg(type, num(pos), num(length)));
-        if (!b.has(pos + 8, length + 4))
-            return truncated(QStringLiteral("the PNG chunk \"%1\" at byte %2 needs %3 bytes; the file ends at "
-                                            "byte %4")
-                                 .arg(type, num(pos), num(length + 12), num(b.size())));
-        if (type == QLatin1String("IEND"))
-            return complete();
-        pos += 12 + length;
-    }
-    return truncated(QStringLiteral("the PNG data ends at byte %1, before its IEND chunk").arg(num(b.size())));
-}
-
 // ---- GIF ---------------------------------------------------------------
 
 namespace {
@@ -387,306 +361,6 @@ CheckVerdict checkGif(const QByteArray &data)
             return truncated(QStringLiteral("the first GIF image's LZW data sets %1 of its %2 x %3 = %4 pixels")
                                  .arg(num(quint64(pixels)), num(width), num(height), num(width * height)));
     }
-}
-
-// ---- JPEG --------------------------------------------------------------
-
-CheckVerdict checkJpeg(const QByteArray &data)
-{
-    const Bytes b(data);
-    if (!b.has(0, 3) || b.u8(0) != 0xFF || b.u8(1) != 0xD8)
-        return complete();
-    auto endsEarly = [&](const QString &where) {
-        return truncated(QStringLiteral("the JPEG data ends at byte %1 %2, before its end-of-image marker")
-                             .arg(num(b.size()), where));
-    };
-    quint64 pos = 2;
-    for (;;) {
-        // libjpeg skips stray bytes and fill bytes (0xFF) before a marker.
-        pos = b.find(pos, 0xFF);
-        while (b.has(pos, 1) && b.u8(pos) == 0xFF)
-            ++pos;
-        if (!b.has(pos, 1))
-            return endsEarly(QStringLiteral("between segments"));
-        const quint32 marker = b.u8(pos++);
-        if (marker == 0xD9) // end of image
-            return complete();
-        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue; // markers without a length
-        if (!b.has(pos, 2))
-            return endsEarly(QStringLiteral("in the length of segment 0x%1").arg(marker, 2, 16, QLatin1Char('0')));
-        const quint64 length = b.be16(pos);
-        if (length < 2)
-            return complete(); // a broken length: libjpeg refuses the file itself
-        if (!b.has(pos, length))
-            return endsEarly(QStringLiteral("inside segment 0x%1 of %2 bytes at byte %3")
-                                 .arg(marker, 2, 16, QLatin1Char('0'))
-                                 .arg(num(length), num(pos - 2)));
-        pos += length;
-        if (marker != 0xDA)
-            continue;
-        // Entropy-coded data follows a start-of-scan segment up to the next
-        // marker; 0xFF00 (a stuffed 0xFF) and restart markers belong to it.
-        for (;;) {
-            pos = b.find(pos, 0xFF);
-            if (!b.has(pos, 2))
-                return endsEarly(QStringLiteral("inside scan data"));
-            const quint32 next = b.u8(pos + 1);
-            if (next == 0xFF)
-                ++pos;
-            else if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
-                pos += 2;
-            else
-                break;
-        }
-    }
-}
-
-bool jpegWarningsMeanMissingData(const QStringList &messages)
-{
-    // libjpeg's wording (jerror.h) for data it had to make up or skip:
-    // premature end of file or segment, bad entropy codes, a lost restart
-    // marker, a broken progression.
-    for (const QString &message : messages) {
-        if (message.contains(QLatin1String("Premature end"), Qt::CaseInsensitive)
-            || message.startsWith(QLatin1String("Corrupt JPEG data"))
-            || message.contains(QLatin1String("Inconsistent progression"))
-            || message.contains(QLatin1String("Invalid SOS parameters")))
-            return true;
-    }
-    return false;
-}
-
-// ---- TIFF --------------------------------------------------------------
-
-namespace {
-
-/** Reads the first image directory of a TIFF (classic or BigTIFF, either
- *  byte order) far enough to find where its strips or tiles lie. */
-class TiffDirectory
-{
-public:
-    TiffDirectory(const Bytes &bytes, bool bigEndian, bool big) : m_b(bytes), m_be(bigEndian), m_bigTiff(big) {}
-
-    /** False when the directory does not lie inside the data. */
-    bool read(quint64 offset)
-    {
-        const quint64 countBytes = m_bigTiff ? 8 : 2;
-        if (!m_b.has(offset, countBytes))
-            return false;
-        const quint64 count = m_bigTiff ? word64(offset) : word16(offset);
-        const quint64 entryBytes = m_bigTiff ? 20 : 12;
-        if (count > (m_b.size() - offset - countBytes) / entryBytes)
-            return false;
-        for (quint64 i = 0; i < count; ++i) {
-            const quint64 at = offset + countBytes + i * entryBytes;
-            m_entries.push_back(at);
-        }
-        return true;
-    }
-
-    /** Number of values of `tag`, 0 when absent or of a type not read here. */
-    quint64 count(quint32 tag) const
-    {
-        const quint64 at = find(tag);
-        return at && typeSize(word16(at + 2)) ? (m_bigTiff ? word64(at + 4) : word32(at + 4)) : 0;
-    }
-    /** Value `index` of `tag` (unsigned integer types), `fallback` when absent. */
-    quint64 value(quint32 tag, quint64 index, quint64 fallback) const
-    {
-        const quint64 at = find(tag);
-        if (!at || index >= count(tag))
-            return fallback;
-        const quint32 size = typeSize(word16(at + 2));
-        const quint64 inlineBytes = m_bigTiff ? 8 : 4;
-        const quint64 field = at + (m_bigTiff ? 12 : 8);
-        const quint64 total = count(tag) * size;
-        const quint64 base = total <= inlineBytes ? field : (m_bigTiff ? word64(field) : word32(field));
-        const quint64 where = base + index * size;
-        if (!m_b.has(where, size))
-            return fallback;
-        switch (size) {
-        case 1:
-            return m_b.u8(where);
-        case 2:
-            return word16(where);
-        case 4:
-            return word32(where);
-        default:
-            return word64(where);
-        }
-    }
-    /** The tag of the first entry whose values do not lie inside the data, or 0. */
-    quint32 entryOutside() const
-    {
-        const quint64 inlineBytes = m_bigTiff ? 8 : 4;
-        for (quint64 at : m_entries) {
-            const quint64 size = valueSize(word16(at + 2));
-            const quint64 n = m_bigTiff ? word64(at + 4) : word32(at + 4);
-            if (size == 0)
-                continue; // a type this check does not know: libtiff judges it
-            if (n > m_b.size() / size)
-                return quint32(word16(at));
-            const quint64 field = at + (m_bigTiff ? 12 : 8);
-            if (n * size > inlineBytes && !m_b.has(m_bigTiff ? word64(field) : word32(field), n * size))
-                return quint32(word16(at));
-        }
-        return 0;
-    }
-
-private:
-    quint64 find(quint32 tag) const
-    {
-        for (quint64 at : m_entries) {
-            if (word16(at) == tag)
-                return at;
-        }
-        return 0;
-    }
-    /** Bytes per value of every TIFF field type. */
-    static quint32 valueSize(quint32 type)
-    {
-        switch (type) {
-        case 1:
-        case 2:
-        case 6:
-        case 7:
-            return 1; // BYTE, ASCII, SBYTE, UNDEFINED
-        case 3:
-        case 8:
-            return 2; // SHORT, SSHORT
-        case 4:
-        case 9:
-        case 11:
-        case 13:
-            return 4; // LONG, SLONG, FLOAT, IFD
-        case 5:
-        case 10:
-        case 12:
-        case 16:
-        case 17:
-        case 18:
-            return 8; // RATIONAL, SRATIONAL, DOUBLE, LONG8, SLONG8, IFD8
-        default:
-            return 0;
-        }
-    }
-    /** Bytes per value of the unsigned integer types read as numbers here. */
-    static quint32 typeSize(quint32 type)
-    {
-        switch (type) {
-        case 1:
-            return 1; // BYTE
-        case 3:
-            return 2; // SHORT
-        case 4:
-            return 4; // LONG
-        case 16:
-            return 8; // LONG8 (BigTIFF)
-        default:
-            return 0;
-        }
-    }
-    quint64 word16(quint64 at) const { return m_be ? m_b.be16(at) : m_b.le16(at); }
-    quint64 word32(quint64 at) const { return m_be ? m_b.be32(at) : m_b.le32(at); }
-    quint64 word64(quint64 at) const { return m_be ? m_b.be64(at) : m_b.le64(at); }
-
-    const Bytes &m_b;
-    bool m_be;
-    bool m_bigTiff;
-    std::vector<quint64> m_entries;
-};
-
-enum TiffTag : quint32 {
-    ImageWidth = 256,
-    ImageLength = 257,
-    BitsPerSample = 258,
-    Compression = 259,
-    StripOffsets = 273,
-    SamplesPerPixel = 277,
-    RowsPerStrip = 278,
-    StripByteCounts = 279,
-    PlanarConfiguration = 284,
-    TileWidth = 322,
-    TileLength = 323,
-    TileOffsets = 324,
-    TileByteCounts = 325,
-};
-
-} // namespace
-
-CheckVerdict checkTiff(const QByteArray &data)
-{
-    const Bytes b(data);
-    const bool le = b.equals(0, "II", 2);
-    if (!b.has(0, 8) || (!le && !b.equals(0, "MM", 2)))
-        return complete();
-    const quint32 magic = le ? b.le16(2) : b.be16(2);
-    if (magic != 42 && magic != 43)
-        return complete();
-    const bool big = magic == 43;
-    if (big && !b.has(0, 16))
-        return truncated(QStringLiteral("the BigTIFF header ends at byte %1").arg(num(b.size())));
-    const quint64 first = big ? (le ? b.le64(8) : b.be64(8)) : (le ? b.le32(4) : b.be32(4));
-    TiffDirectory dir(b, !le, big);
-    if (!dir.read(first))
-        return truncated(QStringLiteral("the TIFF image directory at byte %1 lies past the end of the data "
-                                        "(%2 bytes)")
-                             .arg(num(first), num(b.size())));
-    if (const quint32 tag = dir.entryOutside())
-        return truncated(QStringLiteral("the values of TIFF tag %1 lie past the end of the data (%2 bytes)")
-                             .arg(tag)
-                             .arg(num(b.size())));
-    const quint64 width = dir.value(ImageWidth, 0, 0);
-    const quint64 height = dir.value(ImageLength, 0, 0);
-    const quint64 bits = dir.value(BitsPerSample, 0, 1);
-    const quint64 samples = dir.value(SamplesPerPixel, 0, 1);
-    const bool separate = dir.value(PlanarConfiguration, 0, 1) == 2;
-    const bool uncompressed = dir.value(Compression, 0, 1) == 1;
-    if (width == 0 || height == 0 || width > 0xffffffffu || height > 0xffffffffu || bits > 64 || samples > 64)
-        return complete(); // libtiff refuses these itself
-    const bool tiled = dir.count(TileOffsets) > 0;
-    const quint32 offsetsTag = tiled ? TileOffsets : StripOffsets;
-    const quint32 countsTag = tiled ? TileByteCounts : StripByteCounts;
-    const QString unit = tiled ? QStringLiteral("tile") : QStringLiteral("strip");
-
-    const quint64 planes = separate ? samples : 1;
-    const quint64 pixelBits = bits * (separate ? 1 : samples);
-    quint64 units, unitRows, unitRowBytes;
-    if (tiled) {
-        const quint64 tileWidth = dir.value(TileWidth, 0, 0);
-        unitRows = dir.value(TileLength, 0, 0);
-        if (tileWidth == 0 || unitRows == 0)
-            return complete();
-        units = product((width + tileWidth - 1) / tileWidth, (height + unitRows - 1) / unitRows);
-        unitRowBytes = (tileWidth * pixelBits + 7) / 8;
-    } else {
-        unitRows = std::min(std::max<quint64>(dir.value(RowsPerStrip, 0, height), 1), height);
-        units = (height + unitRows - 1) / unitRows;
-        unitRowBytes = (width * pixelBits + 7) / 8;
-    }
-    units = product(units, planes);
-    if (dir.count(offsetsTag) < units)
-        return truncated(QStringLiteral("the TIFF lists %1 %2 offsets; the image needs %3")
-                             .arg(num(dir.count(offsetsTag)), unit, num(units)));
-    const bool haveCounts = dir.count(countsTag) >= units;
-    for (quint64 i = 0; i < units; ++i) {
-        const quint64 offset = dir.value(offsetsTag, i, 0);
-        // Rows the unit holds: a tile always holds whole tiles; the last strip of a plane holds the rest.
-        const quint64 row = tiled ? 0 : (i % ((units / planes))) * unitRows;
-        const quint64 rows = tiled ? unitRows : std::min(unitRows, height - row);
-        const quint64 needed = product(rows, unitRowBytes);
-        const quint64 stored = haveCounts ? dir.value(countsTag, i, 0) : needed;
-        if (uncompressed && stored < needed)
-            return truncated(QStringLiteral("TIFF %1 %2 holds %3 bytes; its %4 rows need %5")
-                                 .arg(unit, num(i), num(stored), num(rows), num(needed)));
-        if (!haveCounts && !uncompressed)
-            continue; // a compressed unit without a length: only the codec knows where it ends
-        if (!b.has(offset, stored))
-            return truncated(QStringLiteral("TIFF %1 %2 lies at bytes %3 to %4; the file ends at byte %5")
-                                 .arg(unit, num(i), num(offset), num(offset + stored), num(b.size())));
-    }
-    return complete();
 }
 
 // ---- XBM, PNM, XPM, WBMP ---------------------------------------------------
@@ -886,7 +560,7 @@ CheckVerdict checkWbmp(const QByteArray &data)
     return complete();
 }
 
-// ---- ICO, CUR, WebP --------------------------------------------------------
+// ---- ICO, CUR ----------------------------------------------------------------
 
 CheckVerdict checkIco(const QByteArray &data)
 {
@@ -904,18 +578,6 @@ CheckVerdict checkIco(const QByteArray &data)
             return truncated(QStringLiteral("icon image %1 lies at bytes %2 to %3; the file ends at byte %4")
                                  .arg(num(i), num(offset), num(offset + size), num(b.size())));
     }
-    return complete();
-}
-
-CheckVerdict checkWebp(const QByteArray &data)
-{
-    const Bytes b(data);
-    if (!b.equals(0, "RIFF", 4) || !b.equals(8, "WEBP", 4))
-        return complete();
-    const quint64 size = quint64(b.le32(4)) + 8;
-    if (size > b.size())
-        return truncated(
-            QStringLiteral("the WebP data declares %1 bytes; the file ends at byte %2").arg(num(size), num(b.size())));
     return complete();
 }
 
@@ -1172,14 +834,8 @@ CheckVerdict checkForQtReader(const QByteArray &qtFormat, const QByteArray &data
     const QByteArray f = qtFormat.toLower();
     if (f == "bmp" || f == "dib")
         return checkBmp(data);
-    if (f == "png")
-        return checkPng(data);
     if (f == "gif")
         return checkGif(data);
-    if (f == "jpeg" || f == "jpg")
-        return checkJpeg(data);
-    if (f == "tif" || f == "tiff")
-        return checkTiff(data);
     if (f == "xbm")
         return checkXbm(data, declaredSize());
     if (f == "pbm" || f == "pgm" || f == "ppm")
@@ -1188,8 +844,6 @@ CheckVerdict checkForQtReader(const QByteArray &qtFormat, const QByteArray &data
         return checkTgaForQt(data);
     if (f == "ico" || f == "cur")
         return checkIco(data);
-    if (f == "webp")
-        return checkWebp(data);
     if (f == "xpm")
         return checkXpm(data);
     if (f == "wbmp")
