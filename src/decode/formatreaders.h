@@ -40,6 +40,10 @@ struct DecodeLimits {
 [[nodiscard]] DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits);
 [[nodiscard]] DecodeResult decodeWebp(const QByteArray &bytes, const DecodeLimits &limits);
 
+/** Plain bitmaps (P1): Kestrin's own reader, with the contract above. */
+[[nodiscard]] bool looksLikePlainPbm(const QByteArray &bytes);
+[[nodiscard]] DecodeResult decodePlainPbm(const QByteArray &bytes, const DecodeLimits &limits);
+
 /** The width and height a TIFF's first directory declares, read with
  *  libtiff from the open descriptor `fd` (of `size` bytes; or from `whole`
  *  when `fd` is -1) without decoding pixels and without a word to standard

@@ -1,5 +1,7 @@
 #include "decode/imagechecks.h"
 
+#include <QColor>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -88,19 +90,27 @@ bool rowsFit(const Bytes &b, quint64 start, quint64 rowBytes, quint64 rows)
 // ---- BMP ---------------------------------------------------------------
 
 /** Walks an RLE4/RLE8 stream as Qt's reader does, requiring that it sets
- *  every pixel: runs stay inside their row, end-of-line comes only at the
- *  end of a row, delta codes (which skip pixels) do not occur, and the
- *  stream reaches the last pixel before end-of-bitmap or the end of data. */
+ *  every pixel: end-of-line comes only at the end of a row, delta codes
+ *  (which skip pixels) do not occur, and the stream reaches the last pixel
+ *  before end-of-bitmap or the end of data.
+ *
+ *  Runs may pass the end of a row as far as Qt's image row reaches (its
+ *  width rounded up to 4 bytes): writers pad rows with encoded pixels
+ *  (ImageMagick), which Qt's reader stores in that padding. Further would
+ *  overwrite the row decoded before. In the first row Qt's reader cuts an
+ *  absolute run at the row's end and then reads on from the wrong byte:
+ *  there absolute runs end inside the row. */
 CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 height, int bits)
 {
     const QString name = bits == 8 ? QStringLiteral("RLE8") : QStringLiteral("RLE4");
+    const quint64 stride = (width + 3) / 4 * 4; // bytes in a row of Qt's 8-bit image
     quint64 x = 0;
     quint64 y = 0;
     QString stop = QStringLiteral("the data ends");
     auto pastRow = [&](quint64 count) {
         return truncated(QStringLiteral("an %1 run of %2 pixels at row %3, column %4 passes the end of the row "
-                                        "(the image is %5 pixels wide)")
-                             .arg(name, num(count), num(y), num(x), num(width)));
+                                        "(the image is %5 pixels wide, its rows padded to %6)")
+                             .arg(name, num(count), num(y), num(x), num(width), num(stride)));
     };
     while (y < height) {
         if (!b.has(pos, 1))
@@ -110,7 +120,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
             if (!b.has(pos, 1))
                 break;
             ++pos;
-            if (x + count > width)
+            if (x + count > stride)
                 return pastRow(count);
             x += count;
             continue;
@@ -119,7 +129,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
             break;
         const quint32 code = b.u8(pos++);
         if (code == 0) { // end of line
-            if (x != width)
+            if (x < width)
                 return truncated(QStringLiteral("an %1 end-of-line code leaves row %2 at column %3 of %4")
                                      .arg(name, num(y), num(x), num(width)));
             x = 0;
@@ -138,7 +148,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
                                                 "whose values the file does not give")
                                      .arg(name, num(y), num(x)));
         } else { // `code` pixels stored one by one, padded to an even byte count
-            if (x + code > width)
+            if (x + code > (y == 0 ? width : stride))
                 return pastRow(code);
             const quint64 bytes = bits == 8 ? code : (code + 1) / 2;
             if (!b.has(pos, bytes))
@@ -147,7 +157,7 @@ CheckVerdict checkBmpRle(const Bytes &b, quint64 pos, quint64 width, quint64 hei
             x += code;
         }
     }
-    if (y == height || (y + 1 == height && x == width))
+    if (y == height || (y + 1 == height && x >= width))
         return complete();
     return truncated(QStringLiteral("the %1 stream stops at row %2, column %3 of a %4 x %5 image: %6 before "
                                     "%7 of its %8 pixels are set")
@@ -420,12 +430,13 @@ bool readPnmFields(const QByteArray &data, qsizetype &pos, quint64 *values, int 
 }
 
 /** Counts the numbers (samples) of a plain PNM body from `pos`, up to
- *  `needed`. `endsInNumber` tells whether the data ends right after the
- *  last one counted, where it may have been cut inside that number. */
-quint64 countPnmSamples(const QByteArray &data, qsizetype pos, quint64 needed, bool &endsInNumber)
+ *  `needed`, each at most `largest`. False, with `why` set, at the first
+ *  byte that is neither a digit, whitespace nor a comment, or a sample
+ *  above `largest`: Qt's reader would read something else there. */
+bool countPnmSamples(const QByteArray &data, qsizetype pos, quint64 needed, quint64 largest, quint64 &found,
+                     QString &why)
 {
-    quint64 found = 0;
-    endsInNumber = false;
+    found = 0;
     while (found < needed && pos < data.size()) {
         const char c = data[pos];
         if (c == '#') {
@@ -433,15 +444,24 @@ quint64 countPnmSamples(const QByteArray &data, qsizetype pos, quint64 needed, b
             if (pos < 0)
                 break;
         } else if (std::isdigit(uchar(c))) {
-            while (pos < data.size() && std::isdigit(uchar(data[pos])))
-                ++pos;
+            quint64 value = 0;
+            while (pos < data.size() && std::isdigit(uchar(data[pos])) && value <= largest)
+                value = value * 10 + quint64(data[pos++] - '0');
+            if (value > largest) {
+                why = QStringLiteral("sample %1 of the PNM text exceeds its largest value %2")
+                          .arg(num(found + 1), num(largest));
+                return false;
+            }
             ++found;
-            endsInNumber = pos == data.size();
             continue;
+        } else if (!std::isspace(uchar(c))) {
+            why = QStringLiteral("byte %1 of the PNM text, '%2', is not part of a number")
+                      .arg(num(quint64(pos)), QString::fromLatin1(QByteArray(1, c)).toHtmlEscaped());
+            return false;
         }
         ++pos;
     }
-    return found;
+    return true;
 }
 
 } // namespace
@@ -467,18 +487,39 @@ CheckVerdict checkPnm(const QByteArray &data)
                                  .arg(num(values[1]), num(rowBytes), num(start), num(b.size())));
         return complete();
     }
-    // Text: one number per sample; a number is read up to the first byte
-    // that is no digit, so data cut inside the last one would still load.
+    // Text: one number per sample.
     const quint64 needed = product(product(values[0], values[1]), kind == '3' ? 3 : 1);
-    bool endsInNumber = false;
-    const quint64 found = countPnmSamples(data, pos, needed, endsInNumber);
+    quint64 found = 0;
+    QString why;
+    if (!countPnmSamples(data, pos, needed, values[2], found, why))
+        return truncated(why);
     if (found < needed)
         return truncated(QStringLiteral("the PNM text gives %1 of the %2 samples a %3 x %4 image needs")
                              .arg(num(found), num(needed), num(values[0]), num(values[1])));
-    if (endsInNumber)
-        return truncated(QStringLiteral("the PNM text ends inside its last sample, which may be cut short"));
     return complete();
 }
+
+namespace {
+
+/** The colour an XPM colour line gives for colour displays: the words after
+ *  the "c" key (else "g", "g4" or "m"), up to the next key. */
+QByteArray xpmColour(const QByteArray &line)
+{
+    const QList<QByteArray> words = line.simplified().split(' ');
+    const auto isKey = [](const QByteArray &w) { return w == "c" || w == "g" || w == "g4" || w == "m" || w == "s"; };
+    for (const char *key : {"c", "g", "g4", "m"}) {
+        const qsizetype at = words.indexOf(QByteArray(key));
+        if (at < 0)
+            continue;
+        QByteArrayList value;
+        for (qsizetype i = at + 1; i < words.size() && !isKey(words[i]); ++i)
+            value.append(words[i]);
+        return value.join(' ');
+    }
+    return QByteArray();
+}
+
+} // namespace
 
 CheckVerdict checkXpm(const QByteArray &data)
 {
@@ -521,6 +562,11 @@ CheckVerdict checkXpm(const QByteArray &data)
     for (quint64 i = 0; i < colors; ++i) {
         if (!nextString(text))
             return truncated(QStringLiteral("the XPM data ends after %1 of its %2 colours").arg(num(i), num(colors)));
+        const QByteArray colour = xpmColour(text.mid(qsizetype(std::min<quint64>(perPixel, quint64(text.size())))));
+        if (colour.compare("none", Qt::CaseInsensitive) != 0 && !QColor::isValidColorName(QLatin1String(colour)))
+            return truncated(QStringLiteral("XPM colour %1 of %2, \"%3\", is no colour Qt knows: the pixels "
+                                            "using it have none")
+                                 .arg(num(i + 1), num(colors), QString::fromLatin1(colour)));
     }
     for (quint64 row = 0; row < height; ++row) {
         if (!nextString(text) || quint64(text.size()) < product(width, perPixel))
@@ -571,13 +617,12 @@ CheckVerdict checkIco(const QByteArray &data)
     if (!b.has(6, count * 16))
         return truncated(QStringLiteral("the icon directory of %1 entries ends at byte %2; the file ends at byte %3")
                              .arg(num(count), num(6 + count * 16), num(b.size())));
-    for (quint64 i = 0; i < count; ++i) {
-        const quint64 size = b.le32(6 + i * 16 + 8);
-        const quint64 offset = b.le32(6 + i * 16 + 12);
-        if (!b.has(offset, size))
-            return truncated(QStringLiteral("icon image %1 lies at bytes %2 to %3; the file ends at byte %4")
-                                 .arg(num(i), num(offset), num(offset + size), num(b.size())));
-    }
+    // Qt's reader decodes the first image only; the others may be damaged.
+    const quint64 size = b.le32(6 + 8);
+    const quint64 offset = b.le32(6 + 12);
+    if (count > 0 && !b.has(offset, size))
+        return truncated(QStringLiteral("the icon's first image lies at bytes %1 to %2; the file ends at byte %3")
+                             .arg(num(offset), num(offset + size), num(b.size())));
     return complete();
 }
 

@@ -230,6 +230,8 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodeTiff;
     if (looksLikeWebp(bytes))
         return decodeWebp;
+    if (looksLikePlainPbm(bytes))
+        return decodePlainPbm;
     return nullptr;
 }
 

@@ -33,11 +33,12 @@ struct TiffRun {
     int fd = -1;
     quint64 size = 0;
     quint64 pos = 0;
-    bool ranOut = false;   // libtiff asked for bytes past the end
-    bool inPixels = false; // the directory is read; libtiff is decoding pixels
-    bool damaged = false;  // an error, or a warning about the pixel data
-    QString message;       // the first error or damaging warning
-    QStringList notices;   // warnings that leave the pixels as stored
+    bool ranOut = false;      // libtiff asked for bytes past the end
+    bool inPixels = false;    // the directory is read; libtiff is decoding pixels
+    bool damaged = false;     // an error, or a warning about the pixel data
+    bool unsupported = false; // a Predictor on data libtiff does not predict
+    QString message;          // the first error or damaging warning
+    QStringList notices;      // warnings that leave the pixels as stored
 };
 
 tmsize_t tiffRead(thandle_t handle, void *out, tmsize_t count)
@@ -122,6 +123,14 @@ int tiffWarning(TIFF *, void *user, const char *module, const char *format, va_l
 {
     auto *run = static_cast<TiffRun *>(user);
     const QString message = formatted(module, format, args);
+    // Tag 317 is the Predictor: where libtiff does not know it (no
+    // compression, PackBits), the rows are differences it would not undo.
+    if (message.contains(QLatin1String("nknown field with tag 317 "))) {
+        run->unsupported = true;
+        if (run->message.isEmpty())
+            run->message = message;
+        return 1;
+    }
     if (!run->inPixels && message.contains(QLatin1String("nknown field"))) {
         run->notices << message;
         return 1;
@@ -316,13 +325,22 @@ DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits)
     run.data = reinterpret_cast<const uchar *>(bytes.constData());
     run.size = quint64(bytes.size());
     TiffHandle handle(run);
-    if (!handle.tif || run.damaged) {
+    if (!handle.tif) {
         const DecodeFailure kind = run.ranOut ? DecodeFailure::Truncated : DecodeFailure::NotAnImage;
         return decodeFailure(
             kind,
             run.ranOut ? QStringLiteral("the TIFF data ends at byte %1 (%2)").arg(bytes.size()).arg(libtiffSays(run))
                        : libtiffSays(run));
     }
+    if (run.damaged) // the directory describes data that is not all there
+        return decodeFailure(DecodeFailure::Truncated,
+                             QStringLiteral("the TIFF's directory is damaged (%1)").arg(libtiffSays(run)));
+    if (run.unsupported)
+        return decodeFailure(DecodeFailure::Unsupported,
+                             QStringLiteral("the TIFF's rows are stored as differences "
+                                            "(Predictor) without a compression that "
+                                            "undoes them (%1)")
+                                 .arg(libtiffSays(run)));
     const TiffLayout layout = layoutOf(handle.tif);
     DecodeResult result;
     if (layout.width == 0 || layout.height == 0)
