@@ -1,8 +1,8 @@
 #include "project/folderloader.h"
 
+#include "decode/imagedecoder.h"
 #include "project/decodequeue.h"
 #include "project/filenamerule.h"
-#include "project/imagedecoder.h"
 
 #include <QDir>
 #include <QFile>
