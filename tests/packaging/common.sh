@@ -90,6 +90,7 @@ check_cli_version() {
 
 # build_deb BUILD OUT: runs CPack's DEB generator for the build folder BUILD
 # into OUT; on failure shows its log, records the failure and ends the test.
+# (cpack.sh does this once for every test that looks at the packages.)
 build_deb() {
     if ! cpack --config "$1/CPackConfig.cmake" -G DEB -B "$2" >"$2.log" 2>&1; then
         cat "$2.log" >&2

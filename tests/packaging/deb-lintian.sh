@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The .deb and its -dbgsym package pass lintian without an error or warning;
+# The .deb and its -dbgsym package, as CPack built them into OUT (cpack.sh), pass lintian without an error or warning;
 # the packaged binaries are hardened and stripped, their debug information (in
 # build types that make it; the last argument says whether this one does) in
 # the -dbgsym package under their build IDs; the manual pages, changelog and
@@ -7,21 +7,20 @@
 # every command and option that the packaged program has.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-build=$1 version=$2 has_cli=$3 has_debug_info=$4
-for tool in cpack dpkg-deb lintian readelf man; do
+out=$1 version=$2 has_cli=$3 has_debug_info=$4
+for tool in dpkg-deb lintian readelf man; do
     command -v $tool >/dev/null || skip "$tool is not installed"
 done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-build_deb "$build" "$tmp/out"
 arch=$(dpkg --print-architecture)
-deb=$tmp/out/kestrin_${version}_$arch.deb
-ddeb=$tmp/out/kestrin-dbgsym_${version}_$arch.ddeb
+deb=$out/kestrin_${version}_$arch.deb
+ddeb=$out/kestrin-dbgsym_${version}_$arch.ddeb
 packages=("$deb")
 [[ $has_debug_info == ON ]] && packages+=("$ddeb")
 for f in "${packages[@]}"; do
-    [[ -f $f ]] || { fail "no $(basename "$f"); cpack wrote: $(ls "$tmp/out")"; finish; }
+    [[ -f $f ]] || { fail "no $(basename "$f"); cpack wrote: $(ls "$out")"; finish; }
 done
 [[ $has_debug_info == OFF && -e $ddeb ]] && fail "a debug package, although this build type makes no debug information"
 

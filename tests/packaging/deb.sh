@@ -1,19 +1,18 @@
 #!/usr/bin/env bash
-# CPack builds kestrin_<version>_<arch>.deb; its control fields name the Debian
+# kestrin_<version>_<arch>.deb, as CPack built it into OUT (cpack.sh); its control fields name the Debian
 # runtime packages it needs, it holds a complete desktop install under /usr,
 # apt could install it here, and the unpacked binary starts on the system's Qt.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-build=$1 version=$2 has_cli=$3
-for tool in cpack dpkg-deb dpkg; do
+out=$1 version=$2 has_cli=$3
+for tool in dpkg-deb dpkg; do
     command -v $tool >/dev/null || skip "$tool is not installed"
 done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-build_deb "$build" "$tmp/out"
-deb=$tmp/out/kestrin_${version}_$(dpkg --print-architecture).deb
-[[ -f $deb ]] || { fail "no $(basename "$deb"); cpack wrote: $(ls "$tmp/out")"; finish; }
+deb=$out/kestrin_${version}_$(dpkg --print-architecture).deb
+[[ -f $deb ]] || { fail "no $(basename "$deb"); cpack wrote: $(ls "$out")"; finish; }
 dpkg-deb --info "$deb"
 
 field() { dpkg-deb --field "$deb" "$1"; }
