@@ -1,8 +1,8 @@
 // Start: the generation run and its progress and message boxes.
 #include "app/mainwindow.h"
 
+#include "app/diagnosticlog.h"
 #include "app/mainwindowform.h"
-#include "diag/log.h"
 #include "fileio/fileidentity.h"
 #include "generate/generation.h"
 
@@ -129,9 +129,8 @@ bool MainWindow::generateArt(const QString &targetPath)
     const FailureKind kind = outcome.failure.kind;
     if (kind == FailureKind::CannotCreateFile || kind == FailureKind::CannotWriteFile
         || kind == FailureKind::OutputIsInput) {
-        kestrin::Error("generateArt: " + outcome.failure.path.toLatin1() + ": "
-                           + kestrin::describeFailure(outcome.failure).toLatin1(),
-                       false);
+        kestrin::logError("generateArt: " + outcome.failure.path.toLatin1() + ": "
+                          + kestrin::describeFailure(outcome.failure).toLatin1());
     }
     if (kind == FailureKind::CannotWriteFile) {
         // The run stopped part way: no step of it stays on show.
