@@ -6,6 +6,7 @@
 #include "specialfiles.h"
 #include "testmain.h"
 
+#include <QDateTime>
 #include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -201,7 +202,7 @@ private slots:
         QTest::addColumn<QString>("target");  // relative to the job's folder
         QTest::addColumn<QString>("depfile"); // likewise
         QTest::addColumn<QString>("reason");
-        QTest::newRow("line break in the target's name") << "new\nx.art" << "dep.d" << "line break";
+        QTest::newRow("line break in the target name") << "new\nx.art" << "dep.d" << "line break";
         QTest::newRow("missing folder") << "out.art" << "no/such/dep.d" << "No such file or directory";
         QTest::newRow("full disk") << "out.art" << "full/dep.d" << "No space left on device";
     }
@@ -333,6 +334,73 @@ private slots:
             QCOMPARE(after, before + QStringList{QStringLiteral("\u00e9.art")});
         else
             QCOMPARE(after, before);
+    }
+
+    // Rule: a depfile names every file so that GNU make and ninja both read
+    // it back: what can be quoted is, and a name holding a character neither
+    // quoting carries refuses the job up front, naming the character.
+    void depfilesReadBackByMakeAndNinja_data()
+    {
+        QTest::addColumn<QString>("frameText"); // put into every frame's name
+        QTest::addColumn<QString>("targetName");
+        QTest::addColumn<QString>("refused"); // how the message names the character; "" when quoted
+        for (const char *c : {" ", "#", "$", ":", "\\", "(", "[", "!", "@", "+", ",", "~", "{"})
+            QTest::addRow("frames with '%s'", c) << QString::fromLatin1(c) << "o.art" << "";
+        QTest::newRow("target with ':'") << "" << "o:t.art" << "";
+        for (const char *c : {";", "|", "=", "\"", "&", "'", "*", "<", ">", "?", "^", "`"})
+            QTest::addRow("frames with '%s'", c) << QString::fromLatin1(c) << "o.art" << QStringLiteral("'%1'").arg(c);
+        QTest::newRow("frames with a tab") << "\t" << "o.art" << "a tab";
+        QTest::newRow("target with '%'") << "" << "o%t.art" << "'%'";
+    }
+    void depfilesReadBackByMakeAndNinja()
+    {
+        QFETCH(QString, frameText);
+        QFETCH(QString, targetName);
+        QFETCH(QString, refused);
+        static int row = 0;
+        const QString folder = at(QStringLiteral("dep%1").arg(++row));
+        const QString pattern = QStringLiteral("c") + frameText + QStringLiteral("%1_%2.bmp");
+        QVERIFY(writeFrames(folder, pattern, {1}, [](int) { return 2; }));
+        const QString frame0 = folder + '/' + QString(pattern).replace("%1", "01").replace("%2", "0000");
+        QVERIFY2(QFile::exists(frame0), qPrintable(frame0));
+        const Run r = runArt({"build", folder, "--pattern", pattern, "-o", folder + '/' + targetName, "--depfile",
+                              folder + "/o.d", "-q"});
+        if (!refused.isEmpty()) {
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains("holds " + refused), qPrintable(r.err));
+            QVERIFY(!QFile::exists(folder + '/' + targetName));
+            QVERIFY(!QFile::exists(folder + "/o.d"));
+            return;
+        }
+        QCOMPARE(r.exitCode, 0);
+        const auto setTime = [&](const QString &path, int seconds) {
+            const QDateTime when = QDateTime::currentDateTime().addSecs(seconds);
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
+        };
+        QVERIFY(setTime(frame0, -100));
+        QVERIFY(setTime(folder + "/c" + frameText + "01_0001.bmp", -100));
+        // make: a match-anything rule gives the target a recipe; -q answers
+        // whether it is up to date.
+        QVERIFY(writeAll(folder + "/Makefile", "include o.d\n%:: ; @echo remake $@\n"));
+        QString ninjaTarget = folder + '/' + targetName; // as the depfile names it
+        ninjaTarget.replace(":", "$:");
+        QVERIFY(writeAll(folder + "/build.ninja",
+                         "rule r\n  command = true\n  depfile = o.d\nbuild " + ninjaTarget.toUtf8() + ": r\n"));
+        const auto tool = [&](const QString &program, const QStringList &args) {
+            QProcess process;
+            process.setWorkingDirectory(folder);
+            process.start(program, args);
+            return finish(process, 30000);
+        };
+        QCOMPARE(tool("make", {"-q", folder + '/' + targetName}).exitCode, 0);
+        QCOMPARE(tool("ninja", {}).exitCode, 0);
+        const Run quiet = tool("ninja", {"-n"});
+        QVERIFY2(quiet.out.contains("no work to do"), qPrintable(quiet.out + quiet.err));
+        QVERIFY(setTime(frame0, 100)); // a changed frame makes the target stale to both
+        QCOMPARE(tool("make", {"-q", folder + '/' + targetName}).exitCode, 1);
+        const Run stale = tool("ninja", {"-n"});
+        QVERIFY2(!stale.out.contains("no work to do"), qPrintable(stale.out + stale.err));
     }
 };
 
