@@ -7,6 +7,7 @@
 #include "testmain.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -401,6 +403,87 @@ private slots:
         QCOMPARE(tool("make", {"-q", folder + '/' + targetName}).exitCode, 1);
         const Run stale = tool("ninja", {"-n"});
         QVERIFY2(!stale.out.contains("no work to do"), qPrintable(stale.out + stale.err));
+    }
+
+    // Rule: no input is read without a bound and no limit crashes the job: a
+    // palette FIFO nobody writes and an endless palette device fail at once,
+    // threads the system refuses leave the same file, and the memory check
+    // counts the trimmed copies and the frame files being read, refusing
+    // before anything is decoded.
+    void inputsAreBoundedAndLimitsAreReported_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("palette FIFO without a writer") << "fifo" << 1 << "p.gpl: line 1";
+        QTest::newRow("endless palette device") << "device" << 1 << "p.art: ";
+        QTest::newRow("no thread can be created") << "threads" << 0 << "";
+        QTest::newRow("trimmed copies beyond the address space") << "trim" << 1 << "Not enough memory";
+        QTest::newRow("untrimmed frames within it") << "untrimmed" << 1 << "Cannot load frame";
+        QTest::newRow("frame files read at once beyond it") << "reading" << 1 << "Not enough memory";
+    }
+    void inputsAreBoundedAndLimitsAreReported()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        const QString folder = at(QStringLiteral("bounds-") + kind);
+        QStringList args{"build", folder, "-o", folder + "/o.art"};
+        bool unprivileged = false;
+        rlim_t addressSpace = RLIM_INFINITY;
+        rlim_t processes = RLIM_INFINITY;
+        if (kind == QLatin1String("fifo") || kind == QLatin1String("device") || kind == QLatin1String("threads"))
+            QVERIFY(frames(folder));
+        if (kind == QLatin1String("fifo")) {
+            QVERIFY(makeFifo(folder + "/p.gpl"));
+            args << "--palette" << folder + "/p.gpl";
+        } else if (kind == QLatin1String("device")) {
+            const QString refused = makeCharDevice(folder + "/p.art", 1, 5); // an endless source of zeros
+            if (!refused.isEmpty())
+                QSKIP(qPrintable(refused));
+            args << "--palette" << folder + "/p.art";
+            addressSpace = rlim_t(1) << 30;
+        } else if (kind == QLatin1String("threads")) {
+            QCOMPARE(runArt({"build", folder, "-o", folder + "/one.art", "--threads", "1"}).exitCode, 0);
+            args << "--threads" << "8" << "--dither" << "floyd-steinberg";
+            unprivileged = true;
+            processes = 1;
+        } else if (kind == QLatin1String("reading")) {
+            // Eight 512 MiB frame files, sparse, each read whole by its own decoder.
+            for (int f = 0; f < 8; ++f) {
+                QFile file(folder + '/' + frameName(1, f));
+                QVERIFY(QDir().mkpath(folder) && file.open(QIODevice::WriteOnly));
+                QVERIFY(file.write(fixture::bmpHeader(1, 1)) == 54 && file.resize(qint64(512) << 20));
+            }
+            args << "--threads" << "8";
+            addressSpace = rlim_t(3) << 30;
+        } else {
+            // 24 frames of 64 MiB decoded: 1.5 GiB, twice that while trimming.
+            for (int f = 0; f < 24; ++f)
+                QVERIFY(writeAll(folder + '/' + frameName(1, f), fixture::bmpHeader(4096, 4096)));
+            if (kind == QLatin1String("trim"))
+                args << "--trim";
+            addressSpace = rlim_t(3) << 30;
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        if (addressSpace != RLIM_INFINITY)
+            QSKIP("the sanitizer's shadow memory needs the whole address space");
+#endif
+        QElapsedTimer timer;
+        timer.start();
+        const Run r = runArt(args, unprivileged, [addressSpace, processes] {
+            const rlimit as{addressSpace, addressSpace};
+            ::setrlimit(RLIMIT_AS, &as);
+            const rlimit nproc{processes, processes};
+            ::setrlimit(RLIMIT_NPROC, &nproc);
+        });
+        QVERIFY2(timer.elapsed() < 20000, "the job took too long to fail");
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(printed), qPrintable(r.err));
+        if (kind == QLatin1String("threads"))
+            QCOMPARE(readAll(folder + "/o.art"), readAll(folder + "/one.art"));
+        else
+            QVERIFY(!QFile::exists(folder + "/o.art"));
     }
 };
 
