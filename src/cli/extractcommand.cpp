@@ -18,6 +18,10 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <sys/stat.h>
 
 namespace kestrin::cli {
 
@@ -296,6 +300,30 @@ int extractGifs(const ArtFile &art, const ExtractJob &job, Console &console)
     return ExitSuccess;
 }
 
+/** Makes `path` and every missing folder above it: 0, or the errno of the
+ *  first that fails ("Not a directory" below a regular file). */
+int makeFolders(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype end = 1; end <= native.size(); ++end) {
+        if (end < native.size() && native[end] != '/')
+            continue;
+        const QByteArray part = native.left(end);
+        struct stat status {
+        };
+        if (::stat(part.constData(), &status) == 0) {
+            if (!S_ISDIR(status.st_mode))
+                return ENOTDIR;
+            continue;
+        }
+        if (errno != ENOENT)
+            return errno;
+        if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)
+            return errno;
+    }
+    return 0;
+}
+
 } // namespace
 
 int runExtract(const ExtractJob &job, Console &console)
@@ -306,8 +334,10 @@ int runExtract(const ExtractJob &job, Console &console)
         console.error(job.file, error);
         return ExitFailure;
     }
-    if (!QDir().mkpath(job.outDir)) {
-        console.error(job.outDir, QStringLiteral("cannot create the folder"));
+    if (const int error = makeFolders(job.outDir)) {
+        console.error(job.outDir,
+                      QStringLiteral("cannot create the folder: %1")
+                          .arg(QString::fromStdString(std::generic_category().message(error))));
         return ExitFailure;
     }
     if (job.sheet)

@@ -485,6 +485,35 @@ private slots:
         else
             QVERIFY(!QFile::exists(folder + "/o.art"));
     }
+
+    // Failures whose system text alone says too little are worded with what
+    // went wrong where.
+    void failuresAreWordedClearly_data()
+    {
+        QTest::addColumn<QStringList>("args"); // F: a folder of frames with sprite.art in it
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("over-long target name")
+            << QStringList{"build", "F", "-o", "F/" + QString(300, 'n') + ".art"}
+            << "the file name is 304 bytes long; this folder takes names of at most 255 bytes";
+        QTest::newRow("extract below a regular file")
+            << QStringList{"extract", "F/sprite.art", "F/sprite.art/frames"}
+            << "F/sprite.art/frames: cannot create the folder: Not a directory";
+    }
+    void failuresAreWordedClearly()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, printed);
+        const QString folder = at(QStringLiteral("worded"));
+        if (!QFile::exists(folder + "/sprite.art")) {
+            QVERIFY(frames(folder));
+            QCOMPARE(runArt({"build", folder, "-o", folder + "/sprite.art", "-q"}).exitCode, 0);
+        }
+        for (QString &arg : args)
+            arg.replace(QRegularExpression("^F"), folder);
+        const Run r = runArt(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(printed.replace(QRegularExpression("^F"), folder)), qPrintable(r.err));
+    }
 };
 
 KESTRIN_TEST(CliSafetyTest)
