@@ -514,6 +514,43 @@ private slots:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(printed.replace(QRegularExpression("^F"), folder)), qPrintable(r.err));
     }
+
+    // Rule: extract's outputs are all-or-nothing too: when the disk fills up
+    // part way, every file already written is put back as it was.
+    void extractIsAllOrNothing_data()
+    {
+        QTest::addColumn<QString>("mode"); // "" for one PNG per frame, or --gif
+        QTest::newRow("frames") << "";
+        QTest::newRow("animations") << "--gif";
+    }
+    void extractIsAllOrNothing()
+    {
+        QFETCH(QString, mode);
+        const QString folder = at(QStringLiteral("extract-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeRotatableSprite(folder + "/s.art"));
+        QStringList args{"extract", folder + "/s.art", folder + "/probe"};
+        if (!mode.isEmpty())
+            args << mode;
+        QCOMPARE(runArt(args).exitCode, 0);
+        const QStringList names = QDir(folder + "/probe").entryList(QDir::Files);
+        QVERIFY(names.size() >= 8);
+        const QString out = folder + "/out";
+        TmpfsMount mount(out, 256 * 1024);
+        if (!mount.mounted())
+            QSKIP(qPrintable(mount.error()));
+        for (const QString &name : names)
+            QVERIFY(writeAll(out + '/' + name, "old " + name.toUtf8()));
+        // Room for three more small files (a block each), then the disk is full.
+        QVERIFY(fillUp(out + "/.filler", 3 * 4096));
+        const auto before = snapshot(out);
+        args[2] = out;
+        const Run r = runArt(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("No space left on device"), qPrintable(r.err));
+        QVERIFY2(r.out.contains(out + '/'), "some files were written before the disk filled up");
+        QCOMPARE(snapshot(out), before);
+    }
 };
 
 KESTRIN_TEST(CliSafetyTest)
