@@ -18,6 +18,12 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include <sys/stat.h>
 
 namespace kestrin::cli {
 
@@ -31,7 +37,41 @@ const QString kFramePattern = QStringLiteral("camera%1_%2.png");
  *  wider or taller images by default, and Qt only reports that it failed. */
 constexpr qint64 kMaxPngSide = 1000000;
 
-bool savePng(const QImage &image, const QString &path, Console &console)
+/** The files one extract writes. Each takes its place as soon as it is
+ *  complete, keeping the file it replaced, so that when a later one fails
+ *  every earlier one can be taken back: a failed extract leaves the folder
+ *  as it was, where the file system allows. */
+class OutputBatch
+{
+public:
+    /** Writes `bytes` as the file `path`; false after naming the failure. */
+    bool write(const QString &path, const QByteArray &bytes, Console &console)
+    {
+        auto file = std::make_unique<OutputFile>(path);
+        if (!(file->open() && file->write(bytes) && file->commitKeepingOld())) {
+            console.error(path, file->failure().reason);
+            return false;
+        }
+        m_files.push_back(std::move(file));
+        return true;
+    }
+
+    /** Puts back what every file written held before, newest first, naming
+     *  those that cannot be. */
+    void rollBack(Console &console)
+    {
+        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) {
+            if (!(*it)->restore())
+                console.error((*it)->path(), QStringLiteral("was written and could not be put back as it was"));
+        }
+        m_files.clear();
+    }
+
+private:
+    std::vector<std::unique_ptr<OutputFile>> m_files;
+};
+
+bool savePng(const QImage &image, const QString &path, OutputBatch &batch, Console &console)
 {
     // Encoded in memory first: libpng prints its own line for a device that
     // fails, and a failed write is reported here, with the system's reason.
@@ -46,11 +86,7 @@ bool savePng(const QImage &image, const QString &path, Console &console)
     }
     // Through a temporary file that replaces an existing PNG only when every
     // byte was written, so a failure leaves the old file as it was.
-    const Failure failure
-        = saveFile(path, [&](QIODevice &device) { return device.write(png.data()) == png.data().size(); });
-    if (failure)
-        console.error(path, failure.reason);
-    return !failure;
+    return batch.write(path, png.data(), console);
 }
 
 /** Refuses, before anything is written, an output path that is the sprite
@@ -111,7 +147,7 @@ QByteArray framesJson(const ArtFile &art, const ExtractJob &job)
     return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 
-int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
+int extractFrames(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, Console &console)
 {
     // Everything that would stop the run is checked before the first file is written.
     QStringList outputs;
@@ -148,19 +184,15 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, Console &console)
             console.note(QStringLiteral("%1: frame %2 has no pixels, no file written").arg(path, QString::number(i)));
             continue;
         }
-        if (!savePng(image, path, console))
+        if (!savePng(image, path, batch, console))
             return ExitFailure;
         console.note(path);
         ++written;
     }
     if (job.indexed) {
         const QByteArray json = framesJson(art, job);
-        const Failure failure
-            = saveFile(jsonPath, [&](QIODevice &device) { return device.write(json) == json.size(); });
-        if (failure) {
-            console.error(jsonPath, failure.reason);
+        if (!batch.write(jsonPath, json, console))
             return ExitFailure;
-        }
         console.note(jsonPath);
     }
     console.note(QStringLiteral("%1 of %2 frames written to %3").arg(written).arg(art.frames.size()).arg(job.outDir));
@@ -185,7 +217,7 @@ void placeFrame(const ArtFile &art, size_t index, const SheetLayout &layout, T *
 
 /** Every frame in its cell, the cells aligned so that the frames' centres
  *  coincide: the frames sit where they sat in their untrimmed images. */
-int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
+int extractSheet(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, Console &console)
 {
     const std::optional<SheetLayout> layout = sheetLayout(art);
     if (!layout) {
@@ -226,7 +258,7 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
             = pixels + layout->row(art, i) * layout->cellHeight * stride + layout->column(art, i) * layout->cellWidth;
         placeFrame(art, i, *layout, cell, stride, [&](quint8 index) { return colors[index]; });
     }
-    if (!savePng(sheet, path, console))
+    if (!savePng(sheet, path, batch, console))
         return ExitFailure;
     console.note(QStringLiteral("%1 (%2 x %3, %4 row(s) of %5 frames)")
                      .arg(path, QString::number(width), QString::number(height), QString::number(layout->rows),
@@ -239,7 +271,7 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, Console &console)
  *  sheet, in the file's palette at the file's rate. Around a frame lies
  *  index 0, the colour of the sprite's first pixel: transparent with
  *  --transparent-zero, as the frame's own index-0 pixels are. */
-int extractGifs(const ArtFile &art, const ExtractJob &job, Console &console)
+int extractGifs(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, Console &console)
 {
     const std::optional<SheetLayout> layout = sheetLayout(art);
     if (!layout) {
@@ -284,16 +316,42 @@ int extractGifs(const ArtFile &art, const ExtractJob &job, Console &console)
                        [](quint8 index) { return index; });
             animation.frames.push_back(canvas);
         }
-        const Failure failure = saveGif(paths[int(row)], animation);
-        if (failure) {
+        QByteArray gif;
+        if (const Failure failure = encodeGif(animation, &gif)) {
             console.error(paths[int(row)], failure.reason);
             return ExitFailure;
         }
+        if (!batch.write(paths[int(row)], gif, console))
+            return ExitFailure;
         console.note(QStringLiteral("%1 (%2 x %3, %4 frames, %5/100 s each)")
                          .arg(paths[int(row)], QString::number(animation.width), QString::number(animation.height),
                               QString::number(animation.frames.size()), QString::number(animation.delay)));
     }
     return ExitSuccess;
+}
+
+/** Makes `path` and every missing folder above it: 0, or the errno of the
+ *  first that fails ("Not a directory" below a regular file). */
+int makeFolders(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype end = 1; end <= native.size(); ++end) {
+        if (end < native.size() && native[end] != '/')
+            continue;
+        const QByteArray part = native.left(end);
+        struct stat status {
+        };
+        if (::stat(part.constData(), &status) == 0) {
+            if (!S_ISDIR(status.st_mode))
+                return ENOTDIR;
+            continue;
+        }
+        if (errno != ENOENT)
+            return errno;
+        if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)
+            return errno;
+    }
+    return 0;
 }
 
 } // namespace
@@ -306,15 +364,19 @@ int runExtract(const ExtractJob &job, Console &console)
         console.error(job.file, error);
         return ExitFailure;
     }
-    if (!QDir().mkpath(job.outDir)) {
-        console.error(job.outDir, QStringLiteral("cannot create the folder"));
+    if (const int error = makeFolders(job.outDir)) {
+        console.error(job.outDir,
+                      QStringLiteral("cannot create the folder: %1")
+                          .arg(QString::fromStdString(std::generic_category().message(error))));
         return ExitFailure;
     }
-    if (job.sheet)
-        return extractSheet(art, job, console);
-    if (job.gif)
-        return extractGifs(art, job, console);
-    return extractFrames(art, job, console);
+    OutputBatch batch;
+    const int status = job.sheet ? extractSheet(art, job, batch, console)
+        : job.gif                ? extractGifs(art, job, batch, console)
+                                 : extractFrames(art, job, batch, console);
+    if (status != ExitSuccess)
+        batch.rollBack(console);
+    return status;
 }
 
 } // namespace kestrin::cli

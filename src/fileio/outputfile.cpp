@@ -22,6 +22,24 @@ QString errnoText(int error)
     return QString::fromStdString(std::generic_category().message(error));
 }
 
+/** The system's text for a failure with `path`; a name too long also says
+ *  how long names may be there. */
+QString reasonFor(int error, const QByteArray &path)
+{
+    if (error != ENAMETOOLONG)
+        return errnoText(error);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    const long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    const qsizetype length = path.size() - slash - 1;
+    if (longest <= 0 || length <= longest)
+        return errnoText(error) + QStringLiteral(" (the whole path is %1 bytes long)").arg(path.size());
+    return errnoText(error)
+        + QStringLiteral(" (the file name is %1 bytes long; this folder takes names of at most %2 bytes)")
+              .arg(length)
+              .arg(longest);
+}
+
 /** Symbolic links followed before giving up with ELOOP, as the kernel does. */
 constexpr int kMaxLinks = 40;
 
@@ -206,7 +224,7 @@ bool OutputFile::check()
         return fail(FailureKind::CannotCreateFile, errnoText(EINVAL));
     const Target target = resolveTarget(m_path);
     if (target.error)
-        return fail(FailureKind::CannotCreateFile, errnoText(target.error));
+        return fail(FailureKind::CannotCreateFile, reasonFor(target.error, target.path));
     if (target.exists && S_ISDIR(target.status.st_mode))
         return fail(FailureKind::CannotCreateFile, errnoText(EISDIR));
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
@@ -248,7 +266,7 @@ bool OutputFile::open()
         return fail(FailureKind::CannotCreateFile, errnoText(EINVAL));
     const Target target = resolveTarget(m_path);
     if (target.error)
-        return fail(FailureKind::CannotCreateFile, errnoText(target.error));
+        return fail(FailureKind::CannotCreateFile, reasonFor(target.error, target.path));
     if (!target.exists)
         return openReplacing(QFile::decodeName(target.path), nullptr);
     if (S_ISDIR(target.status.st_mode))

@@ -95,9 +95,23 @@ QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target)
     return report;
 }
 
-std::optional<QByteArray> makeQuoted(const QByteArray &name)
+char unquotableByte(const QByteArray &name, bool target)
 {
-    if (name.contains('\n') || name.contains('\r') || name.endsWith('\\'))
+    // Tried with GNU make 4.3 and ninja 1.11 on a name holding each: a line
+    // break ends the rule; ';' starts a recipe and '=' a variable in make;
+    // '|' and the others end a name in ninja's reader, whatever the quoting;
+    // '*' and '?' are wildcards to make; '%' makes a target a pattern.
+    static const QByteArray refused = QByteArrayLiteral("\n\r\t;|=\"&'*<>?^`");
+    for (const char c : name) {
+        if (refused.contains(c) || (target && c == '%'))
+            return c;
+    }
+    return name.endsWith('\\') ? '\\' : '\0';
+}
+
+std::optional<QByteArray> makeQuoted(const QByteArray &name, bool target)
+{
+    if (unquotableByte(name, target))
         return std::nullopt;
     QByteArray quoted;
     quoted.reserve(name.size() + 8);
@@ -105,10 +119,10 @@ std::optional<QByteArray> makeQuoted(const QByteArray &name)
     for (const char c : name) {
         switch (c) {
         case ' ':
-        case '\t':
             quoted.append(backslashes + 1, '\\');
             break;
         case '#':
+        case ':':
             quoted.append('\\');
             break;
         case '$':
@@ -125,24 +139,31 @@ std::optional<QByteArray> makeQuoted(const QByteArray &name)
 
 Failure dependencyRule(const QString &depfile, const QString &target, const QStringList &inputs, QByteArray *rule)
 {
-    const auto quote = [&](const QString &name, QByteArray *out) {
-        const std::optional<QByteArray> quoted = makeQuoted(QFile::encodeName(name));
+    const auto quote = [&](const QString &name, bool isTarget, QByteArray *out) {
+        const QByteArray bytes = QFile::encodeName(name);
+        const std::optional<QByteArray> quoted = makeQuoted(bytes, isTarget);
         if (!quoted) {
+            const char c = unquotableByte(bytes, isTarget);
+            const QString shown = c == '\n' ? QStringLiteral("a line break")
+                : c == '\r'                 ? QStringLiteral("a carriage return")
+                : c == '\t'                 ? QStringLiteral("a tab")
+                : c == '\\'                 ? QStringLiteral("a backslash at its end")
+                                            : QStringLiteral("'%1'").arg(QLatin1Char(c));
             return Failure::of(FailureKind::CannotWriteFile, depfile,
-                               QStringLiteral("the name \"%1\" holds a line break or ends in a backslash, which a "
-                                              "dependency file cannot express")
-                                   .arg(name));
+                               QStringLiteral("the name \"%1\" holds %2, which a dependency file cannot express so "
+                                              "that both make and ninja read it back")
+                                   .arg(name, shown));
         }
         *out = *quoted;
         return Failure();
     };
     QByteArray text;
     QByteArray quoted;
-    if (Failure failure = quote(target, &quoted))
+    if (Failure failure = quote(target, true, &quoted))
         return failure;
     text = quoted + ':';
     for (int i = 0; i < inputs.size(); ++i) {
-        if (Failure failure = quote(inputs[i], &quoted))
+        if (Failure failure = quote(inputs[i], false, &quoted))
             return failure;
         text += (i == 0 ? " " : " \\\n  ") + quoted;
     }

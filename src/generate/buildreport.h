@@ -34,19 +34,23 @@ namespace kestrin {
 /** The name of a warning's kind, as scripts read it ("made-opaque"). */
 [[nodiscard]] QString warningKindName(GenerationWarning::Kind kind);
 
-/** `name` quoted for a Make rule as GCC's -MD output quotes it: a space or
- *  tab gets a backslash, and every backslash just before it is doubled; '#'
- *  becomes "\#" and '$' becomes "$$"; every other byte, other backslashes
- *  included, stays as it is. Names that no quoting makes Make and Ninja read
- *  back the same way, those holding a line break and those ending in a
- *  backslash, give nothing. */
-[[nodiscard]] std::optional<QByteArray> makeQuoted(const QByteArray &name);
+/** The first byte of `name` that no quoting lets both GNU make and ninja
+ *  read back as it is (a line break, a tab, one of ;|="&'*<>?^`, a
+ *  backslash at the end, and '%' in a `target`), or '\0' when there is none. */
+[[nodiscard]] char unquotableByte(const QByteArray &name, bool target = false);
+
+/** `name` quoted for a Make rule that make and ninja both read back as the
+ *  same name: a space gets a backslash, and every backslash just before it
+ *  is doubled; '#' becomes "\#", ':' becomes "\:" and '$' becomes "$$";
+ *  every other byte, other backslashes included, stays as it is. Nothing
+ *  for a name that holds an unquotableByte(). */
+[[nodiscard]] std::optional<QByteArray> makeQuoted(const QByteArray &name, bool target = false);
 
 /** The Make rule "TARGET: INPUT INPUT ...", one input per line after the
  *  first with a backslash continuation, ending in a line break. Names are
  *  taken as the file system spells them (QFile::encodeName) and quoted with
  *  makeQuoted. Fails with CannotWriteFile, its path `depfile`, when a name
- *  cannot be quoted. */
+ *  cannot be quoted, saying which character. */
 [[nodiscard]] Failure dependencyRule(const QString &depfile, const QString &target, const QStringList &inputs,
                                      QByteArray *rule);
 

@@ -207,6 +207,7 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
     ColorFeed colours(request.settings);
     LoadOptions loading;
     loading.threads = request.settings.threads;
+    loading.copiesPerFrame = request.trim ? 2 : 1; // the trimmed copy is made while the source is held
     loading.progress = callbacks.loading;
     loading.frameLoaded = [&](Frame &frame) {
         if (request.trim && background.enabled()) {

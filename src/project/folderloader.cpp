@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -396,14 +397,87 @@ quint64 addressSpaceInUse()
     return 0;
 }
 
-/** Bytes the process can still hold: the physical memory, and no more than
- *  what its address-space limit leaves. */
+#ifdef Q_OS_LINUX
+/** The first number in the file at `path`, or nothing ("max", unreadable). */
+std::optional<quint64> numberIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    bool ok = false;
+    const quint64 value = file.read(64).trimmed().toULongLong(&ok);
+    return ok ? std::optional<quint64>(value) : std::nullopt;
+}
+
+/** What the system could still give without swapping: MemAvailable. */
+std::optional<quint64> memAvailable()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray &line : meminfo.readAll().split('\n')) {
+        if (line.startsWith("MemAvailable:"))
+            return line.mid(13).trimmed().split(' ').value(0).toULongLong() * 1024;
+    }
+    return std::nullopt;
+}
+
+/** What the memory limits of the process's control group and of every
+ *  group above it still leave, or nothing when no limit is set. */
+std::optional<quint64> cgroupRoom()
+{
+    QFile groups(QStringLiteral("/proc/self/cgroup"));
+    if (!groups.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    std::optional<quint64> room;
+    const auto limitAt = [&](const QString &folder, const char *maxName, const char *usedName) {
+        const std::optional<quint64> max = numberIn(folder + QLatin1String(maxName));
+        if (!max)
+            return;
+        const quint64 used = numberIn(folder + QLatin1String(usedName)).value_or(0);
+        const quint64 left = *max > used ? *max - used : 0;
+        room = room ? std::min(*room, left) : left;
+    };
+    for (const QByteArray &line : groups.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(':');
+        if (fields.size() < 3)
+            continue;
+        const bool v2 = fields[0] == "0" && fields[1].isEmpty();
+        const bool v1 = fields[1].split(',').contains("memory");
+        if (!v1 && !v2)
+            continue;
+        const QString base = v2 ? QStringLiteral("/sys/fs/cgroup") : QStringLiteral("/sys/fs/cgroup/memory");
+        QString group = QString::fromUtf8(fields.mid(2).join(':'));
+        for (;;) {
+            const QString folder = base + (group == QLatin1String("/") ? QString() : group) + QLatin1Char('/');
+            if (v2)
+                limitAt(folder, "memory.max", "memory.current");
+            else
+                limitAt(folder, "memory.limit_in_bytes", "memory.usage_in_bytes");
+            if (group.isEmpty() || group == QLatin1String("/"))
+                break;
+            group = group.left(std::max<qsizetype>(group.lastIndexOf(QLatin1Char('/')), 1));
+        }
+    }
+    return room;
+}
+#endif
+
+/** Bytes the process can still hold: the least of what the system has
+ *  available (MemAvailable, else the physical memory), what the control
+ *  group's memory limits leave and what the address-space limit leaves. */
 quint64 availableMemory()
 {
 #ifdef Q_OS_WIN
     return std::numeric_limits<quint64>::max();
 #else
     quint64 available = quint64(sysconf(_SC_PHYS_PAGES)) * quint64(sysconf(_SC_PAGESIZE));
+#ifdef Q_OS_LINUX
+    if (const std::optional<quint64> free = memAvailable())
+        available = std::min(available, *free);
+    if (const std::optional<quint64> room = cgroupRoom())
+        available = std::min(available, *room);
+#endif
     struct rlimit limit;
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
         const quint64 used = addressSpaceInUse();
@@ -414,22 +488,35 @@ quint64 availableMemory()
 }
 
 /** Memory kept free for everything besides the decoded frames: decoding
- *  itself, the working copies of trimmed frames and the generation. */
+ *  itself and the generation. */
 constexpr quint64 kMemoryReserve = quint64(64) << 20;
 
-/** NotEnoughMemory when `files`, decoded to 32-bit pixels, would not fit;
- *  sizes come from the files' headers (a file whose size cannot be read
- *  counts as empty and fails when it is decoded). */
-Failure checkMemory(const QStringList &files, const QString &folder)
+/** NotEnoughMemory when `files` would not fit at the load's peak: each
+ *  decoded to 32-bit pixels (sizes from the files' headers; a file whose
+ *  size cannot be read counts as empty and fails when it is decoded) and
+ *  held `copies` times, plus the bytes of the largest files that `threads`
+ *  decoders read into memory at once. */
+Failure checkMemory(const QStringList &files, const QString &folder, int copies, int threads)
 {
-    quint64 needed = 0;
+    quint64 decoded = 0;
+    std::vector<quint64> fileBytes;
+    fileBytes.reserve(size_t(files.size()));
     for (const QString &path : files) {
-        // A file whose size cannot be read (not an image, a FIFO, ...)
-        // fails when it is decoded; the probe never opens a FIFO.
+        // The probe never opens a FIFO.
         const SizeProbe probe = probeImageFile(path);
         if (probe.ok() && probe.size.isValid())
-            needed += quint64(probe.size.width()) * quint64(probe.size.height()) * 4;
+            decoded += quint64(probe.size.width()) * quint64(probe.size.height()) * 4;
+        struct stat status {
+        };
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode))
+            fileBytes.push_back(std::min<quint64>(quint64(status.st_size), quint64(kMaxImageFileBytes)));
     }
+    const size_t readers = std::min(fileBytes.size(), size_t(std::max(1, threads)));
+    std::partial_sort(fileBytes.begin(), fileBytes.begin() + qsizetype(readers), fileBytes.end(), std::greater<>());
+    quint64 reading = 0;
+    for (size_t i = 0; i < readers; ++i)
+        reading += fileBytes[i];
+    const quint64 needed = decoded * quint64(std::max(1, copies)) + reading;
     const quint64 available = availableMemory();
     if (needed + kMemoryReserve <= available)
         return Failure();
@@ -475,13 +562,14 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOpt
     // One decode per distinct file: a name that repeats (a pattern whose
     // name does not change with its number) shares one image.
     const DistinctFiles distinct = distinctFiles(scan);
-    if (const Failure memory = checkMemory(distinct.files, pattern.folder))
+    const int threads = decodingThreads(options.threads);
+    if (const Failure memory = checkMemory(distinct.files, pattern.folder, options.copiesPerFrame, threads))
         return memory;
     quint64 total = 0;
     for (const FoundStage &found : scan.stages)
         total += quint64(found.framePaths.size());
 
-    DecodeQueue decoded(distinct.files, decodingThreads(options.threads));
+    DecodeQueue decoded(distinct.files, threads);
     quint64 done = 0;
     for (const FoundStage &found : scan.stages) {
         Stage *stage = project.appendStage();

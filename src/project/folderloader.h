@@ -104,6 +104,10 @@ struct LoadOptions {
      *  order and on the calling thread, while later files may still be
      *  decoding. It may change the frame: the project keeps what it made. */
     std::function<void(Frame &frame)> frameLoaded;
+    /** Full-size 32-bit copies of each frame held at the load's peak, for
+     *  the memory check: 2 when frameLoaded makes a new image of every frame
+     *  (trimming) while its source is still held. */
+    int copiesPerFrame = 1;
 };
 
 /** Appends to `project` the stages and frames that `pattern` finds, in
@@ -118,8 +122,12 @@ struct LoadOptions {
  *
  *  Failures, in the order they can happen:
  *  - the scan's refusal (see scanFolder), with nothing appended;
- *  - NotEnoughMemory when the decoded images (sizes read from the files'
- *    headers) would not fit in memory, with nothing appended;
+ *  - NotEnoughMemory, before anything is decoded and with nothing appended,
+ *    when the load's peak would not fit in what the process can still hold
+ *    (the least of MemAvailable, the control group's limit and the
+ *    address-space limit): the decoded images (sizes read from the files'
+ *    headers) times options.copiesPerFrame, plus the largest files that
+ *    the decoding threads read whole at once;
  *  - CannotLoadFrame (path and reason) when a file exists but does not load;
  *    loading stops there and what was built stays in the project, including
  *    the failed frame, empty, as the last frame of the last stage;

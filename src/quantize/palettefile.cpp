@@ -6,6 +6,14 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kestrin {
 
 namespace {
@@ -231,32 +239,84 @@ Failure parsePalette(PaletteFormat format, const QByteArray &bytes, const QStrin
     return failure;
 }
 
+namespace {
+
+/** Up to `limit` bytes of `file`, read until its end: a pipe gives its
+ *  bytes in pieces. */
+QByteArray readUpTo(QFile &file, qint64 limit)
+{
+    QByteArray bytes;
+    while (bytes.size() < limit) {
+        const QByteArray piece = file.read(std::min<qint64>(limit - bytes.size(), 1 << 16));
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
+    return bytes;
+}
+
+/** Opens `path` for reading without waiting: a FIFO that no one writes
+ *  reads as empty instead of holding the job. -1 with errno on failure. */
+int openWithoutWaiting(const QString &path)
+{
+    int fd;
+    do
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    // Reads wait for data again, but a FIFO without a writer is at its end.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
 Failure readPaletteFile(const QString &path, PaletteFile *out)
 {
     const std::optional<PaletteFormat> format = paletteFormatOf(path);
     if (!format)
         return Failure::of(FailureKind::UnknownPaletteFormat, path, QFileInfo(path).suffix());
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = openWithoutWaiting(path);
+    if (fd < 0)
+        return Failure::of(FailureKind::CannotReadFile, path,
+                           QString::fromStdString(std::generic_category().message(errno)));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
-    // Sprite files are checked whole by their reader. Other palettes are
-    // small: read one byte more than the largest accepted size, so that a
-    // longer file is recognised without reading all of it.
-    QByteArray bytes;
-    if (*format == PaletteFormat::Art) {
-        bytes = file.readAll();
-    } else {
-        const qint64 limit = *format == PaletteFormat::ColorTable ? kColorTableWithCountBytes : kMaxTextPaletteBytes;
-        bytes = file.read(limit + 1);
-        if (bytes.size() > limit) {
-            return byteError(path, limit,
-                             *format == PaletteFormat::ColorTable
-                                 ? QStringLiteral("a colour table is 768 or 772 bytes long; this file is longer")
-                                 : QStringLiteral("longer than any palette of 256 colours"));
-        }
     }
+    // A sprite file is read only as far as its headers declare, and checked
+    // as it is read, so an endless or enormous input fails early. Other
+    // palettes are small: one byte more than the largest accepted size is
+    // read, so that a longer file is recognised without reading all of it.
+    if (*format == PaletteFormat::Art) {
+        ArtFile art;
+        QString error;
+        if (!readArt(file, art, error))
+            return file.error() != QFileDevice::NoError
+                ? Failure::of(FailureKind::CannotReadFile, path, file.errorString())
+                : byteError(path, -1, error);
+        return parsePalette(*format, art.bytes, path, out);
+    }
+    const qint64 limit = *format == PaletteFormat::ColorTable ? kColorTableWithCountBytes : kMaxTextPaletteBytes;
+    const QByteArray bytes = readUpTo(file, limit + 1);
     if (file.error() != QFileDevice::NoError)
         return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+    if (bytes.size() > limit) {
+        return byteError(path, limit,
+                         *format == PaletteFormat::ColorTable
+                             ? QStringLiteral("a colour table is 768 or 772 bytes long; this file is longer")
+                             : QStringLiteral("longer than any palette of 256 colours"));
+    }
     return parsePalette(*format, bytes, path, out);
 }
 

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,6 +21,9 @@ inline int resolveThreadCount(int requested)
 /** Calls fn(part, begin, end) for `parts` contiguous, nearly equal ranges
  *  that cover [0, count) in order, each on its own thread (part 0 on the
  *  calling thread), and returns when all are done. Ranges may be empty.
+ *  Where the system refuses a thread (a process or thread limit), the parts
+ *  left without one run on the calling thread: the work is the same, only
+ *  slower, and nothing is thrown.
  *  Whatever fn computes must not depend on how [0, count) is cut when the
  *  result is to be the same for every number of parts. */
 template<typename Fn>
@@ -30,9 +34,17 @@ void parallelRanges(int parts, quint64 count, Fn fn)
     const auto bound = [&](int part) { return share * quint64(part) + std::min<quint64>(quint64(part), extra); };
     std::vector<std::thread> helpers;
     helpers.reserve(size_t(parts - 1));
-    for (int part = 1; part < parts; ++part)
-        helpers.emplace_back([&fn, part, b = bound(part), e = bound(part + 1)] { fn(part, b, e); });
+    int started = 1; // parts [1, started) have a thread
+    for (; started < parts; ++started) {
+        try {
+            helpers.emplace_back([&fn, part = started, b = bound(started), e = bound(started + 1)] { fn(part, b, e); });
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
     fn(0, bound(0), bound(1));
+    for (int part = started; part < parts; ++part)
+        fn(part, bound(part), bound(part + 1));
     for (std::thread &helper : helpers)
         helper.join();
 }

@@ -272,7 +272,7 @@ private slots:
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         if (failWrite) {
             struct rlimit small = old;
-            small.rlim_cur = 100;
+            small.rlim_cur = 2000; // below the sprite, above a log line
             setrlimit(RLIMIT_FSIZE, &small);
         }
         const QList<SeenBox> boxes = start(w);

@@ -6,6 +6,8 @@
 #include "specialfiles.h"
 #include "testmain.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -17,6 +19,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,7 +204,7 @@ private slots:
         QTest::addColumn<QString>("target");  // relative to the job's folder
         QTest::addColumn<QString>("depfile"); // likewise
         QTest::addColumn<QString>("reason");
-        QTest::newRow("line break in the target's name") << "new\nx.art" << "dep.d" << "line break";
+        QTest::newRow("line break in the target name") << "new\nx.art" << "dep.d" << "line break";
         QTest::newRow("missing folder") << "out.art" << "no/such/dep.d" << "No such file or directory";
         QTest::newRow("full disk") << "out.art" << "full/dep.d" << "No space left on device";
     }
@@ -333,6 +336,220 @@ private slots:
             QCOMPARE(after, before + QStringList{QStringLiteral("\u00e9.art")});
         else
             QCOMPARE(after, before);
+    }
+
+    // Rule: a depfile names every file so that GNU make and ninja both read
+    // it back: what can be quoted is, and a name holding a character neither
+    // quoting carries refuses the job up front, naming the character.
+    void depfilesReadBackByMakeAndNinja_data()
+    {
+        QTest::addColumn<QString>("frameText"); // put into every frame's name
+        QTest::addColumn<QString>("targetName");
+        QTest::addColumn<QString>("refused"); // how the message names the character; "" when quoted
+        for (const char *c : {" ", "#", "$", ":", "\\", "(", "[", "!", "@", "+", ",", "~", "{"})
+            QTest::addRow("frames with '%s'", c) << QString::fromLatin1(c) << "o.art" << "";
+        QTest::newRow("target with ':'") << "" << "o:t.art" << "";
+        for (const char *c : {";", "|", "=", "\"", "&", "'", "*", "<", ">", "?", "^", "`"})
+            QTest::addRow("frames with '%s'", c) << QString::fromLatin1(c) << "o.art" << QStringLiteral("'%1'").arg(c);
+        QTest::newRow("frames with a tab") << "\t" << "o.art" << "a tab";
+        QTest::newRow("target with '%'") << "" << "o%t.art" << "'%'";
+    }
+    void depfilesReadBackByMakeAndNinja()
+    {
+        QFETCH(QString, frameText);
+        QFETCH(QString, targetName);
+        QFETCH(QString, refused);
+        static int row = 0;
+        const QString folder = at(QStringLiteral("dep%1").arg(++row));
+        const QString pattern = QStringLiteral("c") + frameText + QStringLiteral("%1_%2.bmp");
+        QVERIFY(writeFrames(folder, pattern, {1}, [](int) { return 2; }));
+        const QString frame0 = folder + '/' + QString(pattern).replace("%1", "01").replace("%2", "0000");
+        QVERIFY2(QFile::exists(frame0), qPrintable(frame0));
+        const Run r = runArt({"build", folder, "--pattern", pattern, "-o", folder + '/' + targetName, "--depfile",
+                              folder + "/o.d", "-q"});
+        if (!refused.isEmpty()) {
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains("holds " + refused), qPrintable(r.err));
+            QVERIFY(!QFile::exists(folder + '/' + targetName));
+            QVERIFY(!QFile::exists(folder + "/o.d"));
+            return;
+        }
+        QCOMPARE(r.exitCode, 0);
+        const auto setTime = [&](const QString &path, int seconds) {
+            const QDateTime when = QDateTime::currentDateTime().addSecs(seconds);
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
+        };
+        QVERIFY(setTime(frame0, -100));
+        QVERIFY(setTime(folder + "/c" + frameText + "01_0001.bmp", -100));
+        // make: a match-anything rule gives the target a recipe; -q answers
+        // whether it is up to date.
+        QVERIFY(writeAll(folder + "/Makefile", "include o.d\n%:: ; @echo remake $@\n"));
+        QString ninjaTarget = folder + '/' + targetName; // as the depfile names it
+        ninjaTarget.replace(":", "$:");
+        QVERIFY(writeAll(folder + "/build.ninja",
+                         "rule r\n  command = true\n  depfile = o.d\nbuild " + ninjaTarget.toUtf8() + ": r\n"));
+        const auto tool = [&](const QString &program, const QStringList &args) {
+            QProcess process;
+            process.setWorkingDirectory(folder);
+            process.start(program, args);
+            return finish(process, 30000);
+        };
+        QCOMPARE(tool("make", {"-q", folder + '/' + targetName}).exitCode, 0);
+        QCOMPARE(tool("ninja", {}).exitCode, 0);
+        const Run quiet = tool("ninja", {"-n"});
+        QVERIFY2(quiet.out.contains("no work to do"), qPrintable(quiet.out + quiet.err));
+        QVERIFY(setTime(frame0, 100)); // a changed frame makes the target stale to both
+        QCOMPARE(tool("make", {"-q", folder + '/' + targetName}).exitCode, 1);
+        const Run stale = tool("ninja", {"-n"});
+        QVERIFY2(!stale.out.contains("no work to do"), qPrintable(stale.out + stale.err));
+    }
+
+    // Rule: no input is read without a bound and no limit crashes the job: a
+    // palette FIFO nobody writes and an endless palette device fail at once,
+    // threads the system refuses leave the same file, and the memory check
+    // counts the trimmed copies and the frame files being read, refusing
+    // before anything is decoded.
+    void inputsAreBoundedAndLimitsAreReported_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("palette FIFO without a writer") << "fifo" << 1 << "p.gpl: line 1";
+        QTest::newRow("endless palette device") << "device" << 1 << "p.art: ";
+        QTest::newRow("no thread can be created") << "threads" << 0 << "";
+        QTest::newRow("trimmed copies beyond the address space") << "trim" << 1 << "Not enough memory";
+        QTest::newRow("untrimmed frames within it") << "untrimmed" << 1 << "Cannot load frame";
+        QTest::newRow("frame files read at once beyond it") << "reading" << 1 << "Not enough memory";
+    }
+    void inputsAreBoundedAndLimitsAreReported()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        const QString folder = at(QStringLiteral("bounds-") + kind);
+        QStringList args{"build", folder, "-o", folder + "/o.art"};
+        bool unprivileged = false;
+        rlim_t addressSpace = RLIM_INFINITY;
+        rlim_t processes = RLIM_INFINITY;
+        if (kind == QLatin1String("fifo") || kind == QLatin1String("device") || kind == QLatin1String("threads"))
+            QVERIFY(frames(folder));
+        if (kind == QLatin1String("fifo")) {
+            QVERIFY(makeFifo(folder + "/p.gpl"));
+            args << "--palette" << folder + "/p.gpl";
+        } else if (kind == QLatin1String("device")) {
+            const QString refused = makeCharDevice(folder + "/p.art", 1, 5); // an endless source of zeros
+            if (!refused.isEmpty())
+                QSKIP(qPrintable(refused));
+            args << "--palette" << folder + "/p.art";
+            addressSpace = rlim_t(1) << 30;
+        } else if (kind == QLatin1String("threads")) {
+            QCOMPARE(runArt({"build", folder, "-o", folder + "/one.art", "--threads", "1"}).exitCode, 0);
+            args << "--threads" << "8" << "--dither" << "floyd-steinberg";
+            unprivileged = true;
+            processes = 1;
+        } else if (kind == QLatin1String("reading")) {
+            // Eight 512 MiB frame files, sparse, each read whole by its own decoder.
+            for (int f = 0; f < 8; ++f) {
+                QFile file(folder + '/' + frameName(1, f));
+                QVERIFY(QDir().mkpath(folder) && file.open(QIODevice::WriteOnly));
+                QVERIFY(file.write(fixture::bmpHeader(1, 1)) == 54 && file.resize(qint64(512) << 20));
+            }
+            args << "--threads" << "8";
+            addressSpace = rlim_t(3) << 30;
+        } else {
+            // 24 frames of 64 MiB decoded: 1.5 GiB, twice that while trimming.
+            for (int f = 0; f < 24; ++f)
+                QVERIFY(writeAll(folder + '/' + frameName(1, f), fixture::bmpHeader(4096, 4096)));
+            if (kind == QLatin1String("trim"))
+                args << "--trim";
+            addressSpace = rlim_t(3) << 30;
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        if (addressSpace != RLIM_INFINITY)
+            QSKIP("the sanitizer's shadow memory needs the whole address space");
+#endif
+        QElapsedTimer timer;
+        timer.start();
+        const Run r = runArt(args, unprivileged, [addressSpace, processes] {
+            const rlimit as{addressSpace, addressSpace};
+            ::setrlimit(RLIMIT_AS, &as);
+            const rlimit nproc{processes, processes};
+            ::setrlimit(RLIMIT_NPROC, &nproc);
+        });
+        QVERIFY2(timer.elapsed() < 20000, "the job took too long to fail");
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(printed), qPrintable(r.err));
+        if (kind == QLatin1String("threads"))
+            QCOMPARE(readAll(folder + "/o.art"), readAll(folder + "/one.art"));
+        else
+            QVERIFY(!QFile::exists(folder + "/o.art"));
+    }
+
+    // Failures whose system text alone says too little are worded with what
+    // went wrong where.
+    void failuresAreWordedClearly_data()
+    {
+        QTest::addColumn<QStringList>("args"); // F: a folder of frames with sprite.art in it
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("over-long target name")
+            << QStringList{"build", "F", "-o", "F/" + QString(300, 'n') + ".art"}
+            << "the file name is 304 bytes long; this folder takes names of at most 255 bytes";
+        QTest::newRow("extract below a regular file")
+            << QStringList{"extract", "F/sprite.art", "F/sprite.art/frames"}
+            << "F/sprite.art/frames: cannot create the folder: Not a directory";
+    }
+    void failuresAreWordedClearly()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, printed);
+        const QString folder = at(QStringLiteral("worded"));
+        if (!QFile::exists(folder + "/sprite.art")) {
+            QVERIFY(frames(folder));
+            QCOMPARE(runArt({"build", folder, "-o", folder + "/sprite.art", "-q"}).exitCode, 0);
+        }
+        for (QString &arg : args)
+            arg.replace(QRegularExpression("^F"), folder);
+        const Run r = runArt(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(printed.replace(QRegularExpression("^F"), folder)), qPrintable(r.err));
+    }
+
+    // Rule: extract's outputs are all-or-nothing too: when the disk fills up
+    // part way, every file already written is put back as it was.
+    void extractIsAllOrNothing_data()
+    {
+        QTest::addColumn<QString>("mode"); // "" for one PNG per frame, or --gif
+        QTest::newRow("frames") << "";
+        QTest::newRow("animations") << "--gif";
+    }
+    void extractIsAllOrNothing()
+    {
+        QFETCH(QString, mode);
+        const QString folder = at(QStringLiteral("extract-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeRotatableSprite(folder + "/s.art"));
+        QStringList args{"extract", folder + "/s.art", folder + "/probe"};
+        if (!mode.isEmpty())
+            args << mode;
+        QCOMPARE(runArt(args).exitCode, 0);
+        const QStringList names = QDir(folder + "/probe").entryList(QDir::Files);
+        QVERIFY(names.size() >= 8);
+        const QString out = folder + "/out";
+        TmpfsMount mount(out, 256 * 1024);
+        if (!mount.mounted())
+            QSKIP(qPrintable(mount.error()));
+        for (const QString &name : names)
+            QVERIFY(writeAll(out + '/' + name, "old " + name.toUtf8()));
+        // Room for three more small files (a block each), then the disk is full.
+        QVERIFY(fillUp(out + "/.filler", 3 * 4096));
+        const auto before = snapshot(out);
+        args[2] = out;
+        const Run r = runArt(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("No space left on device"), qPrintable(r.err));
+        QVERIFY2(r.out.contains(out + '/'), "some files were written before the disk filled up");
+        QCOMPARE(snapshot(out), before);
     }
 };
 

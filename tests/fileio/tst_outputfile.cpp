@@ -316,20 +316,6 @@ private slots:
             QCOMPARE(readAll(path), QByteArray("new"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), existed || !restore ? 1 : 0);
     }
-
-    // "-" is standard output only where the caller says so; the window's
-    // target "-" is a file of that name.
-    void dashAsAFileName()
-    {
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir.path()));
-        kestrin::OutputFile file(QStringLiteral("-"), kestrin::OutputFile::Dash::FileName);
-        const bool ok = file.check() && file.open() && file.write("dash") && file.commit();
-        QDir::setCurrent(previous);
-        QVERIFY(ok);
-        QCOMPARE(file.mode(), kestrin::OutputFile::Mode::Replace);
-        QCOMPARE(readAll(at(QStringLiteral("-"))), QByteArray("dash"));
-    }
 };
 
 KESTRIN_TEST(OutputFileTest)

@@ -21,20 +21,20 @@ class TestReport : public QObject
     QTemporaryDir dir;
 
 private slots:
-    // Every row is a name and what gcc 12 -MD wrote for it.
+    // Every row is a name and its quoting, which make 4.3 and ninja 1.11
+    // both read back as the name (as gcc 12 -MD writes, with ':' escaped).
     void namesAreQuotedAsGccQuotesThem_data()
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("quoted");
         QTest::newRow("plain") << QByteArray("frames/camera01_0000.bmp") << QByteArray("frames/camera01_0000.bmp");
         QTest::newRow("space") << QByteArray("sp ace.h") << QByteArray("sp\\ ace.h");
-        QTest::newRow("tab") << QByteArray("ta\tb.h") << QByteArray("ta\\\tb.h");
         QTest::newRow("hash") << QByteArray("ha#sh.h") << QByteArray("ha\\#sh.h");
         QTest::newRow("dollar") << QByteArray("dol$lar.h") << QByteArray("dol$$lar.h");
         QTest::newRow("backslash alone") << QByteArray("back\\slash.h") << QByteArray("back\\slash.h");
         QTest::newRow("backslash before space") << QByteArray("bs\\ sp.h") << QByteArray("bs\\\\\\ sp.h");
         QTest::newRow("two backslashes before space") << QByteArray("tw\\\\ o.h") << QByteArray("tw\\\\\\\\\\ o.h");
-        QTest::newRow("colon and percent") << QByteArray("co:lon%.h") << QByteArray("co:lon%.h");
+        QTest::newRow("colon and percent") << QByteArray("co:lon%.h") << QByteArray("co\\:lon%.h");
         QTest::newRow("UTF-8") << QByteArray("d\xc3\xa9j\xc3\xa0 vu.png") << QByteArray("d\xc3\xa9j\xc3\xa0\\ vu.png");
     }
     void namesAreQuotedAsGccQuotesThem()
@@ -53,6 +53,8 @@ private slots:
         QTest::newRow("line feed") << QByteArray("a\nb.png");
         QTest::newRow("carriage return") << QByteArray("a\rb.png");
         QTest::newRow("trailing backslash") << QByteArray("frame\\");
+        QTest::newRow("tab") << QByteArray("ta\tb.h");
+        QTest::newRow("semicolon") << QByteArray("a;b.png");
     }
     void namesWithoutAQuotingAreRefused()
     {
