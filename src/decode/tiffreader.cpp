@@ -1,6 +1,6 @@
 // TIFF through libtiff: the library decides, with error and warning handlers
 // of each handle's own (never the process-wide ones, which print to standard
-// error). 8-bit RGB, grey and palette images, with or without alpha, in
+// error). 8- and 16-bit RGB and grey images and 8-bit palette ones, with or without alpha, in
 // strips or tiles, either planar layout, are decoded from their samples here, so that
 // unassociated alpha and the colour under it stay exactly as stored; every
 // other kind goes through libtiff's RGBA conversion.
@@ -209,13 +209,14 @@ bool readsSamples(const TiffLayout &l)
     const int colours = l.photometric == PHOTOMETRIC_RGB                                     ? 3
         : l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ? 1
                                                                                              : 0;
-    return l.bits == 8 && l.format == SAMPLEFORMAT_UINT && l.orientation == ORIENTATION_TOPLEFT && colours > 0
+    const bool depth = l.bits == 8 || (l.bits == 16 && l.photometric != PHOTOMETRIC_PALETTE);
+    return depth && l.format == SAMPLEFORMAT_UINT && l.orientation == ORIENTATION_TOPLEFT && colours > 0
         && l.samples == colours + (l.alpha ? 1 : 0) && l.compression != COMPRESSION_OJPEG;
 }
 
 /** Copies the blocks (strips or tiles) of one plane into `samples`, the whole
- *  image with `stride` samples a pixel, from sample `first` on; a plane of
- *  contiguous data holds `per` samples a pixel. False when a block is short
+ *  image with `stride` bytes a pixel, from byte `first` on; a plane holds
+ *  `per` bytes a pixel. False when a block is short
  *  or libtiff refuses it. */
 bool readPlane(TIFF *tif, const TiffLayout &l, int plane, int per, int first, int stride, std::vector<uchar> &samples)
 {
@@ -279,14 +280,25 @@ bool readBySamples(TIFF *tif, const TiffLayout &l, QImage &image)
     if (mapped && !readPalette(tif, palette))
         return false;
     const int stride = l.samples;
-    std::vector<uchar> samples(size_t(l.width) * l.height * size_t(stride));
+    const int bytes = l.bits / 8; // a sample's
+    std::vector<uchar> samples(size_t(l.width) * l.height * size_t(stride) * size_t(bytes));
     if (l.planar == PLANARCONFIG_SEPARATE) {
         for (int plane = 0; plane < stride; ++plane) {
-            if (!readPlane(tif, l, plane, 1, plane, stride, samples))
+            if (!readPlane(tif, l, plane, bytes, plane * bytes, stride * bytes, samples))
                 return false;
         }
-    } else if (!readPlane(tif, l, 0, stride, 0, stride, samples)) {
+    } else if (!readPlane(tif, l, 0, stride * bytes, 0, stride * bytes, samples)) {
         return false;
+    }
+    if (bytes == 2) {
+        // libtiff gives 16-bit samples in the machine's byte order; to 8
+        // bits rounded, as Qt converts them.
+        for (size_t i = 0; i < samples.size() / 2; ++i) {
+            quint16 v;
+            std::memcpy(&v, samples.data() + 2 * i, 2);
+            samples[i] = uchar((v + 128 - ((v + 128) >> 8)) >> 8);
+        }
+        samples.resize(samples.size() / 2);
     }
     image = QImage(int(l.width), int(l.height),
                    l.alpha == EXTRASAMPLE_ASSOCALPHA ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);

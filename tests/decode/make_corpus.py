@@ -176,6 +176,10 @@ def tiff_files():
     valid("rgba-tiled.tif", picture())
     run(tiffcp, "-c", "lzw:2", "rgba-unassociated.tif", "rgba-lzw-predictor.tif")
     valid("rgba-lzw-predictor.tif", picture())
+    # 16 bits a sample, unassociated alpha: every sample v * 257.
+    picture().save(at("rgba8.png"))
+    run(CONVERT, "rgba8.png", "-depth", "16", "-define", "tiff:alpha=unassociated", "rgba16-unassociated.tif")
+    valid("rgba16-unassociated.tif", picture())
     picture("LA").save(at("grey-alpha.tif"))
     valid("grey-alpha.tif", picture("LA"))
 
