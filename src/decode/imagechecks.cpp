@@ -697,9 +697,11 @@ CheckVerdict checkTgaForQt(const QByteArray &data)
     TgaHeader h;
     if (!readTgaHeader(b, h) || h.imageType != 2 || (h.bits != 16 && h.bits != 24 && h.bits != 32) || !hasTgaFooter(b))
         return complete(); // Qt's reader declines these itself
-    if (h.idLength != 0 || h.colorMapType == 1) {
+    if (h.idLength != 0 || h.colorMapType == 1 || h.bits == 16 || (h.descriptor & 0x10)) {
         // Qt's reader skips the image ID and colour map twice and so reads
-        // the pixels from the wrong place; stb_image reads them right.
+        // the pixels from the wrong place, leaves 16-bit channels at 0-31
+        // (and X1R5G5B5 transparent), and mirrors rows stored right to
+        // left; stb_image reads them right.
         CheckVerdict verdict;
         verdict.useStb = true;
         return verdict;
@@ -735,13 +737,12 @@ CheckVerdict checkTgaForStb(const QByteArray &data, QSize *size)
         *size = QSize(int(h.width), int(h.height));
     if (mapped && h.colorMapLength == 0)
         return failed(DecodeFailure::NotAnImage, QStringLiteral("a colour-mapped TGA with an empty colour map"));
-    // stb_image takes the first colour map index for a byte count to skip,
-    // and ignores the right-to-left flag: both would give wrong pixels.
+    // stb_image takes the first colour map index for a byte count to skip:
+    // wrong pixels. (It ignores the right-to-left flag too; the decoder
+    // mirrors such rows afterwards.)
     if (mapped && h.colorMapFirst != 0)
         return failed(DecodeFailure::Unsupported,
                       QStringLiteral("a TGA colour map starting at entry %1").arg(h.colorMapFirst));
-    if (h.descriptor & 0x10)
-        return failed(DecodeFailure::Unsupported, QStringLiteral("a TGA stored right to left"));
 
     const bool grey = h.imageType == 3 || h.imageType == 11;
     const bool rle = h.imageType >= 9;

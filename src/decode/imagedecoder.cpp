@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -57,6 +58,16 @@ DecodeResult decodeFailure(DecodeFailure kind, const QString &reason)
     result.failure = kind;
     result.reason = reason;
     return result;
+}
+
+qint64 maxFrameFileBytes(QSize declared)
+{
+    if (!declared.isValid())
+        return kUnrecognisedFileBytes;
+    const quint64 pixels = quint64(declared.width()) * quint64(declared.height());
+    const quint64 most = quint64(kMaxImageFileBytes);
+    const quint64 room = quint64(kUnrecognisedFileBytes);
+    return qint64(pixels > (most - room) / kMaxFileBytesPerPixel ? most : room + pixels * kMaxFileBytesPerPixel);
 }
 
 bool exceedsLimits(quint64 width, quint64 height, const DecodeLimits &limits, DecodeResult &result)
@@ -478,9 +489,9 @@ void openFrameFile(const QString &path, OpenedFile &file)
 }
 
 /** The whole content of an opened file, read to its end (a file that grows
- *  meanwhile is read on, up to the limit; one that shrinks gives what is
+ *  meanwhile is read on, up to `limit`; one that shrinks gives what is
  *  left). False with the failure set in `file`. */
-bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
+bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes, qint64 limit = kMaxImageFileBytes)
 {
 #ifdef Q_OS_UNIX
     Q_UNUSED(path);
@@ -502,7 +513,7 @@ bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
         if (got == 0)
             break;
         if (!inside) {
-            if (bytes.size() + got > kMaxImageFileBytes) {
+            if (bytes.size() + got > limit) {
                 (void)refuseLarge(bytes.size() + got, file);
                 return false;
             }
@@ -529,6 +540,55 @@ bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes)
 #endif
 }
 
+/** Fills `probe` with the size the header of the open `file` declares
+ *  (read through its descriptor, or from `whole` where there is none). */
+void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &whole, SizeProbe &probe)
+{
+    MessageCapture capture;
+    const std::unique_ptr<NamedSource> device = file.fd >= 0 ? std::make_unique<NamedSource>(path, file.fd, file.size)
+                                                             : std::make_unique<NamedSource>(path, whole);
+    NamedSource &source = *device;
+    source.open(QIODevice::ReadOnly);
+    QSize size;
+    const QByteArray head = source.peek(24);
+    // libtiff reads a TIFF's header, quietly (Qt's reader lets libtiff print).
+    if (head.size() == 24 && looksLikePng(head) && head.mid(12, 4) == "IHDR") {
+        const auto *h = reinterpret_cast<const uchar *>(head.constData());
+        const qint64 width = qFromBigEndian<quint32>(h + 16), height = qFromBigEndian<quint32>(h + 20);
+        if (width <= 0x7fffffff && height <= 0x7fffffff)
+            size = QSize(int(width), int(height));
+    } else if (looksLikeTiff(head)) {
+        size = tiffDeclaredSize(file.fd, whole, file.size);
+    } else {
+        QImageReader reader(&source);
+        if (!reader.format().isEmpty())
+            size = reader.size();
+    }
+    if (size.width() > 0 && size.height() < 0) // BMP stored top down
+        size.setHeight(-size.height());
+    if (!size.isValid() || size.isEmpty()) {
+        // stb_image's formats: the PSD header, or a TGA header by name or footer.
+        source.seek(0);
+        const QByteArray start = source.read(26);
+        source.seek(std::max<qint64>(file.size - 18, 0));
+        const QByteArray tail = source.read(18);
+        QSize declared;
+        if (start.startsWith("8BPS"))
+            (void)checkPsdForStb(start, &declared);
+        else if (hasTgaSuffix(path) || tail.startsWith("TRUEVISION-XFILE"))
+            (void)checkTgaForStb(start, &declared);
+        size = declared;
+    }
+    if (!size.isValid() || size.isEmpty()) {
+        probe.failure = DecodeFailure::NotAnImage;
+        probe.reason = QStringLiteral("no image reader recognises its header");
+        if (!capture.messages().isEmpty())
+            probe.reason += QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
+        return;
+    }
+    probe.size = size;
+}
+
 } // namespace
 
 DecodeResult decodeImageData(const QByteArray &bytes, const QByteArray &formatHint)
@@ -544,7 +604,26 @@ DecodeResult decodeImageFile(const QString &path)
     OpenedFile file;
     QByteArray bytes;
     openFrameFile(path, file);
-    if (file.failure == DecodeFailure::None && readWhole(path, file, bytes))
+    qint64 limit = kMaxImageFileBytes;
+#ifdef Q_OS_UNIX
+    if (file.failure == DecodeFailure::None) {
+        // Read no more than the image the header declares can need.
+        SizeProbe probe;
+        probeOpened(path, file, QByteArray(), probe);
+        limit = probe.ok() ? maxFrameFileBytes(probe.size) : kUnrecognisedFileBytes;
+        if (file.size > limit) {
+            file.failure = probe.ok() ? DecodeFailure::TooLarge : DecodeFailure::NotAnImage;
+            file.reason = probe.ok()
+                ? QStringLiteral("the file has %1 bytes; a %2 x %3 image needs at most %4")
+                      .arg(file.size)
+                      .arg(probe.size.width())
+                      .arg(probe.size.height())
+                      .arg(limit)
+                : QStringLiteral("no image reader recognises its header, and it has %1 bytes").arg(file.size);
+        }
+    }
+#endif
+    if (file.failure == DecodeFailure::None && readWhole(path, file, bytes, limit))
         result = decodeNamed(path, bytes);
     else
         result = failure(file.failure, file.reason);
@@ -568,43 +647,7 @@ SizeProbe probeImageFile(const QString &path)
         probe.reason = file.reason;
         return probe;
     }
-    MessageCapture capture;
-    const std::unique_ptr<NamedSource> device = file.fd >= 0 ? std::make_unique<NamedSource>(path, file.fd, file.size)
-                                                             : std::make_unique<NamedSource>(path, whole);
-    NamedSource &source = *device;
-    source.open(QIODevice::ReadOnly);
-    QSize size;
-    // libtiff reads a TIFF's header, quietly (Qt's reader lets libtiff print).
-    if (looksLikeTiff(source.peek(4))) {
-        size = tiffDeclaredSize(file.fd, whole, file.size);
-    } else {
-        QImageReader reader(&source);
-        if (!reader.format().isEmpty())
-            size = reader.size();
-    }
-    if (size.width() > 0 && size.height() < 0) // BMP stored top down
-        size.setHeight(-size.height());
-    if (!size.isValid() || size.isEmpty()) {
-        // stb_image's formats: the PSD header, or a TGA header by name or footer.
-        source.seek(0);
-        const QByteArray head = source.read(26);
-        source.seek(std::max<qint64>(file.size - 18, 0));
-        const QByteArray tail = source.read(18);
-        QSize declared;
-        if (head.startsWith("8BPS"))
-            (void)checkPsdForStb(head, &declared);
-        else if (hasTgaSuffix(path) || tail.startsWith("TRUEVISION-XFILE"))
-            (void)checkTgaForStb(head, &declared);
-        size = declared;
-    }
-    if (!size.isValid() || size.isEmpty()) {
-        probe.failure = DecodeFailure::NotAnImage;
-        probe.reason = QStringLiteral("no image reader recognises its header");
-        if (!capture.messages().isEmpty())
-            probe.reason += QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
-        return probe;
-    }
-    probe.size = size;
+    probeOpened(path, file, whole, probe);
     return probe;
 }
 

@@ -51,11 +51,31 @@ struct SizeProbe {
 /** Files longer than this are refused as TooLarge before they are read. */
 constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
 
+/** Room for what a frame file holds besides its pixels (colour profiles,
+ *  metadata, thumbnails); also the most read of a file whose header no
+ *  reader recognises. */
+constexpr qint64 kUnrecognisedFileBytes = qint64(16) << 20;
+
+/** The most bytes a pixel takes in any format read here, stored the least
+ *  compactly: a plain PPM of 16-bit samples ("65535 " three times), an XPM
+ *  of many characters a pixel. */
+constexpr quint64 kMaxFileBytesPerPixel = 32;
+
+/** The largest frame file decodeImageFile reads for an image whose header
+ *  declares `declared`: kUnrecognisedFileBytes plus kMaxFileBytesPerPixel a
+ *  pixel, at most kMaxImageFileBytes (kUnrecognisedFileBytes for an invalid
+ *  size). A larger file is refused before it is read. This is also the most
+ *  memory the file's bytes take while it decodes. */
+[[nodiscard]] qint64 maxFrameFileBytes(QSize declared);
+
 /** Decodes the image file at `path`.
  *
  *  A path that is not a regular file (a folder, FIFO, device, socket) fails at
  *  once as NotRegularFile: it is examined with stat and never opened in a way
- *  that could block. The file is read whole (at most kMaxImageFileBytes) and
+ *  that could block. Its header is read first (as probeImageFile reads it): a
+ *  file longer than maxFrameFileBytes of the size it declares is refused as
+ *  TooLarge (NotAnImage when no reader recognises the header) without being
+ *  read. Otherwise the file is read whole and
  *  decoded from those bytes with decodeImageData's rules, the file's name
  *  playing the part of the format hint, so the reader is chosen exactly as
  *  QImage::load(path) chooses it: by the name's suffix first, then by the

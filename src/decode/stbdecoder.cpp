@@ -112,7 +112,11 @@ QByteArray colourPlanesOnly(const QByteArray &data, const PsdLayout &psd)
 
 QImage decodeTgaWithStb(const QByteArray &data, QString &error)
 {
-    return decodeRgba(data, error);
+    const QImage image = decodeRgba(data, error);
+    // stb_image reads every row left to right; bit 4 of the descriptor says
+    // the file stores them right to left.
+    const bool rightToLeft = data.size() > 17 && (uchar(data[17]) & 0x10);
+    return rightToLeft && !image.isNull() ? image.mirrored(true, false) : image;
 }
 
 QImage decodePsdWithStb(const QByteArray &data, const PsdLayout &layout, QString &error)
@@ -126,21 +130,8 @@ QImage decodePsdWithStb(const QByteArray &data, const PsdLayout &layout, QString
     qsizetype i = 0;
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x, ++i) {
-            const int a = uchar(alpha[i]);
-            QRgb &pixel = line[x];
-            if (a != 0 && a != 255) {
-                // stb_image's white matte removal, in the same float steps.
-                const float ratio = 1.0f / (float(a) / 255.0f);
-                const float offset = 255.0f * (1 - ratio);
-                auto unmatte = [&](int c) {
-                    const float v = float(c) * ratio + offset;
-                    return v <= 0.0f ? 0 : v >= 255.0f ? 255 : int(v);
-                };
-                pixel = qRgb(unmatte(qRed(pixel)), unmatte(qGreen(pixel)), unmatte(qBlue(pixel)));
-            }
-            pixel = (pixel & 0x00ffffffu) | quint32(a) << 24;
-        }
+        for (int x = 0; x < image.width(); ++x, ++i)
+            line[x] = (line[x] & 0x00ffffffu) | quint32(uchar(alpha[i])) << 24;
     }
     return image;
 }

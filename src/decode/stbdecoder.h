@@ -8,7 +8,8 @@ namespace kestrin {
 
 struct PsdLayout;
 
-/** Decodes TGA data with stb_image.
+/** Decodes TGA data with stb_image, rows stored right to left mirrored
+ *  into place.
  *
  *  Returns the image in Format_ARGB32 (not premultiplied), or a null image
  *  with `error` set to stb_image's reason. stb_image fills whatever data is
@@ -18,10 +19,9 @@ struct PsdLayout;
 
 /** Decodes the composite of a PSD that checkPsdForStb passed, as `layout`
  *  describes it. stb_image reads the colour planes; the alpha plane is read
- *  here and the white matte of semi-transparent pixels removed with
- *  stb_image's own formula, kept to the range of a byte (stb_image converts
- *  values out of range, from colours darker than the matte allows, with
- *  undefined behaviour). Same contract as decodeTgaWithStb otherwise. */
+ *  here and kept with the colours as stored (stb_image would take a white
+ *  matte out of them, which the writers of these files never put in). Same
+ *  contract as decodeTgaWithStb otherwise. */
 [[nodiscard]] QImage decodePsdWithStb(const QByteArray &data, const PsdLayout &layout, QString &error);
 
 } // namespace kestrin

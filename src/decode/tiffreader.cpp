@@ -1,7 +1,7 @@
 // TIFF through libtiff: the library decides, with error and warning handlers
 // of each handle's own (never the process-wide ones, which print to standard
-// error). 8-bit RGB and grey images, with or without alpha, in strips or
-// tiles, either planar layout, are decoded from their samples here, so that
+// error). 8- and 16-bit RGB and grey images and 8-bit palette ones, with or without alpha, in
+// strips or tiles, either planar layout, are decoded from their samples here, so that
 // unassociated alpha and the colour under it stay exactly as stored; every
 // other kind goes through libtiff's RGBA conversion.
 #include "decode/formatreaders.h"
@@ -209,13 +209,14 @@ bool readsSamples(const TiffLayout &l)
     const int colours = l.photometric == PHOTOMETRIC_RGB                                     ? 3
         : l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ? 1
                                                                                              : 0;
-    return l.bits == 8 && l.format == SAMPLEFORMAT_UINT && l.orientation == ORIENTATION_TOPLEFT && colours > 0
+    const bool depth = l.bits == 8 || (l.bits == 16 && l.photometric != PHOTOMETRIC_PALETTE);
+    return depth && l.format == SAMPLEFORMAT_UINT && l.orientation == ORIENTATION_TOPLEFT && colours > 0
         && l.samples == colours + (l.alpha ? 1 : 0) && l.compression != COMPRESSION_OJPEG;
 }
 
 /** Copies the blocks (strips or tiles) of one plane into `samples`, the whole
- *  image with `stride` samples a pixel, from sample `first` on; a plane of
- *  contiguous data holds `per` samples a pixel. False when a block is short
+ *  image with `stride` bytes a pixel, from byte `first` on; a plane holds
+ *  `per` bytes a pixel. False when a block is short
  *  or libtiff refuses it. */
 bool readPlane(TIFF *tif, const TiffLayout &l, int plane, int per, int first, int stride, std::vector<uchar> &samples)
 {
@@ -260,18 +261,44 @@ bool readPlane(TIFF *tif, const TiffLayout &l, int plane, int per, int first, in
     return true;
 }
 
-/** The 8-bit samples of a RGB or grey image, with its alpha exactly as stored. */
+/** The 256 colours of an 8-bit palette image (16-bit entries, scaled to 8). */
+bool readPalette(TIFF *tif, QRgb (&colours)[256])
+{
+    quint16 *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+        return false;
+    for (int i = 0; i < 256; ++i)
+        colours[i] = qRgb(red[i] * 255 / 65535, green[i] * 255 / 65535, blue[i] * 255 / 65535);
+    return true;
+}
+
+/** The 8-bit samples of a RGB, grey or palette image, with its alpha exactly as stored. */
 bool readBySamples(TIFF *tif, const TiffLayout &l, QImage &image)
 {
+    QRgb palette[256];
+    const bool mapped = l.photometric == PHOTOMETRIC_PALETTE;
+    if (mapped && !readPalette(tif, palette))
+        return false;
     const int stride = l.samples;
-    std::vector<uchar> samples(size_t(l.width) * l.height * size_t(stride));
+    const int bytes = l.bits / 8; // a sample's
+    std::vector<uchar> samples(size_t(l.width) * l.height * size_t(stride) * size_t(bytes));
     if (l.planar == PLANARCONFIG_SEPARATE) {
         for (int plane = 0; plane < stride; ++plane) {
-            if (!readPlane(tif, l, plane, 1, plane, stride, samples))
+            if (!readPlane(tif, l, plane, bytes, plane * bytes, stride * bytes, samples))
                 return false;
         }
-    } else if (!readPlane(tif, l, 0, stride, 0, stride, samples)) {
+    } else if (!readPlane(tif, l, 0, stride * bytes, 0, stride * bytes, samples)) {
         return false;
+    }
+    if (bytes == 2) {
+        // libtiff gives 16-bit samples in the machine's byte order; to 8
+        // bits rounded, as Qt converts them.
+        for (size_t i = 0; i < samples.size() / 2; ++i) {
+            quint16 v;
+            std::memcpy(&v, samples.data() + 2 * i, 2);
+            samples[i] = uchar((v + 128 - ((v + 128) >> 8)) >> 8);
+        }
+        samples.resize(samples.size() / 2);
     }
     image = QImage(int(l.width), int(l.height),
                    l.alpha == EXTRASAMPLE_ASSOCALPHA ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
@@ -287,7 +314,45 @@ bool readBySamples(TIFF *tif, const TiffLayout &l, QImage &image)
             if (invert)
                 r = g = b = 255 - s[0];
             const int a = l.alpha ? s[stride - 1] : 255;
-            out[x] = qRgba(r, g, b, a);
+            out[x] = mapped ? (palette[s[0]] & 0x00ffffffu) | quint32(a) << 24 : qRgba(r, g, b, a);
+        }
+    }
+    return true;
+}
+
+/** True for bilevel images in strips, decoded from their bits here. */
+bool readsBits(TIFF *tif, const TiffLayout &l)
+{
+    return l.bits == 1 && l.samples == 1 && !l.alpha && !TIFFIsTiled(tif) && l.orientation == ORIENTATION_TOPLEFT
+        && (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE);
+}
+
+/** A bilevel image's rows, one bit a pixel, the first in the high bit. */
+bool readByBits(TIFF *tif, const TiffLayout &l, QImage &image)
+{
+    quint32 rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::min(rowsPerStrip, l.height);
+    const tmsize_t stripBytes = TIFFStripSize(tif);
+    const size_t rowBytes = (size_t(l.width) + 7) / 8;
+    if (rowsPerStrip == 0 || stripBytes <= 0 || quint64(stripBytes) < rowBytes * rowsPerStrip)
+        return false;
+    image = QImage(int(l.width), int(l.height), QImage::Format_ARGB32);
+    if (image.isNull())
+        return false;
+    const QRgb one = l.photometric == PHOTOMETRIC_MINISBLACK ? 0xffffffffu : 0xff000000u;
+    const QRgb zero = one ^ 0x00ffffffu;
+    std::vector<uchar> strip(static_cast<size_t>(stripBytes));
+    for (quint32 y0 = 0; y0 < l.height; y0 += rowsPerStrip) {
+        const quint32 rows = std::min(rowsPerStrip, l.height - y0);
+        const tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, y0, 0), strip.data(), stripBytes);
+        if (got < 0 || quint64(got) < rowBytes * rows)
+            return false;
+        for (quint32 y = 0; y < rows; ++y) {
+            const uchar *bits = strip.data() + size_t(y) * rowBytes;
+            auto *out = reinterpret_cast<QRgb *>(image.scanLine(int(y0 + y)));
+            for (quint32 x = 0; x < l.width; ++x)
+                out[x] = (bits[x >> 3] >> (7 - (x & 7))) & 1 ? one : zero;
         }
     }
     return true;
@@ -357,8 +422,9 @@ DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits)
                                  .arg(layout.compression));
     run.inPixels = true;
     QImage image;
-    const bool read
-        = readsSamples(layout) ? readBySamples(handle.tif, layout, image) : readByRgba(handle.tif, layout, image);
+    const bool read = readsSamples(layout) ? readBySamples(handle.tif, layout, image)
+        : readsBits(handle.tif, layout)    ? readByBits(handle.tif, layout, image)
+                                           : readByRgba(handle.tif, layout, image);
     if (!read || run.damaged || image.isNull()) {
         if (run.message.isEmpty())
             run.message = QStringLiteral("a strip or tile holds fewer bytes than its rows need");

@@ -176,6 +176,10 @@ def tiff_files():
     valid("rgba-tiled.tif", picture())
     run(tiffcp, "-c", "lzw:2", "rgba-unassociated.tif", "rgba-lzw-predictor.tif")
     valid("rgba-lzw-predictor.tif", picture())
+    # 16 bits a sample, unassociated alpha: every sample v * 257.
+    picture().save(at("rgba8.png"))
+    run(CONVERT, "rgba8.png", "-depth", "16", "-define", "tiff:alpha=unassociated", "rgba16-unassociated.tif")
+    valid("rgba16-unassociated.tif", picture())
     picture("LA").save(at("grey-alpha.tif"))
     valid("grey-alpha.tif", picture("LA"))
 
@@ -270,6 +274,43 @@ def qt_format_files():
     broken("unknown-colour.xpm", "Truncated", "colour")
 
 
+# ---- TGA, PSD (stb_image) ------------------------------------------------------
+def tga(bits, descriptor, pixels, footer):
+    head = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, W, H, bits, descriptor)
+    tail = (b"\0" * 8 + b"TRUEVISION-XFILE.\0") if footer else b""
+    return head + pixels + tail
+
+
+def stb_format_files():
+    # 16 bits, X1R5G5B5 with the X bit clear, top-left origin: opaque, 5 bits widened.
+    def five(v):
+        return v >> 3
+
+    rgb = picture("RGB")
+    data = b"".join(struct.pack("<H", five(r) << 10 | five(g) << 5 | five(b))
+                    for (r, g, b) in rgb.getdata())
+    widened = Image.new("RGB", (W, H))
+    widened.putdata([tuple(five(c) * 255 // 31 for c in p) for p in rgb.getdata()])
+    for footer in (False, True):
+        name = "rgb16-footer.tga" if footer else "rgb16.tga"
+        open(at(name), "wb").write(tga(16, 0x20, data, footer))
+        valid(name, widened)
+    # Rows stored right to left (descriptor bit 4), top row first.
+    mirrored = b"".join(bytes((b, g, r)) for y in range(H) for x in reversed(range(W))
+                        for (r, g, b) in [rgb.getpixel((x, y))])
+    for footer in (False, True):
+        name = "right-to-left-footer.tga" if footer else "right-to-left.tga"
+        open(at(name), "wb").write(tga(24, 0x30, mirrored, footer))
+        valid(name, rgb)
+    # An RGBA composite as ImageMagick writes it: colours under partial alpha
+    # stored as they are, never blended with white.
+    solid = picture().copy()
+    solid.putdata([p if p[3] else p[:3] + (1,) for p in solid.getdata()])
+    solid.save(at("semi.png"))
+    run(CONVERT, "semi.png", "-depth", "8", "semi.psd")
+    valid("semi.psd", solid)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     png_files()
@@ -277,6 +318,7 @@ def main():
     tiff_files()
     webp_gif_files()
     qt_format_files()
+    stb_format_files()
     with open(at("manifest.tsv"), "w") as f:
         for row in manifest:
             f.write("\t".join(row) + "\n")

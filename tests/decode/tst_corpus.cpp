@@ -4,15 +4,14 @@
 // says a word on standard error meanwhile.
 #include "fixtures.h"
 #include "decode/imagedecoder.h"
+#include "quietstderr.h"
 #include "testmain.h"
 
 #include <QFile>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
-#include <cstdio>
-#include <unistd.h>
 
 using kestrin::DecodeFailure;
 using kestrin::DecodeResult;
@@ -54,22 +53,11 @@ QImage readReference(const QString &name)
     return rgba.convertToFormat(QImage::Format_ARGB32);
 }
 
-/** Decodes `path` with standard error pointed at a file; `said` receives
- *  whatever was written there. */
+/** Decodes `path`; `said` receives what was written to standard error meanwhile. */
 DecodeResult decodeQuietly(const QString &path, QByteArray &said)
 {
-    QTemporaryFile sink;
-    if (!sink.open())
-        return DecodeResult();
-    std::fflush(stderr);
-    const int saved = ::dup(2);
-    ::dup2(sink.handle(), 2);
-    const DecodeResult result = kestrin::decodeImageFile(path);
-    std::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
-    sink.seek(0);
-    said = sink.readAll();
+    DecodeResult result;
+    said = kestrintest::stderrOf([&] { result = kestrin::decodeImageFile(path); });
     return result;
 }
 
@@ -145,6 +133,48 @@ private slots:
         QCOMPARE(kindName(result.failure), kind);
         QVERIFY2(result.reason.contains(words), qPrintable(result.reason));
         QVERIFY2(!result.reason.contains(QLatin1Char('\n')), qPrintable(result.reason));
+        QCOMPARE(said, QByteArray());
+    }
+
+    void filesLongerThanTheirHeaderAllowsAreNotRead_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("4 x 4 BMP") << fixture::bmpHeader(4, 4) + QByteArray(48, '\x40') << QStringLiteral("TooLarge")
+                                   << QStringLiteral("a 4 x 4 image needs at most");
+        QTest::newRow("no header any reader knows")
+            << QByteArray("not an image at all") << QStringLiteral("NotAnImage") << QStringLiteral("recognises");
+    }
+
+    // The file is made sparse: 17 MiB that are never read.
+    void filesLongerThanTheirHeaderAllowsAreNotRead()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, kind);
+        QFETCH(QString, words);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("frame.bmp"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(head) == head.size());
+        QVERIFY(file.resize(kestrin::maxFrameFileBytes(QSize(4, 4)) + 1));
+        file.close();
+        const DecodeResult result = kestrin::decodeImageFile(path);
+        QCOMPARE(kindName(result.failure), kind);
+        QVERIFY2(result.reason.contains(words), qPrintable(result.reason));
+        QVERIFY(file.resize(head.size()));
+        QCOMPARE(kestrin::decodeImageFile(path).ok(), kind == QLatin1String("TooLarge"));
+    }
+
+    // The size probe reads a TIFF's header through libtiff, which warns
+    // about tags it does not know: never on standard error.
+    void sizeProbeOfATiffSaysNothing()
+    {
+        const QString path = corpusPath(QStringLiteral("predictor-ignored.tif"));
+        kestrin::SizeProbe probe;
+        const QByteArray said = kestrintest::stderrOf([&] { probe = kestrin::probeImageFile(path); });
+        QVERIFY2(probe.ok(), qPrintable(probe.reason));
+        QCOMPARE(probe.size, QSize(61, 20));
         QCOMPARE(said, QByteArray());
     }
 };
