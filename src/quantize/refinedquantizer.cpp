@@ -165,10 +165,15 @@ struct Cluster {
     quint64 sum[3] = {};
 };
 
-double distance(const double *a, const double *b)
+double squaredDistance(const double *a, const double *b)
 {
     const double d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
-    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2);
+    return d0 * d0 + d1 * d1 + d2 * d2;
+}
+
+double distance(const double *a, const double *b)
+{
+    return std::sqrt(squaredDistance(a, b));
 }
 
 class KMeans
@@ -256,6 +261,9 @@ private:
     // keep this much room: a colour is only left out when the bound clears
     // it by more, which no rounding comes near (distances are below 442).
     static constexpr double kMargin = 1e-9;
+    // Means listed by distance from each mean; a search that gets past them
+    // (rare) tries all the others.
+    static constexpr size_t kNear = 32;
 
     static void add(Cluster &c, const WeightedColor &w)
     {
@@ -284,42 +292,29 @@ private:
         }
     }
 
-    // For every mean, the other means by increasing distance (ties by
-    // index). The means move little from one round to the next, so each row
-    // starts from its order of the last round and an insertion sort puts it
-    // right in close to linear time.
+    // For every mean, its kNear nearest means (itself first) by increasing
+    // distance, ties by index, and the distance of the nearest one left
+    // out: a selection and a short sort instead of sorting all k^2 pairs.
     void sortNeighbours()
     {
-        const size_t k = m_clusters.size();
-        m_apart.resize(k * k);
+        const size_t k = m_clusters.size(), near = std::min(k, kNear);
+        m_neighbours.resize(k * near);
+        m_gaps.resize(k * near);
+        m_beyond.resize(k);
+        // Ordered by squared distance: the square root is taken only of the
+        // distances kept, and it keeps their order.
+        std::vector<std::pair<double, quint16>> row(k);
         for (size_t a = 0; a < k; ++a) {
-            m_apart[a * k + a] = 0;
-            for (size_t b = a + 1; b < k; ++b)
-                m_apart[a * k + b] = m_apart[b * k + a] = distance(&m_means[3 * a], &m_means[3 * b]);
-        }
-        if (m_neighbours.size() != k * k) {
-            m_neighbours.resize(k * k);
-            for (size_t a = 0; a < k; ++a) {
-                for (size_t b = 0; b < k; ++b)
-                    m_neighbours[a * k + b] = quint16(b);
+            for (size_t b = 0; b < k; ++b)
+                row[b] = {squaredDistance(&m_means[3 * a], &m_means[3 * b]), quint16(b)};
+            if (near < k)
+                std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.end());
+            std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
+            for (size_t n = 0; n < near; ++n) {
+                m_gaps[a * near + n] = std::sqrt(row[n].first);
+                m_neighbours[a * near + n] = row[n].second;
             }
-        }
-        m_gaps.resize(k * k);
-        for (size_t a = 0; a < k; ++a) {
-            quint16 *order = &m_neighbours[a * k];
-            double *gap = &m_gaps[a * k];
-            const double *row = &m_apart[a * k];
-            for (size_t n = 0; n < k; ++n) {
-                const quint16 b = order[n];
-                const double g = row[b];
-                size_t at = n;
-                for (; at > 0 && (gap[at - 1] > g || (gap[at - 1] == g && order[at - 1] > b)); --at) {
-                    gap[at] = gap[at - 1];
-                    order[at] = order[at - 1];
-                }
-                gap[at] = g;
-                order[at] = b;
-            }
+            m_beyond[a] = near < k ? std::sqrt(row[near].first) : kInfinity;
         }
     }
 
@@ -345,7 +340,7 @@ private:
                 if (m_plain) {
                     d = searchAll(i);
                 } else {
-                    const double half = k > 1 ? 0.5 * m_gaps[was * k + 1] : kInfinity;
+                    const double half = k > 1 ? 0.5 * m_gaps[was * std::min(k, kNear) + 1] : kInfinity;
                     if (d >= std::max(half, m_lower[i]) - kMargin)
                         d = search(i, d);
                 }
@@ -381,21 +376,13 @@ private:
     // the distance to every mean not tried. Returns the nearest distance.
     double search(quint64 i, double d)
     {
-        const size_t k = m_clusters.size();
+        const size_t k = m_clusters.size(), near = std::min(k, kNear);
         const quint16 a = m_assigned[i];
-        const quint16 *order = &m_neighbours[a * k];
-        const double *gap = &m_gaps[a * k];
+        const quint16 *order = &m_neighbours[a * near];
+        const double *gap = &m_gaps[a * near];
         double best = d, second = kInfinity;
         quint16 bestIndex = a;
-        double untried = kInfinity;
-        for (size_t n = 0; n < k; ++n) {
-            if (gap[n] - d > second + kMargin) {
-                untried = gap[n] - d - kMargin;
-                break;
-            }
-            const quint16 j = order[n];
-            if (j == a)
-                continue;
+        const auto tryMean = [&](quint16 j) {
             const double dj = distance(&m_point[3 * i], &m_means[3 * j]);
             if (dj < best || (dj == best && j < bestIndex)) {
                 second = best;
@@ -403,6 +390,28 @@ private:
                 bestIndex = j;
             } else if (dj < second) {
                 second = dj;
+            }
+        };
+        double untried = kInfinity;
+        size_t n = 0;
+        for (; n < near; ++n) {
+            if (gap[n] - d > second + kMargin) {
+                untried = gap[n] - d - kMargin;
+                break;
+            }
+            if (order[n] != a)
+                tryMean(order[n]);
+        }
+        if (n == near && near < k) {
+            if (m_beyond[a] - d > second + kMargin) {
+                untried = m_beyond[a] - d - kMargin;
+            } else {
+                // The means left out of the list may be nearer: try each of
+                // them once.
+                for (size_t j = 0; j < k; ++j) {
+                    if (j != a && std::find(order, order + near, quint16(j)) == order + near)
+                        tryMean(quint16(j));
+                }
             }
         }
         m_assigned[i] = bestIndex;
@@ -491,9 +500,9 @@ private:
     std::vector<double> m_lower;       // at most the distance to any mean but the assigned one
     std::vector<Cluster> m_clusters;   // exact sums of the last round
     std::vector<double> m_means;       // 3 per cluster
-    std::vector<quint16> m_neighbours; // per mean, all means by increasing distance (itself first)
+    std::vector<quint16> m_neighbours; // per mean, its nearest kNear means by increasing distance
     std::vector<double> m_gaps;        // the matching distances
-    std::vector<double> m_apart;       // distance between means a and b at a * k + b
+    std::vector<double> m_beyond;      // per mean, the distance to the nearest mean not in its list
 };
 
 /** Perceived brightness, for the order of the entries. */
