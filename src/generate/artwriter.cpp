@@ -38,6 +38,7 @@ public:
             return true;
         m_pendingPixels += pixels.count;
         m_pending.push_back(std::move(pixels));
+        m_origins.emplace_back(frame.boundRect.left, frame.boundRect.top);
         return m_pendingPixels < kBatchPixels || flush();
     }
 
@@ -62,6 +63,7 @@ public:
         mapNanoseconds += timer.nsecsElapsed();
         const qint64 n = qint64(m_pendingPixels);
         m_pending.clear();
+        m_origins.clear();
         m_pendingPixels = 0;
         return m_device.write(reinterpret_cast<const char *>(m_buffer.data()), n) == n;
     }
@@ -96,7 +98,7 @@ private:
             const FramePixels &frame = m_pending[f];
             if (f >= from) {
                 m_colors.mapFrameDithered(map(part), m_memo, frame.words, frame.image.width(), frame.image.height(),
-                                          m_buffer.data() + at, m_scratch[size_t(part)]);
+                                          m_origins[f], m_buffer.data() + at, m_scratch[size_t(part)]);
             }
             at += frame.count;
         }
@@ -111,6 +113,7 @@ private:
     std::vector<std::vector<int>> m_scratch;              // error rows of each worker
     NearestColorMemo m_memo;                              // shared by the workers
     std::vector<FramePixels> m_pending;
+    std::vector<QPoint> m_origins; // of each pending frame in its untrimmed image
     quint64 m_pendingPixels = 0;
     std::vector<quint8> m_buffer;
 };
