@@ -23,11 +23,12 @@ namespace {
 class IndexStream
 {
 public:
-    IndexStream(QIODevice &device, const ColorReduction &colors)
+    IndexStream(QIODevice &device, const ColorReduction &colors, quint64 totalPixels)
         : m_device(device),
           m_colors(colors),
           m_maps(size_t(colors.threads())),
-          m_scratch(size_t(colors.threads()))
+          m_scratch(size_t(colors.threads())),
+          m_memo(totalPixels >= kMemoPixels)
     {
     }
 
@@ -106,6 +107,9 @@ private:
 
     static constexpr quint64 kBatchPixels = 1 << 20;
     static constexpr quint64 kMinSplitPixels = 1 << 15;
+    // Below this many pixels the memo's table costs more to fault in than
+    // the searches it saves (the cell search alone is a few candidates).
+    static constexpr quint64 kMemoPixels = 1 << 20;
 
     QIODevice &m_device;
     const ColorReduction &m_colors;
@@ -126,7 +130,11 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
     const QByteArray head = art::encodeHead(plan.header, plan.paletteCount, colors.palette(), plan.frames);
     bool ok = device.write(head) == head.size();
     if (ok) {
-        IndexStream stream(device, colors);
+        quint64 totalPixels = 0;
+        forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) {
+            totalPixels += quint64(frame.workImage.width()) * quint64(frame.workImage.height());
+        });
+        IndexStream stream(device, colors, totalPixels);
         forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) { ok = ok && stream.add(frame); });
         ok = ok && stream.flush();
         if (mapNanoseconds)

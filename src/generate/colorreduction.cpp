@@ -208,6 +208,8 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
 void ColorReduction::measureQuietErrors()
 {
     std::fill(std::begin(m_quiet), std::end(m_quiet), 0);
+    if (m_options.dither != DitherKind::FloydSteinberg)
+        return; // only error diffusion reads them
     const auto channel = [&](int i, int k) { return int(m_searchPalette[art::kPaletteEntrySize * i + k]); };
     for (int i = m_searchFirst; i < m_searchEnd; ++i) {
         int nearest = INT_MAX;
