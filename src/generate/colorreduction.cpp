@@ -52,17 +52,24 @@ void mapRun(const BackgroundRule &background, const quint32 *pixels, quint64 cou
 {
     quint32 lastRgb = 0xffffffffu;
     quint8 lastIndex = 0;
+    // Runs of one pixel value (a flat background above all) are decided once.
+    quint32 lastPixel = count ? ~pixels[0] : 0;
+    quint8 lastOut = 0;
     for (quint64 i = 0; i < count; ++i) {
-        if (masked && background.isBackground(pixels[i])) {
-            out[i] = 0;
-            continue;
+        if (pixels[i] != lastPixel) {
+            lastPixel = pixels[i];
+            if (masked && background.isBackground(lastPixel)) {
+                lastOut = 0;
+            } else {
+                const quint32 rgb = lastPixel & 0xffffff;
+                if (rgb != lastRgb) {
+                    lastRgb = rgb;
+                    lastIndex = nearest(rgb);
+                }
+                lastOut = lastIndex;
+            }
         }
-        const quint32 rgb = pixels[i] & 0xffffff;
-        if (rgb != lastRgb) {
-            lastRgb = rgb;
-            lastIndex = nearest(rgb);
-        }
-        out[i] = lastIndex;
+        out[i] = lastOut;
     }
 }
 
