@@ -4,6 +4,7 @@
 // wrongly do), and times; then the refined quantizer against pngquant on the
 // large rendered set, in process and as whole processes on PNG files.
 #include "benchharness.h"
+#include "benchpeer.h"
 #include "benchsets.h"
 
 #include "artfile/artreader.h"
@@ -29,6 +30,9 @@ namespace {
 using kestrin::GenerationSettings;
 using kestrin::Project;
 using kestrin::QuantizerKind;
+using kestrinbench::pngquantPath;
+using kestrinbench::stack;
+using kestrinbench::unstack;
 
 const QRgb kMagenta = qRgb(255, 0, 255);
 
@@ -145,11 +149,6 @@ Quality ours(const FrameSet &set, const GenerationSettings &settings, const kest
     return q;
 }
 
-QString pngquantPath()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("pngquant"));
-}
-
 /** Runs a program and returns its wall time in ms, or -1 when it failed. */
 double runTimed(const QString &program, const QStringList &arguments)
 {
@@ -162,34 +161,6 @@ double runTimed(const QString &program, const QStringList &arguments)
         return -1;
     }
     return timer.nsecsElapsed() / 1e6;
-}
-
-/** The frames stacked top to bottom into one image. */
-QImage stack(const std::vector<QImage> &frames, QImage::Format format)
-{
-    int height = 0;
-    for (const QImage &f : frames)
-        height += f.height();
-    QImage out(frames[0].width(), height, format);
-    int y = 0;
-    for (const QImage &f : frames) {
-        const QImage part = f.convertToFormat(format);
-        for (int r = 0; r < part.height(); ++r)
-            std::memcpy(out.scanLine(y + r), part.constScanLine(r), size_t(part.bytesPerLine()));
-        y += f.height();
-    }
-    return out;
-}
-
-std::vector<QImage> unstack(const QImage &image, const std::vector<QImage> &like)
-{
-    std::vector<QImage> out;
-    int y = 0;
-    for (const QImage &f : like) {
-        out.push_back(image.copy(0, y, f.width(), f.height()).convertToFormat(QImage::Format_ARGB32));
-        y += f.height();
-    }
-    return out;
 }
 
 /** pngquant on the frames stacked into one PNG (RGBA when `alpha`, else RGB). */

@@ -119,7 +119,9 @@ void addColorOptions(QCommandLineParser &parser)
          QStringLiteral("How the palette is made: octree (as the window) or refined (least\n"
                         "squared error, slower) [octree]."),
          QStringLiteral("NAME")},
-        {QStringLiteral("dither"), QStringLiteral("Error diffusion: none or floyd-steinberg [none]."),
+        {QStringLiteral("dither"),
+         QStringLiteral("Dithering: none, ordered (a fixed pattern; still pixels keep their index\n"
+                        "from frame to frame, for animation) or floyd-steinberg [none]."),
          QStringLiteral("NAME")},
         {QStringLiteral("palette"),
          QStringLiteral("Use the colours of FILE (.gpl, .pal, .act or .art) in its order instead of\n"
@@ -169,11 +171,12 @@ void readColorOptions(const QCommandLineParser &parser, OptionReader &read, Gene
             == QLatin1String("refined")
         ? QuantizerKind::Refined
         : QuantizerKind::Octree;
-    colors.dither = read.choice(QStringLiteral("dither"), {QStringLiteral("none"), QStringLiteral("floyd-steinberg")},
-                                QStringLiteral("none"))
-            == QLatin1String("floyd-steinberg")
-        ? DitherKind::FloydSteinberg
-        : DitherKind::None;
+    const QString dither = read.choice(
+        QStringLiteral("dither"),
+        {QStringLiteral("none"), QStringLiteral("ordered"), QStringLiteral("floyd-steinberg")}, QStringLiteral("none"));
+    colors.dither = dither == QLatin1String("floyd-steinberg") ? DitherKind::FloydSteinberg
+        : dither == QLatin1String("ordered")                   ? DitherKind::Ordered
+                                                               : DitherKind::None;
     colors.threads = int(read.number(QStringLiteral("threads"), 1, 1024, 0));
     if (parser.isSet(QStringLiteral("palette"))) {
         colors.paletteFile = parser.value(QStringLiteral("palette"));

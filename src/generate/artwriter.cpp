@@ -23,11 +23,12 @@ namespace {
 class IndexStream
 {
 public:
-    IndexStream(QIODevice &device, const ColorReduction &colors)
+    IndexStream(QIODevice &device, const ColorReduction &colors, quint64 totalPixels)
         : m_device(device),
           m_colors(colors),
           m_maps(size_t(colors.threads())),
-          m_scratch(size_t(colors.threads()))
+          m_scratch(size_t(colors.threads())),
+          m_memo(totalPixels >= kMemoPixels)
     {
     }
 
@@ -38,6 +39,7 @@ public:
             return true;
         m_pendingPixels += pixels.count;
         m_pending.push_back(std::move(pixels));
+        m_origins.emplace_back(frame.boundRect.left, frame.boundRect.top);
         return m_pendingPixels < kBatchPixels || flush();
     }
 
@@ -62,6 +64,7 @@ public:
         mapNanoseconds += timer.nsecsElapsed();
         const qint64 n = qint64(m_pendingPixels);
         m_pending.clear();
+        m_origins.clear();
         m_pendingPixels = 0;
         return m_device.write(reinterpret_cast<const char *>(m_buffer.data()), n) == n;
     }
@@ -96,7 +99,7 @@ private:
             const FramePixels &frame = m_pending[f];
             if (f >= from) {
                 m_colors.mapFrameDithered(map(part), m_memo, frame.words, frame.image.width(), frame.image.height(),
-                                          m_buffer.data() + at, m_scratch[size_t(part)]);
+                                          m_origins[f], m_buffer.data() + at, m_scratch[size_t(part)]);
             }
             at += frame.count;
         }
@@ -104,6 +107,9 @@ private:
 
     static constexpr quint64 kBatchPixels = 1 << 20;
     static constexpr quint64 kMinSplitPixels = 1 << 15;
+    // Below this many pixels the memo's table costs more to fault in than
+    // the searches it saves (the cell search alone is a few candidates).
+    static constexpr quint64 kMemoPixels = 1 << 20;
 
     QIODevice &m_device;
     const ColorReduction &m_colors;
@@ -111,6 +117,7 @@ private:
     std::vector<std::vector<int>> m_scratch;              // error rows of each worker
     NearestColorMemo m_memo;                              // shared by the workers
     std::vector<FramePixels> m_pending;
+    std::vector<QPoint> m_origins; // of each pending frame in its untrimmed image
     quint64 m_pendingPixels = 0;
     std::vector<quint8> m_buffer;
 };
@@ -123,7 +130,11 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
     const QByteArray head = art::encodeHead(plan.header, plan.paletteCount, colors.palette(), plan.frames);
     bool ok = device.write(head) == head.size();
     if (ok) {
-        IndexStream stream(device, colors);
+        quint64 totalPixels = 0;
+        forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) {
+            totalPixels += quint64(frame.workImage.width()) * quint64(frame.workImage.height());
+        });
+        IndexStream stream(device, colors, totalPixels);
         forEachFrame(project, plan.framesPerStage, [&](const Frame &frame) { ok = ok && stream.add(frame); });
         ok = ok && stream.flush();
         if (mapNanoseconds)

@@ -9,6 +9,7 @@
 #include "quantize/parallelranges.h"
 #include "quantize/refinedquantizer.h"
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -16,6 +17,16 @@
 namespace kestrin {
 
 namespace {
+
+// Error diffusion passes on only errors longer than this share (in
+// sixteenths) of the distance from the chosen entry to its nearest other
+// entry: inside a dense palette such errors are hardly seen, and passing
+// them on lets a change anywhere in an animated frame move the indices of
+// still pixels (measured: 27 % of them at 256 colours, 1 % with the rule).
+constexpr int kQuietShare = 9;
+// An error at least this long (RGB units) is always passed on, however
+// sparse the palette: a mid grey between black and white must still mix.
+constexpr int kLoudError = 16;
 
 void putEntry(quint8 *entry, quint32 rgb)
 {
@@ -41,17 +52,24 @@ void mapRun(const BackgroundRule &background, const quint32 *pixels, quint64 cou
 {
     quint32 lastRgb = 0xffffffffu;
     quint8 lastIndex = 0;
+    // Runs of one pixel value (a flat background above all) are decided once.
+    quint32 lastPixel = count ? ~pixels[0] : 0;
+    quint8 lastOut = 0;
     for (quint64 i = 0; i < count; ++i) {
-        if (masked && background.isBackground(pixels[i])) {
-            out[i] = 0;
-            continue;
+        if (pixels[i] != lastPixel) {
+            lastPixel = pixels[i];
+            if (masked && background.isBackground(lastPixel)) {
+                lastOut = 0;
+            } else {
+                const quint32 rgb = lastPixel & 0xffffff;
+                if (rgb != lastRgb) {
+                    lastRgb = rgb;
+                    lastIndex = nearest(rgb);
+                }
+                lastOut = lastIndex;
+            }
         }
-        const quint32 rgb = pixels[i] & 0xffffff;
-        if (rgb != lastRgb) {
-            lastRgb = rgb;
-            lastIndex = nearest(rgb);
-        }
-        out[i] = lastIndex;
+        out[i] = lastOut;
     }
 }
 
@@ -189,6 +207,29 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
     std::memcpy(m_palette, m_searchPalette, sizeof m_palette);
     for (int i = 0; i < 256; ++i)
         m_final[i] = quint8(i);
+    measureQuietErrors();
+}
+
+// For each entry a content pixel may take, the squared length below which
+// its error is not diffused, stored under the entry's final index.
+void ColorReduction::measureQuietErrors()
+{
+    std::fill(std::begin(m_quiet), std::end(m_quiet), 0);
+    if (m_options.dither != DitherKind::FloydSteinberg)
+        return; // only error diffusion reads them
+    const auto channel = [&](int i, int k) { return int(m_searchPalette[art::kPaletteEntrySize * i + k]); };
+    for (int i = m_searchFirst; i < m_searchEnd; ++i) {
+        int nearest = INT_MAX;
+        for (int j = m_searchFirst; j < m_searchEnd; ++j) {
+            int d = 0;
+            for (int k = 0; k < 3; ++k)
+                d += (channel(i, k) - channel(j, k)) * (channel(i, k) - channel(j, k));
+            if (d > 0)
+                nearest = std::min(nearest, d);
+        }
+        m_quiet[m_final[i]]
+            = nearest == INT_MAX ? 0 : std::min(kLoudError * kLoudError, nearest * kQuietShare * kQuietShare / 256);
+    }
 }
 
 ColorReduction::~ColorReduction() = default;
@@ -294,6 +335,7 @@ void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage
         std::swap(m_palette[k], m_palette[art::kPaletteEntrySize * q + k]);
     m_final[0] = q;
     m_final[q] = 0;
+    measureQuietErrors();
 }
 
 // Inlined into the mapping loops: a call per colour there costs the memo
@@ -319,11 +361,14 @@ void ColorReduction::mapPixels(NearestColorMap &map, NearestColorMemo &memo, con
 }
 
 void ColorReduction::mapFrameDithered(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, int width,
-                                      int height, quint8 *out, std::vector<int> &scratch) const
+                                      int height, QPoint origin, quint8 *out, std::vector<int> &scratch) const
 {
-    ditherFrame(
-        pixels, width, height, m_options.background, m_palette,
-        [&](quint32 rgb) { return nearestFinal(map, memo, rgb); }, out, scratch);
+    const auto nearest = [&](quint32 rgb) { return nearestFinal(map, memo, rgb); };
+    if (m_options.dither == DitherKind::Ordered)
+        orderedDitherFrame(pixels, width, height, origin.x(), origin.y(), m_options.background, m_palette, nearest,
+                           out);
+    else
+        ditherFrame(pixels, width, height, m_options.background, m_palette, nearest, out, scratch, m_quiet);
 }
 
 } // namespace kestrin

@@ -6,7 +6,7 @@
 #include "project/project.h"
 #include "quantize/backgroundrule.h"
 
-#include <vector>
+#include <QPoint>
 
 #include <memory>
 #include <vector>
@@ -123,9 +123,12 @@ public:
      *  only valid for this reduction after fixIndexZero()). */
     void mapPixels(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, quint64 count,
                    quint8 *out) const;
-    /** Maps one whole frame with error diffusion (ditherFrame). */
+    /** Maps one whole frame with the options' dithering: error diffusion
+     *  (ditherFrame) or the ordered pattern (orderedDitherFrame), whose
+     *  positions count from `origin`, the frame's top-left pixel in its
+     *  untrimmed image. */
     void mapFrameDithered(NearestColorMap &map, NearestColorMemo &memo, const quint32 *pixels, int width, int height,
-                          quint8 *out, std::vector<int> &scratch) const;
+                          QPoint origin, quint8 *out, std::vector<int> &scratch) const;
 
     /** The palette as it was made (before the swap), for searching. */
     const quint8 *searchPalette() const { return m_searchPalette; }
@@ -135,7 +138,8 @@ public:
     NearestColorMap *makeSearchMap() const;
 
     const BackgroundRule &background() const { return m_options.background; }
-    bool dithers() const { return m_options.dither == DitherKind::FloydSteinberg; }
+    /** True when pixels are mapped frame by frame (mapFrameDithered). */
+    bool dithers() const { return m_options.dither != DitherKind::None; }
     int threads() const { return m_options.threads; }
 
     /** Content pixels whose alpha was not 255 and were taken as opaque, and
@@ -148,11 +152,13 @@ private:
     void useRefined(const Project &project, quint32 framesPerStage, quint8 *entries);
     void countMadeOpaque(const Project &project, quint32 framesPerStage);
     quint8 nearestFinal(NearestColorMap &map, NearestColorMemo &memo, quint32 rgb) const;
+    void measureQuietErrors();
 
     ColorOptions m_options;
     quint8 m_palette[art::kPaletteSize] = {};
     quint8 m_searchPalette[art::kPaletteSize] = {};
     quint8 m_final[256]; // index in the made palette -> index in the file
+    int m_quiet[256];    // by file index: squared error length that error diffusion drops
     quint32 m_colorCount = 0;
     quint8 m_firstIndex = 0;
     int m_searchFirst = 0;

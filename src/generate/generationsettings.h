@@ -15,6 +15,7 @@ enum class QuantizerKind {
 enum class DitherKind {
     None,           // every pixel gets its exact nearest entry
     FloydSteinberg, // serpentine error diffusion inside each frame
+    Ordered,        // a fixed threshold pattern by position in the untrimmed frame
 };
 
 /** How a project becomes a file. The defaults are those of a window that has

@@ -94,9 +94,16 @@ void ColorHistogram::add(const quint32 *pixels, quint64 count, const BackgroundR
     // until the table changes shape.
     Slot *last = nullptr;
     quint32 lastKey = kEmpty;
+    // Runs of one pixel value (a flat background above all) are tested once.
+    quint32 lastPixel = count ? ~pixels[0] : 0;
+    bool lastIsBackground = false;
     for (quint64 i = 0; i < count; ++i) {
         const quint32 pixel = pixels[i];
-        if (filter && background.isBackground(pixel))
+        if (pixel != lastPixel) {
+            lastPixel = pixel;
+            lastIsBackground = filter && background.isBackground(pixel);
+        }
+        if (lastIsBackground)
             continue;
         const quint32 key = coarserKey(pixel & 0xffffff, m_shift);
         if (key != lastKey) {

@@ -145,8 +145,10 @@ constexpr size_t kHugePage = size_t(2) << 20;
 // 2 MiB pages where the system allows them: random look-ups then miss the TLB
 // far less, and the first write to a page costs one fault per 2 MiB instead of
 // one per 4 KiB (each of which stalls the other mapping thread as well).
-NearestColorMemo::NearestColorMemo()
+NearestColorMemo::NearestColorMemo(bool enabled)
 {
+    if (!enabled)
+        return;
 #ifdef MADV_HUGEPAGE
     void *raw = mmap(nullptr, kMemoBytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw != MAP_FAILED) {

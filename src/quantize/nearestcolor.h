@@ -94,11 +94,15 @@ private:
  *
  *  Several threads may share one memo: slots are read and written atomically
  *  (relaxed), and two threads that compute the same colour store the same
- *  value. */
+ *  value.
+ *
+ *  A memo made with `enabled` false holds nothing (find() always gives -1)
+ *  and costs nothing: for small jobs, where zeroing the pages of the table
+ *  would cost more than the searches it saves. */
 class NearestColorMemo
 {
 public:
-    NearestColorMemo();
+    explicit NearestColorMemo(bool enabled = true);
     ~NearestColorMemo();
     NearestColorMemo(const NearestColorMemo &) = delete;
     NearestColorMemo &operator=(const NearestColorMemo &) = delete;
@@ -106,16 +110,19 @@ public:
     /** The index stored for the colour of `pixel` (byte 3 ignored), or -1. */
     int find(quint32 pixel) const
     {
+        if (!m_table)
+            return -1;
         const quint16 slot = __atomic_load_n(m_table + (pixel & 0xffffff), __ATOMIC_RELAXED);
         return int(slot) - 1;
     }
     void store(quint32 pixel, quint8 index)
     {
-        __atomic_store_n(m_table + (pixel & 0xffffff), quint16(index + 1), __ATOMIC_RELAXED);
+        if (m_table)
+            __atomic_store_n(m_table + (pixel & 0xffffff), quint16(index + 1), __ATOMIC_RELAXED);
     }
 
 private:
-    quint16 *m_table = nullptr; // 0 = not known yet, else index + 1
+    quint16 *m_table = nullptr; // 0 = not known yet, else index + 1; null when disabled
     void *m_mapping = nullptr;  // the memory mapping that holds table, where one is used
 };
 

@@ -67,10 +67,17 @@ struct Box {
 class VarianceSplit
 {
 public:
-    VarianceSplit(const std::vector<WeightedColor> &colors) : m_colors(colors), m_order(colors.size())
+    VarianceSplit(const std::vector<WeightedColor> &colors)
+        : m_moments(colors.size()),
+          m_buckets(colors.size() * 3),
+          m_order(colors.size())
     {
-        for (quint32 i = 0; i < m_order.size(); ++i)
+        for (quint32 i = 0; i < m_order.size(); ++i) {
             m_order[i] = i;
+            m_moments[i].add(colors[i]);
+            for (int axis = 0; axis < 3; ++axis)
+                m_buckets[3 * size_t(i) + size_t(axis)] = quint8(std::min(255, int(colors[i].mean(axis))));
+        }
     }
 
     /** The order of the colours, box after box, and the boxes. */
@@ -98,10 +105,12 @@ public:
     const std::vector<quint32> &colorOrder() const { return m_order; }
 
 private:
-    int bucket(quint32 i, int axis) const { return std::min(255, int(m_colors[i].mean(axis))); }
+    int bucket(quint32 i, int axis) const { return m_buckets[3 * size_t(i) + size_t(axis)]; }
 
     // Finds the cut of order[begin..end) that leaves the least error, over
-    // the three channels and the 255 planes between whole values.
+    // the three channels and the planes between whole values. Only the
+    // buckets between the box's lowest and highest value are visited: the
+    // cuts outside them leave a part empty.
     Box measure(quint32 begin, quint32 end)
     {
         Box box;
@@ -110,17 +119,23 @@ private:
         if (end - begin < 2)
             return box;
         Moments total;
-        for (quint32 k = begin; k < end; ++k)
-            total.add(m_colors[m_order[k]]);
+        int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+        for (quint32 k = begin; k < end; ++k) {
+            total.add(m_moments[m_order[k]]);
+            for (int axis = 0; axis < 3; ++axis) {
+                lo[axis] = std::min(lo[axis], bucket(m_order[k], axis));
+                hi[axis] = std::max(hi[axis], bucket(m_order[k], axis));
+            }
+        }
         const double whole = total.error();
         double bestRest = kInfinity;
         for (int axis = 0; axis < 3; ++axis) {
-            Moments buckets[256];
+            std::fill(m_scratch + lo[axis], m_scratch + hi[axis] + 1, Moments());
             for (quint32 k = begin; k < end; ++k)
-                buckets[bucket(m_order[k], axis)].add(m_colors[m_order[k]]);
+                m_scratch[bucket(m_order[k], axis)].add(m_moments[m_order[k]]);
             Moments low;
-            for (int cut = 0; cut < 255; ++cut) {
-                low.add(buckets[cut]);
+            for (int cut = lo[axis]; cut < hi[axis]; ++cut) {
+                low.add(m_scratch[cut]);
                 if (low.weight <= 0 || low.weight >= total.weight)
                     continue;
                 const double rest = low.error() + total.minus(low).error();
@@ -136,8 +151,10 @@ private:
         return box;
     }
 
-    const std::vector<WeightedColor> &m_colors;
+    std::vector<Moments> m_moments; // each colour's own moments
+    std::vector<quint8> m_buckets;  // floor of each colour's mean, 3 per colour
     std::vector<quint32> m_order;
+    Moments m_scratch[256];
 };
 
 // ---- Step 2: weighted k-means ----------------------------------------------
@@ -148,19 +165,25 @@ struct Cluster {
     quint64 sum[3] = {};
 };
 
-double distance(const double *a, const double *b)
+double squaredDistance(const double *a, const double *b)
 {
     const double d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
-    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2);
+    return d0 * d0 + d1 * d1 + d2 * d2;
+}
+
+double distance(const double *a, const double *b)
+{
+    return std::sqrt(squaredDistance(a, b));
 }
 
 class KMeans
 {
 public:
-    KMeans(const std::vector<WeightedColor> &colors, int threads)
+    KMeans(const std::vector<WeightedColor> &colors, int threads, MeansSearch search)
         : m_colors(colors),
           m_chunks((colors.size() + kChunk - 1) / kChunk),
-          m_threads(int(std::clamp<size_t>(m_chunks, 1, size_t(std::max(1, threads))))),
+          m_threads(int(std::clamp<size_t>(m_chunks / kChunksPerThread, 1, size_t(std::max(1, threads))))),
+          m_plain(search == MeansSearch::Plain),
           m_point(colors.size() * 3),
           m_assigned(colors.size()),
           m_lower(colors.size(), 0.0)
@@ -231,6 +254,16 @@ private:
     // Colours are handled in fixed chunks, whatever the thread count, so that
     // floating-point sums over them are always added in the same order.
     static constexpr size_t kChunk = 4096;
+    // A thread is started for every few chunks only: a round over a few
+    // thousand colours takes less time than starting a thread.
+    static constexpr size_t kChunksPerThread = 4;
+    // Distances are computed in floating point, so the bounds that skip work
+    // keep this much room: a colour is only left out when the bound clears
+    // it by more, which no rounding comes near (distances are below 442).
+    static constexpr double kMargin = 1e-9;
+    // Means listed by distance from each mean; a search that gets past them
+    // (rare) tries all the others.
+    static constexpr size_t kNear = 32;
 
     static void add(Cluster &c, const WeightedColor &w)
     {
@@ -259,24 +292,30 @@ private:
         }
     }
 
-    // For every mean, the other means by increasing distance.
+    // For every mean, its kNear nearest means (itself first) by increasing
+    // distance, ties by index, and the distance of the nearest one left
+    // out: a selection and a short sort instead of sorting all k^2 pairs.
     void sortNeighbours()
     {
-        const size_t k = m_clusters.size();
-        m_neighbours.resize(k * k);
-        m_gaps.resize(k * k);
-        parallelRanges(m_threads, k, [&](int, quint64 begin, quint64 end) {
-            std::vector<std::pair<double, quint16>> row(k);
-            for (quint64 a = begin; a < end; ++a) {
-                for (size_t b = 0; b < k; ++b)
-                    row[b] = {distance(&m_means[3 * a], &m_means[3 * b]), quint16(b)};
-                std::sort(row.begin(), row.end());
-                for (size_t b = 0; b < k; ++b) {
-                    m_gaps[a * k + b] = row[b].first;
-                    m_neighbours[a * k + b] = row[b].second;
-                }
+        const size_t k = m_clusters.size(), near = std::min(k, kNear);
+        m_neighbours.resize(k * near);
+        m_gaps.resize(k * near);
+        m_beyond.resize(k);
+        // Ordered by squared distance: the square root is taken only of the
+        // distances kept, and it keeps their order.
+        std::vector<std::pair<double, quint16>> row(k);
+        for (size_t a = 0; a < k; ++a) {
+            for (size_t b = 0; b < k; ++b)
+                row[b] = {squaredDistance(&m_means[3 * a], &m_means[3 * b]), quint16(b)};
+            if (near < k)
+                std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.end());
+            std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
+            for (size_t n = 0; n < near; ++n) {
+                m_gaps[a * near + n] = std::sqrt(row[n].first);
+                m_neighbours[a * near + n] = row[n].second;
             }
-        });
+            m_beyond[a] = near < k ? std::sqrt(row[near].first) : kInfinity;
+        }
     }
 
     // One assignment round over every colour: a colour whose distance to its
@@ -287,7 +326,8 @@ private:
     quint64 assignRound(double *error)
     {
         const size_t k = m_clusters.size();
-        sortNeighbours();
+        if (!m_plain)
+            sortNeighbours();
         std::vector<std::vector<Cluster>> partial(static_cast<size_t>(m_threads), std::vector<Cluster>(k));
         std::vector<quint64> moved(static_cast<size_t>(m_threads), 0);
         std::vector<double> chunkError(m_chunks, 0.0);
@@ -296,10 +336,14 @@ private:
             double sum = 0;
             for (quint64 i = begin; i < end; ++i) {
                 const quint16 was = m_assigned[i];
-                const double half = k > 1 ? 0.5 * m_gaps[was * k + 1] : kInfinity;
                 double d = distance(&m_point[3 * i], &m_means[3 * was]);
-                if (d > std::max(half, m_lower[i]))
-                    d = search(i, d);
+                if (m_plain) {
+                    d = searchAll(i);
+                } else {
+                    const double half = k > 1 ? 0.5 * m_gaps[was * std::min(k, kNear) + 1] : kInfinity;
+                    if (d >= std::max(half, m_lower[i]) - kMargin)
+                        d = search(i, d);
+                }
                 if (m_assigned[i] != was)
                     ++moved[size_t(part)];
                 add(sums[m_assigned[i]], m_colors[i]);
@@ -332,21 +376,13 @@ private:
     // the distance to every mean not tried. Returns the nearest distance.
     double search(quint64 i, double d)
     {
-        const size_t k = m_clusters.size();
+        const size_t k = m_clusters.size(), near = std::min(k, kNear);
         const quint16 a = m_assigned[i];
-        const quint16 *order = &m_neighbours[a * k];
-        const double *gap = &m_gaps[a * k];
+        const quint16 *order = &m_neighbours[a * near];
+        const double *gap = &m_gaps[a * near];
         double best = d, second = kInfinity;
         quint16 bestIndex = a;
-        double untried = kInfinity;
-        for (size_t n = 0; n < k; ++n) {
-            if (gap[n] - d > second * (1 + 1e-12)) {
-                untried = gap[n] - d;
-                break;
-            }
-            const quint16 j = order[n];
-            if (j == a)
-                continue;
+        const auto tryMean = [&](quint16 j) {
             const double dj = distance(&m_point[3 * i], &m_means[3 * j]);
             if (dj < best || (dj == best && j < bestIndex)) {
                 second = best;
@@ -355,9 +391,48 @@ private:
             } else if (dj < second) {
                 second = dj;
             }
+        };
+        double untried = kInfinity;
+        size_t n = 0;
+        for (; n < near; ++n) {
+            if (gap[n] - d > second + kMargin) {
+                untried = gap[n] - d - kMargin;
+                break;
+            }
+            if (order[n] != a)
+                tryMean(order[n]);
+        }
+        if (n == near && near < k) {
+            if (m_beyond[a] - d > second + kMargin) {
+                untried = m_beyond[a] - d - kMargin;
+            } else {
+                // The means left out of the list may be nearer: try each of
+                // them once.
+                for (size_t j = 0; j < k; ++j) {
+                    if (j != a && std::find(order, order + near, quint16(j)) == order + near)
+                        tryMean(quint16(j));
+                }
+            }
         }
         m_assigned[i] = bestIndex;
         m_lower[i] = std::min(second, untried);
+        return best;
+    }
+
+    // The nearest mean of colour i by trying every mean (lowest index on
+    // ties): the plain algorithm, which the bounded search must match.
+    double searchAll(quint64 i)
+    {
+        double best = kInfinity;
+        quint16 bestIndex = 0;
+        for (size_t j = 0; j < m_clusters.size(); ++j) {
+            const double dj = distance(&m_point[3 * i], &m_means[3 * j]);
+            if (dj < best) {
+                best = dj;
+                bestIndex = quint16(j);
+            }
+        }
+        m_assigned[i] = bestIndex;
         return best;
     }
 
@@ -419,13 +494,15 @@ private:
     const std::vector<WeightedColor> &m_colors;
     const size_t m_chunks;
     const int m_threads;
+    const bool m_plain;                // every colour tries every mean, every round
     std::vector<double> m_point;       // each colour's mean, 3 per colour
     std::vector<quint16> m_assigned;   // the mean each colour belongs to
     std::vector<double> m_lower;       // at most the distance to any mean but the assigned one
     std::vector<Cluster> m_clusters;   // exact sums of the last round
     std::vector<double> m_means;       // 3 per cluster
-    std::vector<quint16> m_neighbours; // per mean, all means by increasing distance (itself first)
+    std::vector<quint16> m_neighbours; // per mean, its nearest kNear means by increasing distance
     std::vector<double> m_gaps;        // the matching distances
+    std::vector<double> m_beyond;      // per mean, the distance to the nearest mean not in its list
 };
 
 /** Perceived brightness, for the order of the entries. */
@@ -446,7 +523,7 @@ void orderEntries(std::vector<quint32> &palette)
 } // namespace
 
 RefinedPalette refinePalette(const std::vector<WeightedColor> &colors, int maxColors, int threads, bool exactColors,
-                             int maxIterations)
+                             int maxIterations, MeansSearch search)
 {
     RefinedPalette result;
     maxColors = std::clamp(maxColors, 1, 256);
@@ -461,7 +538,7 @@ RefinedPalette refinePalette(const std::vector<WeightedColor> &colors, int maxCo
     }
     VarianceSplit split(colors);
     const std::vector<Box> boxes = split.run(maxColors);
-    KMeans means(colors, threads);
+    KMeans means(colors, threads, search);
     means.start(boxes, split.colorOrder());
     result.iterations = means.run(maxIterations);
     result.colors = means.roundedMeans();

@@ -14,6 +14,13 @@ struct RefinedPalette {
     int iterations = 0;          // k-means rounds run after the split
 };
 
+/** How the k-means rounds find each colour's nearest mean. Both give the
+ *  same palette; Plain exists so that tests can hold the other to it. */
+enum class MeansSearch {
+    Bounded, // distance bounds and a nearest-first search skip most means
+    Plain,   // every colour tries every mean in every round
+};
+
 /** A palette of at most `maxColors` entries that keeps the squared RGB error
  *  of `colors` (weighted by their counts) small.
  *
@@ -44,7 +51,8 @@ struct RefinedPalette {
  *  `exactColors` says that every entry of `colors` is one colour (a
  *  histogram of shift 0), so that colours that fit are kept as they are. */
 [[nodiscard]] RefinedPalette refinePalette(const std::vector<WeightedColor> &colors, int maxColors, int threads,
-                                           bool exactColors, int maxIterations = 64);
+                                           bool exactColors, int maxIterations = 64,
+                                           MeansSearch search = MeansSearch::Bounded);
 
 /** Squared RGB error of `colors` (each at its mean) against their nearest
  *  entries of `palette` (0x00RRGGBB), weighted by count. For tests and the

@@ -62,7 +62,7 @@ private slots:
         row("alpha threshold 256", {"--alpha-threshold", "256"},
             "--alpha-threshold: \"256\" is not a whole number from 1 to 255");
         row("quantizer", {"--quantizer", "median"}, "--quantizer: \"median\" is not one of: octree, refined");
-        row("dither", {"--dither", "ordered"}, "--dither: \"ordered\" is not one of: none, floyd-steinberg");
+        row("dither", {"--dither", "random"}, "--dither: \"random\" is not one of: none, ordered, floyd-steinberg");
         row("palette and colors", {"--palette", "ok.gpl", "--colors", "16"},
             "--palette: cannot be combined with --colors");
         row("palette and quantizer", {"--palette", "ok.gpl", "--quantizer", "octree"},

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <set>
 
 using namespace fixture;
@@ -77,6 +78,58 @@ QByteArray gimpPalette(const std::vector<quint32> &colours)
     return text;
 }
 
+const DitherKind kDithers[] = {DitherKind::None, DitherKind::Ordered, DitherKind::FloydSteinberg};
+
+const char *ditherName(DitherKind dither)
+{
+    return dither == DitherKind::None ? "" : dither == DitherKind::Ordered ? ", ordered" : ", floyd-steinberg";
+}
+
+/** An animated sprite on magenta: a still body of smooth gradients and a
+ *  shaded ball that moves across it, `size` pixels square. */
+QImage swingFrame(int size, int frame)
+{
+    const double bx = size * (0.3 + 0.08 * frame), by = size * 0.35, br = size * 0.14;
+    return image(size, size, [&](int x, int y) {
+        const double u = double(x) / size, v = double(y) / size, dx = u - 0.5, dy = v - 0.55;
+        quint32 p = bgr(255, 0, 255);
+        if (dx * dx / 0.16 + dy * dy / 0.18 < 1)
+            p = bgr(int(150 - 80 * u + 40 * v), int(50 + 110 * v), int(70 + 150 * u * (1 - 0.3 * v)));
+        const double ex = (x - bx) / br, ey = (y - by) / br, e = ex * ex + ey * ey;
+        if (e < 1) {
+            const double light = 0.45 + 0.55 * std::sqrt(1 - e) * (0.7 - 0.15 * (ex + ey));
+            p = bgr(int(60 * light), int(200 * light), int(230 * light));
+        }
+        return p;
+    });
+}
+
+/** Mean squared RGB error per channel of `indices` drawn through `file`'s
+ *  palette against `pixels`, after averaging both over `box` x `box` blocks
+ *  of a `width` wide image (1: per pixel; larger: what is seen from afar). */
+double squaredError(const QByteArray &file, const QByteArray &indices, const std::vector<quint32> &pixels, int width,
+                    int box)
+{
+    const int height = int(pixels.size()) / width;
+    double sum = 0;
+    int blocks = 0;
+    for (int y = 0; y + box <= height; y += box) {
+        for (int x = 0; x + box <= width; x += box) {
+            double diff[3] = {};
+            for (int i = 0; i < box * box; ++i) {
+                const int at = (y + i / box) * width + x + i % box;
+                const quint32 got = entry(file, quint8(indices[at]));
+                for (int k = 0; k < 3; ++k)
+                    diff[k] += double((pixels[size_t(at)] >> (8 * k)) & 0xff) - double((got >> (8 * k)) & 0xff);
+            }
+            for (double d : diff)
+                sum += d * d / double(box * box) / double(box * box);
+            blocks += 3;
+        }
+    }
+    return sum / blocks;
+}
+
 // Background and budget settings, as rows of the tables below.
 struct Colors {
     bool key = false;
@@ -101,6 +154,7 @@ struct Colors {
 } // namespace
 
 Q_DECLARE_METATYPE(Colors)
+Q_DECLARE_METATYPE(DitherKind)
 Q_DECLARE_METATYPE(GenerationSettings)
 
 class TestColors : public QObject
@@ -156,14 +210,14 @@ private slots:
     void backgroundOwnsIndexZero_data()
     {
         QTest::addColumn<int>("source"); // 0 octree, 1 refined, 2 fixed palette (entry 0 white)
-        QTest::addColumn<bool>("dither");
+        QTest::addColumn<DitherKind>("dither");
         QTest::addColumn<Colors>("colors");
         QTest::addColumn<quint32>("entry0");
         const Colors alpha{false, 0, 0, 128, 256}, key{true, 0xff00ff, 0, 0, 256};
         for (int source = 0; source < 3; ++source) {
-            for (bool dither : {false, true}) {
-                const QByteArray name = QByteArray(source == 0 ? "octree" : source == 1 ? "refined" : "fixed")
-                    + (dither ? ", dithered" : "");
+            for (DitherKind dither : kDithers) {
+                const QByteArray name
+                    = QByteArray(source == 0 ? "octree" : source == 1 ? "refined" : "fixed") + ditherName(dither);
                 QTest::newRow(name + ", alpha") << source << dither << alpha << (source == 2 ? 0xffffffu : 0u);
                 QTest::newRow(name + ", key") << source << dither << key << (source == 2 ? 0xffffffu : 0xff00ffu);
             }
@@ -172,7 +226,7 @@ private slots:
     void backgroundOwnsIndexZero()
     {
         QFETCH(int, source);
-        QFETCH(bool, dither);
+        QFETCH(DitherKind, dither);
         QFETCH(Colors, colors);
         QFETCH(quint32, entry0);
         Project project = sprites();
@@ -180,7 +234,7 @@ private slots:
         project.stages[0]->frames[0]->workImage = project.stages[0]->frames[0]->workImage.copy(8, 8, 6, 5);
         GenerationSettings settings = colors.settings();
         settings.quantizer = source == 1 ? QuantizerKind::Refined : QuantizerKind::Octree;
-        settings.dither = dither ? DitherKind::FloydSteinberg : DitherKind::None;
+        settings.dither = dither;
         if (source == 2) {
             settings.paletteFile = dir.filePath("owns.gpl");
             QVERIFY(writeAll(settings.paletteFile, gimpPalette({0xffffff, 0, 0x808080, 0xc04020, 0x20c040})));
@@ -305,16 +359,140 @@ private slots:
         QCOMPARE(artBytes(recoloured, settings), artBytes(alone, settings));
     }
 
+    // Still pixels of an animation (same place, same colour as in the frame
+    // before) keep their index: always with the ordered pattern, nearly
+    // always with error diffusion, which no longer carries a change through
+    // the rest of the frame.
+    void stillPixelsKeepTheirIndex_data()
+    {
+        QTest::addColumn<DitherKind>("dither");
+        QTest::addColumn<quint32>("budget");
+        QTest::addColumn<double>("allowed"); // % of still pixels that may change
+        QTest::newRow("ordered, 256 colours") << DitherKind::Ordered << 256u << 0.0;
+        QTest::newRow("ordered, 24 colours") << DitherKind::Ordered << 24u << 0.0;
+        QTest::newRow("floyd-steinberg, 256 colours") << DitherKind::FloydSteinberg << 256u << 5.0;
+        QTest::newRow("floyd-steinberg, 24 colours") << DitherKind::FloydSteinberg << 24u << 5.0;
+    }
+    void stillPixelsKeepTheirIndex()
+    {
+        QFETCH(DitherKind, dither);
+        QFETCH(quint32, budget);
+        QFETCH(double, allowed);
+        const int size = 64, frames = 5;
+        Project project;
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < frames; ++f)
+            addFrame(stage, swingFrame(size, f));
+        GenerationSettings settings = Colors{true, 0xff00ff, 0, 0, budget}.settings();
+        settings.quantizer = QuantizerKind::Refined;
+        settings.dither = dither;
+        const QByteArray indices = indexBytes(artBytes(project, settings), 1, frames);
+        const std::vector<quint32> pixels = pixelsOf(project);
+        const int area = size * size;
+        int still = 0, changed = 0;
+        for (int f = 1; f < frames; ++f) {
+            for (int i = 0; i < area; ++i) {
+                const size_t now = size_t(f * area + i), before = now - size_t(area);
+                if (pixels[now] != pixels[before] || (pixels[now] & 0xffffff) == 0xff00ff)
+                    continue;
+                ++still;
+                changed += indices[qsizetype(now)] != indices[qsizetype(before)];
+            }
+        }
+        QVERIFY(still > area);
+        QVERIFY2(100.0 * changed / still <= allowed, qPrintable(QStringLiteral("%1 of %2").arg(changed).arg(still)));
+    }
+
+    // The ordered pattern belongs to the untrimmed frame: a trimmed frame
+    // gives its pixels the indices they get untrimmed.
+    void orderedPatternIgnoresTrimming()
+    {
+        const QImage whole = swingFrame(48, 2);
+        GenerationSettings settings = Colors{true, 0xff00ff, 0, 0, 16}.settings();
+        settings.quantizer = QuantizerKind::Refined;
+        settings.dither = DitherKind::Ordered;
+        // Both projects get the same palette: the trimmed frame cuts away key pixels only.
+        Project untrimmed, trimmed;
+        addFrame(untrimmed.appendStage(), whole);
+        kestrin::Frame *frame = addFrame(trimmed.appendStage(), whole);
+        QRect content;
+        for (int y = 0; y < whole.height(); ++y) {
+            for (int x = 0; x < whole.width(); ++x) {
+                if ((whole.pixel(x, y) & 0xffffff) != 0xff00ff)
+                    content |= QRect(x, y, 1, 1);
+            }
+        }
+        QVERIFY(content.left() > 0 && content.top() > 0);
+        frame->workImage = whole.copy(content);
+        frame->boundRect = {content.left(), content.top(), content.right() + 1, content.bottom() + 1};
+        const QByteArray a = indexBytes(artBytes(untrimmed, settings), 1, 1);
+        const QByteArray b = indexBytes(artBytes(trimmed, settings), 1, 1);
+        QCOMPARE(b.size(), content.width() * content.height());
+        int mixed = 0;
+        for (int y = 0; y < content.height(); ++y) {
+            for (int x = 0; x < content.width(); ++x) {
+                const char inWhole = a[(y + content.top()) * whole.width() + x + content.left()];
+                QCOMPARE(int(quint8(b[y * content.width() + x])), int(quint8(inWhole)));
+            }
+        }
+        // The pattern did mix in other entries than the nearest ones.
+        settings.dither = DitherKind::None;
+        const QByteArray nearest = indexBytes(artBytes(untrimmed, settings), 1, 1);
+        for (int i = 0; i < a.size(); ++i)
+            mixed += a[i] != nearest[i];
+        QVERIFY(mixed > 20);
+    }
+
+    // On a smooth gradient with few entries, the ordered pattern stays within
+    // 1 dB of no dithering per pixel and shows less banding: seen over 4 x 4
+    // blocks, it is clearly closer to the gradient (by more than 1.2 dB).
+    void orderedDitherSoftensBanding_data()
+    {
+        QTest::addColumn<bool>("colour"); // a colour ramp with a made palette, else a grey ramp with 5 greys
+        QTest::newRow("grey ramp, 5 greys") << false;
+        QTest::newRow("colour ramp, 12 refined colours") << true;
+    }
+    void orderedDitherSoftensBanding()
+    {
+        QFETCH(bool, colour);
+        const int width = 128, height = 16;
+        Project project;
+        addFrame(project.appendStage(), image(width, height, [&](int x, int y) {
+                     const int g = x * 2;
+                     return colour ? bgr(255 - g, g / 2 + y * 4, g) : bgr(g, g, g);
+                 }));
+        GenerationSettings settings;
+        settings.paletteCount = 1;
+        if (colour) {
+            settings.quantizer = QuantizerKind::Refined;
+            settings.colorBudget = 12;
+        } else {
+            settings.paletteFile = dir.filePath("greys.gpl");
+            QVERIFY(writeAll(settings.paletteFile, gimpPalette({0, 0x404040, 0x808080, 0xc0c0c0, 0xffffff})));
+        }
+        const QByteArray plain = artBytes(project, settings);
+        settings.dither = DitherKind::Ordered;
+        const QByteArray ordered = artBytes(project, settings);
+        const std::vector<quint32> pixels = pixelsOf(project);
+        const auto error = [&](const QByteArray &file, int box) {
+            return squaredError(file, indexBytes(file, 1, 1), pixels, width, box);
+        };
+        const double lostDb = 10 * std::log10(error(ordered, 1) / error(plain, 1));
+        QVERIFY2(lostDb <= 1.0, qPrintable(QString::number(lostDb)));
+        QVERIFY2(error(ordered, 4) < 0.75 * error(plain, 4),
+                 qPrintable(QStringLiteral("%1 vs %2").arg(error(ordered, 4)).arg(error(plain, 4))));
+    }
+
     // Every source and mapping gives the same bytes on any number of threads.
     void sameBytesOnAnyThreadCount_data()
     {
         QTest::addColumn<int>("source"); // 0 octree, 1 refined, 2 fixed palette
-        QTest::addColumn<bool>("dither");
+        QTest::addColumn<DitherKind>("dither");
         QTest::addColumn<int>("alpha");
         for (int source = 0; source < 3; ++source) {
-            for (bool dither : {false, true}) {
+            for (DitherKind dither : kDithers) {
                 for (int alpha : {0, 128})
-                    QTest::addRow("source %d%s%s", source, dither ? ", dithered" : "", alpha ? ", alpha" : "")
+                    QTest::addRow("source %d%s%s", source, ditherName(dither), alpha ? ", alpha" : "")
                         << source << dither << alpha;
             }
         }
@@ -322,7 +500,7 @@ private slots:
     void sameBytesOnAnyThreadCount()
     {
         QFETCH(int, source);
-        QFETCH(bool, dither);
+        QFETCH(DitherKind, dither);
         QFETCH(int, alpha);
         // 4 frames of 96 x 96 in a batch: enough pixels to be split.
         Project project;
@@ -331,7 +509,7 @@ private slots:
             addFrame(stage, spriteFrame(96, 96, f));
         GenerationSettings settings = Colors{false, 0, 0, alpha, 256}.settings();
         settings.quantizer = source == 1 ? QuantizerKind::Refined : QuantizerKind::Octree;
-        settings.dither = dither ? DitherKind::FloydSteinberg : DitherKind::None;
+        settings.dither = dither;
         if (source == 2) {
             settings.paletteFile = dir.filePath("threads.gpl");
             std::vector<quint32> colours;

@@ -173,6 +173,46 @@ private slots:
         const double octree = kestrin::weightedSquaredError(exact.colors(), octreePalette(pixels, quint32(budget)));
         QVERIFY2(refined < octree * 0.9, qPrintable(QStringLiteral("%1 vs %2").arg(refined).arg(octree)));
     }
+
+    // The bounds and the nearest-first search skip work, never a result: the
+    // rounds end where every colour trying every mean ends them, with the
+    // same palette. Whole-valued colours on a coarse grid make exact ties
+    // between means common; the lowest index must win them either way.
+    void boundedSearchMatchesThePlainRounds_data()
+    {
+        QTest::addColumn<int>("seed");
+        QTest::addColumn<int>("budget");
+        QTest::addColumn<int>("grid"); // colours are multiples of this
+        QTest::addColumn<int>("threads");
+        QTest::newRow("clusters, 256") << 11 << 256 << 1 << 1;
+        QTest::newRow("clusters, 64, 3 threads") << 12 << 64 << 1 << 3;
+        QTest::newRow("coarse grid, many ties") << 13 << 200 << 16 << 2;
+        QTest::newRow("coarse grid, 7 entries") << 14 << 7 << 32 << 1;
+    }
+    void boundedSearchMatchesThePlainRounds()
+    {
+        QFETCH(int, seed);
+        QFETCH(int, budget);
+        QFETCH(int, grid);
+        QFETCH(int, threads);
+        std::vector<quint32> pixels = clustered(seed, 40000, 60, 25);
+        for (quint32 &p : pixels) {
+            quint32 snapped = 0;
+            for (int k = 0; k < 3; ++k)
+                snapped |= quint32(((p >> (8 * k)) & 0xff) / quint32(grid) * quint32(grid)) << (8 * k);
+            p = snapped;
+        }
+        ColorHistogram h;
+        h.add(pixels.data(), pixels.size(), BackgroundRule());
+        QVERIFY(h.size() > quint32(budget));
+        using kestrin::MeansSearch;
+        const kestrin::RefinedPalette plain
+            = kestrin::refinePalette(h.colors(), budget, 1, true, 64, MeansSearch::Plain);
+        const kestrin::RefinedPalette bounded
+            = kestrin::refinePalette(h.colors(), budget, threads, true, 64, MeansSearch::Bounded);
+        QCOMPARE(bounded.iterations, plain.iterations);
+        QVERIFY(bounded.colors == plain.colors);
+    }
 };
 
 KESTRIN_TEST(TestRefined)
