@@ -62,6 +62,8 @@ bool isLoadFailure(FailureKind kind)
     switch (kind) {
     case FailureKind::NoSuchFolder:
     case FailureKind::NotAFolder:
+    case FailureKind::NoFrameNumber:
+    case FailureKind::NameRepeats:
     case FailureKind::NameNeverChanges:
     case FailureKind::TooManyFrames:
     case FailureKind::RangeTooLarge:
@@ -116,7 +118,8 @@ QString failureSubject(const BuildJob &job, const Failure &failure)
         || failure.kind == FailureKind::CannotWriteFile || isPaletteFailure(failure.kind);
     if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
         return job.folderArgument;
-    if (failure.path.isEmpty() || (!aboutTarget && failure.kind != FailureKind::CannotLoadFrame))
+    const bool namesFile = failure.kind == FailureKind::CannotLoadFrame || failure.kind == FailureKind::NameRepeats;
+    if (failure.path.isEmpty() || (!aboutTarget && !namesFile))
         return job.source.folder;
     return failure.path;
 }

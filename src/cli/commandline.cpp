@@ -1,7 +1,7 @@
 #include "cli/commandline.h"
 
 #include "artfile/artformat.h"
-#include "project/filenamerule.h" // kMaxFieldWidth
+#include "project/filenamerule.h" // kMaxFieldWidth, patternShape
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -290,6 +290,9 @@ CommandLine parseBuild(const QStringList &arguments)
         read.fail(QStringLiteral("--output: the target file name is empty"));
     if (parser.isSet(QStringLiteral("pattern")))
         job.source.pattern = parser.value(QStringLiteral("pattern"));
+    if (patternShape(job.source.pattern) == PatternShape::NoFrameNumber)
+        read.fail(QStringLiteral("--pattern: \"%1\": %2")
+                      .arg(job.source.pattern, describeFailure(Failure::of(FailureKind::NoFrameNumber))));
     const qint64 u32 = 0xffffffffLL;
     job.source.stageMin = quint32(read.number(QStringLiteral("stage-min"), 0, u32, defaults.stageMin));
     // As in the window, a negative bound is read as an unsigned 32-bit number,
