@@ -35,9 +35,9 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
         for (const auto &frame : stage->frames)
             pixels += quint64(frame->workImage.width()) * quint64(frame->workImage.height());
     }
-    console.note(
-        QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
-            .arg(describeStages(project), job.source.folder, QString::number(frames), QString::number(pixels)));
+    console.note(QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
+                     .arg(describeStages(project), job.frames ? job.project : job.source.folder,
+                          QString::number(frames), QString::number(pixels)));
 }
 
 /** What the progress line says during a step. */
@@ -62,6 +62,7 @@ bool isLoadFailure(FailureKind kind)
     switch (kind) {
     case FailureKind::NoSuchFolder:
     case FailureKind::NotAFolder:
+    case FailureKind::BadProjectFile:
     case FailureKind::NoFrameNumber:
     case FailureKind::NameRepeats:
     case FailureKind::NameNeverChanges:
@@ -116,9 +117,10 @@ QString failureSubject(const BuildJob &job, const Failure &failure)
 {
     const bool aboutTarget = failure.kind == FailureKind::CannotCreateFile
         || failure.kind == FailureKind::CannotWriteFile || isPaletteFailure(failure.kind);
-    if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
+    if ((failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder) && job.project.isEmpty())
         return job.folderArgument;
-    const bool namesFile = failure.kind == FailureKind::CannotLoadFrame || failure.kind == FailureKind::NameRepeats;
+    const bool namesFile = failure.kind == FailureKind::CannotLoadFrame || failure.kind == FailureKind::NameRepeats
+        || failure.kind == FailureKind::BadProjectFile;
     if (failure.path.isEmpty() || (!aboutTarget && !namesFile))
         return job.source.folder;
     return failure.path;
@@ -148,17 +150,26 @@ int finish(const BuildJob &job, GenerationOutcome outcome, Console &console)
 
 int runBuild(const BuildJob &job, Console &console)
 {
-    const QFileInfo folder(job.folderArgument);
-    if (!folder.exists() || !folder.isDir()) {
+    if (job.projectFailure) {
+        GenerationOutcome outcome;
+        outcome.failure = job.projectFailure;
+        reportFailure(job, outcome.failure, console);
+        return finish(job, outcome, console);
+    }
+    // A project's folder is checked as a folder given on the line would be.
+    const QString folderArgument = job.project.isEmpty() ? job.folderArgument : job.source.folder;
+    const QFileInfo folder(folderArgument);
+    if (!job.frames && (!folder.exists() || !folder.isDir())) {
         GenerationOutcome outcome;
         outcome.failure
-            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, job.folderArgument);
+            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, folderArgument);
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }
 
     BuildRequest request;
     request.source = job.source;
+    request.frames = job.frames;
     request.trim = job.trim;
     request.target = job.target;
     request.settings = job.colors;

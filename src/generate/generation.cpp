@@ -189,7 +189,8 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
         }
         colours.add(frame);
     };
-    outcome.failure = loadFolder(project, request.source, loading);
+    outcome.failure = request.frames ? loadFrameList(project, *request.frames, loading)
+                                     : loadFolder(project, request.source, loading);
     outcome.inputFiles = frameFiles(project);
     if (outcome.failure) {
         outcome.timings.load = timer.nsecsElapsed();

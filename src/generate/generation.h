@@ -3,6 +3,7 @@
 #include "fileio/failure.h"
 #include "generate/generationsettings.h"
 #include "project/folderloader.h"
+#include "project/framelist.h"
 #include "project/project.h"
 
 #include <QRect>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kestrin {
@@ -108,11 +110,12 @@ class ColorFeed;
 
 /** A whole job from a folder of frames to a file, as the command line runs it. */
 struct BuildRequest {
-    FolderPattern source;        // where the frames are
-    bool trim = false;           // trim every frame to its content (and make every pixel opaque); with a
-                                 // background, to its non-background pixels, keeping alpha
-    GenerationSettings settings; // its `threads` also decode the frames
-    QString target;              // the file to write
+    FolderPattern source;            // where the frames are
+    std::optional<FrameList> frames; // the frames named one by one instead (source is then unused)
+    bool trim = false;               // trim every frame to its content (and make every pixel opaque); with a
+                                     // background, to its non-background pixels, keeping alpha
+    GenerationSettings settings;     // its `threads` also decode the frames
+    QString target;                  // the file to write
 };
 
 /** What a job reports while it runs; every member may be empty. */
