@@ -38,7 +38,8 @@ QString resolved(const QString &base, const QString &path)
 /** `path` as the file at `projectPath` writes it. */
 QString relativeTo(const QString &base, const QString &path)
 {
-    return QDir(base).relativeFilePath(QFileInfo(path).absoluteFilePath());
+    const QString relative = QDir(base).relativeFilePath(QFileInfo(path).absoluteFilePath());
+    return relative.isEmpty() ? QStringLiteral(".") : relative;
 }
 
 /** A JSON value as it reads in a message. */
