@@ -277,11 +277,14 @@ std::optional<KeyProblem> Reader::readStages(const QJsonValue &value)
                 if (it.key() != QLatin1String("file") && it.key() != QLatin1String("centre"))
                     return KeyProblem{frameKey + QLatin1Char('.') + it.key(), QStringLiteral("unknown key")};
             }
+            // A frame without a file is a frame without pixels.
             const QJsonValue file = entry.value(QStringLiteral("file"));
-            if (!file.isString() || file.toString().isEmpty())
-                return KeyProblem{frameKey + QStringLiteral(".file"), QStringLiteral("is missing or not a file name")};
+            if (entry.contains(QStringLiteral("file")) && (!file.isString() || file.toString().isEmpty()))
+                return KeyProblem{frameKey + QStringLiteral(".file"),
+                                  QStringLiteral("%1 is not a file name").arg(shown(file))};
             ListedFrame frame;
-            frame.file = resolved(m_base, file.toString());
+            if (file.isString())
+                frame.file = resolved(m_base, file.toString());
             if (entry.contains(QStringLiteral("centre"))) {
                 const QJsonValue centre = entry.value(QStringLiteral("centre"));
                 const QJsonArray xy = centre.toArray();
@@ -354,7 +357,9 @@ QByteArray projectJson(const BuildProject &project, const QString &projectPath)
         for (const auto &listed : *project.frames) {
             QJsonArray frames;
             for (const ListedFrame &frame : listed) {
-                QJsonObject entry{{QStringLiteral("file"), relativeTo(base, frame.file)}};
+                QJsonObject entry;
+                if (!frame.file.isEmpty())
+                    entry.insert(QStringLiteral("file"), relativeTo(base, frame.file));
                 if (frame.centre)
                     entry.insert(QStringLiteral("centre"), QJsonArray{frame.centre->x(), frame.centre->y()});
                 frames.append(entry);

@@ -15,7 +15,7 @@ Failure loadFrameList(Project &project, const FrameList &stages, const LoadOptio
         for (const ListedFrame &entry : listed) {
             Frame *frame = stage->appendFrame();
             DecodeResult decoded;
-            if (!loadFrame(*frame, entry.file, decoded))
+            if (!entry.file.isEmpty() && !loadFrame(*frame, entry.file, decoded))
                 return Failure::of(FailureKind::CannotLoadFrame, entry.file, decoded.message());
             frame->centre = entry.centre;
             if (options.frameLoaded)

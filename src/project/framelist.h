@@ -14,7 +14,7 @@ namespace kestrin {
 
 /** One frame of a project that names its files one by one. */
 struct ListedFrame {
-    QString file;                 // path of the image, used as given
+    QString file;                 // path of the image, used as given; empty for a frame without pixels
     std::optional<QPoint> centre; // written as the frame's centre instead of the computed one
 };
 
@@ -22,7 +22,7 @@ struct ListedFrame {
 using FrameList = std::vector<std::vector<ListedFrame>>;
 
 /** Appends to `project` one stage per entry of `stages` and one frame per
- *  listed file, decoded one after the other on the calling thread; a frame
+ *  listed entry, its file decoded one after the other on the calling thread; a frame
  *  with a centre keeps it (Frame::centre). options.frameLoaded and
  *  options.progress are called as loadFolder calls them (threads is unused).
  *

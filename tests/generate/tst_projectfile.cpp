@@ -107,8 +107,8 @@ private slots:
                                             << "pattern: \"cam%1.bmp\": The file-name pattern has no %2";
         QTest::newRow("stages and folder") << QByteArray(R"({"folder": "f", "stages": [[{"file": "a.png"}]]})")
                                            << "stages: cannot be combined with folder";
-        QTest::newRow("frame without file") << QByteArray(R"({"stages": [[{"centre": [1, 2]}]]})")
-                                            << "stages[0][0].file: is missing";
+        QTest::newRow("file as number") << QByteArray(R"({"stages": [[{"file": 5}]]})")
+                                        << "stages[0][0].file: 5 is not a file name";
         QTest::newRow("bad centre") << QByteArray(R"({"stages": [[], [{"file": "a.png", "centre": [1]}]]})")
                                     << "stages[1][0].centre: [1] is not [X, Y]";
         QTest::newRow("unknown frame key") << QByteArray(R"({"stages": [[{"file": "a.png", "center": [1, 2]}]]})")
@@ -156,7 +156,8 @@ private slots:
         BuildProject listed;
         listed.source.folder = QStringLiteral("project/");
         listed.frames = kestrin::FrameList{{{QStringLiteral("project/a b.png"), QPoint(-3, 7)},
-                                            {QStringLiteral("elsewhere/c.png"), std::nullopt}},
+                                            {QStringLiteral("elsewhere/c.png"), std::nullopt},
+                                            {QString(), QPoint(2, 1)}},
                                            {}};
         listed.settings.paletteFile = QStringLiteral("project/hero.gpl");
         QTest::newRow("listed frames and a palette") << listed;
