@@ -1,0 +1,197 @@
+// Project files on the command line: a project builds what the same options
+// build, options on the line override it, and extract --indexed writes a
+// project that builds the sprite back byte for byte.
+#include "artfile/artreader.h"
+#include "clifixtures.h"
+#include "testmain.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace clifixture;
+
+namespace {
+
+QStringList args(std::initializer_list<const char *> list)
+{
+    QStringList result;
+    for (const char *item : list)
+        result << QString::fromUtf8(item);
+    return result;
+}
+
+/** [first, end) of frame `index`'s index bytes in `file`. */
+std::pair<qint64, qint64> frameBytes(const QByteArray &file, int index)
+{
+    kestrin::ArtFile art;
+    QString error;
+    if (!kestrin::parseArt(file, art, error))
+        return {0, 0};
+    const kestrin::ArtFrame &frame = art.frames[size_t(index)];
+    return {frame.dataOffset, frame.dataOffset + frame.dataSize};
+}
+
+} // namespace
+
+class ProjectsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_frames;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    /** The sprite a row starts from: the fixture's rotatable one, or a build
+     *  of the frames with `options`. */
+    bool makeSprite(const QString &target, const QStringList &options)
+    {
+        if (options.isEmpty())
+            return writeRotatableSprite(target);
+        return run(QStringList{QStringLiteral("build"), m_frames, QStringLiteral("-o"), target, QStringLiteral("-q"),
+                               QStringLiteral("--pattern"), QStringLiteral("camera%1_%2.png")}
+                   + options)
+                   .exitCode
+            == 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_frames = path(QStringLiteral("frames"));
+        QVERIFY(writeFrames(m_frames, QStringLiteral("camera%1_%2.png"), {1, 2, 3}, [](int) { return 4; }));
+        QVERIFY(writeAll(path(QStringLiteral("six.gpl")),
+                         "GIMP Palette\n0 0 0\n170 170 127\n20 40 200\n40 100 80\n60 10 10\n255 255 255\n"));
+    }
+
+    // A project names the same settings as options; the file is the same,
+    // and options on the line override the project's values.
+    void projectBuildsWhatItsOptionsBuild_data()
+    {
+        QTest::addColumn<QByteArray>("project");
+        QTest::addColumn<QStringList>("options"); // the same job as options
+        QTest::addColumn<QStringList>("override");
+        QTest::newRow("defaults") << QByteArray(R"({"version": 1, "folder": "frames", "pattern": "camera%1_%2.png"})")
+                                  << args({"--pattern", "camera%1_%2.png"}) << QStringList();
+        QTest::newRow("every setting")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "stageMin": 2, "stageMax": -1,
+                             "frameMax": 3, "trim": true, "frameRate": 12, "hitFrame": 1, "palettes": 2,
+                             "key": [170, 170, 127], "keyTolerance": 2, "colors": 16, "quantizer": "refined",
+                             "dither": "floyd-steinberg"})")
+            << args({"--pattern", "camera%1_%2.png", "--stage-min", "2", "--stage-max", "-1", "--frame-max", "3",
+                     "--trim", "--frame-rate", "12", "--hit-frame", "1", "--palettes", "2", "--key", "170,170,127",
+                     "--key-tolerance", "2", "--colors", "16", "--quantizer", "refined", "--dither",
+                     "floyd-steinberg"})
+            << QStringList();
+        QTest::newRow("palette file") << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png",
+                                                       "palette": "six.gpl", "alphaThreshold": 128})")
+                                      << args({"--pattern", "camera%1_%2.png", "--palette", "six.gpl",
+                                               "--alpha-threshold", "128"})
+                                      << QStringList();
+        QTest::newRow("overridden") << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png",
+                                                     "frameRate": 12, "palettes": 2})")
+                                    << args({"--pattern", "camera%1_%2.png", "--frame-rate", "3", "--palettes", "2",
+                                             "--stage-max", "3"})
+                                    << args({"--frame-rate", "3", "--stage-max", "3"});
+    }
+
+    void projectBuildsWhatItsOptionsBuild()
+    {
+        QFETCH(QByteArray, project);
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, override);
+        const QString projectPath = path(QStringLiteral("job.kestrin"));
+        QVERIFY(writeAll(projectPath, project));
+        const QString fromProject = path(QStringLiteral("project.art"));
+        const QString fromOptions = path(QStringLiteral("options.art"));
+        for (QString &option : options) {
+            if (option == QLatin1String("six.gpl"))
+                option = path(option);
+        }
+        const Run a = run(QStringList{QStringLiteral("build"), projectPath, QStringLiteral("-o"), fromProject,
+                                      QStringLiteral("-q")}
+                          + override);
+        QVERIFY2(a.exitCode == 0, qPrintable(a.err));
+        const Run b = run(QStringList{QStringLiteral("build"), m_frames, QStringLiteral("-o"), fromOptions,
+                                      QStringLiteral("-q")}
+                          + options);
+        QVERIFY2(b.exitCode == 0, qPrintable(b.err));
+        QCOMPARE(readAll(fromProject), readAll(fromOptions));
+    }
+
+    // A project that names its target needs no -o; a bad project is a failed
+    // job naming the file and the key, with the JSON report when asked.
+    void targetAndFailures()
+    {
+        const QString projectPath = path(QStringLiteral("named.kestrin"));
+        QVERIFY(writeAll(projectPath, R"({"folder": "frames", "pattern": "camera%1_%2.png", "target": "out/n.art"})"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("out"))));
+        QCOMPARE(run({QStringLiteral("build"), projectPath, QStringLiteral("-q")}).exitCode, 0);
+        QVERIFY(QFileInfo(path(QStringLiteral("out/n.art"))).size() > 0);
+
+        QVERIFY(writeAll(projectPath, R"({"folder": "frames", "pattern": "camera%1_%2.png", "palettes": 9})"));
+        const Run bad = run({QStringLiteral("build"), projectPath, QStringLiteral("-o"), path("bad.art"),
+                             QStringLiteral("--json")});
+        QCOMPARE(bad.exitCode, 1);
+        QCOMPARE(bad.err, QStringLiteral("kestrin-art: %1: Bad project file: palettes: 9 is not a whole number from 1 "
+                                         "to 4\n")
+                              .arg(projectPath));
+        QVERIFY(bad.out.contains(QStringLiteral("\"kind\": \"bad-project-file\"")));
+        QVERIFY(!QFileInfo::exists(path("bad.art")));
+        const Run noTarget = run({QStringLiteral("build"), projectPath.left(projectPath.size() - 13) + "x.kestrin"});
+        QCOMPARE(noTarget.exitCode, 1); // cannot be read: a failed job
+    }
+
+    // extract --indexed, then build of the project it wrote: the same bytes.
+    void extractThenBuildIsIdentity_data()
+    {
+        QTest::addColumn<QStringList>("options"); // how the sprite is made; empty: the rotatable fixture
+        QTest::newRow("octree, trimmed") << args({"--trim", "--frame-rate", "12", "--hit-frame", "2"});
+        QTest::newRow("refined, dithered") << args({"--quantizer", "refined", "--dither", "floyd-steinberg",
+                                                    "--palettes", "1"});
+        QTest::newRow("fixed palette") << args({"--palette", "six.gpl", "--trim"});
+        QTest::newRow("key background") << args({"--key", "170,170,127", "--trim", "--colors", "8"});
+        QTest::newRow("rotatable, empty frame") << QStringList();
+    }
+
+    void extractThenBuildIsIdentity()
+    {
+        QFETCH(QStringList, options);
+        for (QString &option : options) {
+            if (option == QLatin1String("six.gpl"))
+                option = path(option);
+        }
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString sprite = path(tag + QStringLiteral(".art"));
+        QVERIFY(makeSprite(sprite, options));
+        const QString out = path(tag + QStringLiteral("-out"));
+        const Run extract = run({QStringLiteral("extract"), sprite, out, QStringLiteral("--indexed"), "-q"});
+        QVERIFY2(extract.exitCode == 0, qPrintable(extract.err));
+        QVERIFY2(extract.err.isEmpty(), qPrintable(extract.err));
+        const QString project = out + QLatin1Char('/') + tag + QStringLiteral(".kestrin");
+        const Run build = run({QStringLiteral("build"), project, QStringLiteral("-q")});
+        QVERIFY2(build.exitCode == 0, qPrintable(build.err));
+        const QByteArray original = readAll(sprite);
+        const QString rebuilt = out + QLatin1Char('/') + tag + QStringLiteral(".art");
+        QCOMPARE(readAll(rebuilt), original);
+
+        // One frame repainted in the palette's own colours changes that
+        // frame's bytes and nothing else.
+        const QString edited = out + QStringLiteral("/camera01_0001.png");
+        QImage image(edited);
+        QCOMPARE(image.format(), QImage::Format_Indexed8);
+        image.setPixel(0, 0, image.pixelIndex(0, 0) == 1 ? 2 : 1);
+        QVERIFY(image.save(edited));
+        QCOMPARE(run({QStringLiteral("build"), project, QStringLiteral("-q")}).exitCode, 0);
+        const QByteArray after = readAll(rebuilt);
+        QCOMPARE(after.size(), original.size());
+        const auto [first, end] = frameBytes(original, 1);
+        QVERIFY(end > first);
+        QCOMPARE(after.left(first), original.left(first));
+        QCOMPARE(after.mid(end), original.mid(end));
+        QVERIFY(after.mid(first, end - first) != original.mid(first, end - first));
+    }
+};
+
+KESTRIN_TEST(ProjectsTest)
+#include "tst_projects.moc"
