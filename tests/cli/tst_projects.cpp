@@ -5,6 +5,9 @@
 #include "clifixtures.h"
 #include "testmain.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -190,6 +193,81 @@ private slots:
         QCOMPARE(after.left(first), original.left(first));
         QCOMPARE(after.mid(end), original.mid(end));
         QVERIFY(after.mid(first, end - first) != original.mid(first, end - first));
+    }
+
+    // info counts the entries that frames use, a used black entry at the end
+    // included, and --json lists the palette up to the last one used.
+    void infoCountsTheEntriesFramesUse_data()
+    {
+        QTest::addColumn<QByteArray>("palette");
+        QTest::addColumn<QList<QRgb>>("pixels");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("listed");
+        const QByteArray three = "GIMP Palette\n255 255 255\n200 0 0\n0 0 0\n";
+        QTest::newRow("black used last") << three << QList<QRgb>{qRgb(255, 255, 255), qRgb(200, 0, 0), qRgb(0, 0, 0)}
+                                         << 3 << 3;
+        QTest::newRow("black unused") << three << QList<QRgb>{qRgb(255, 255, 255), qRgb(200, 0, 0)} << 2 << 2;
+        QTest::newRow("entry between unused")
+            << QByteArray("GIMP Palette\n255 255 255\n200 0 0\n0 0 200\n")
+            << QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 200)} << 2 << 3;
+    }
+
+    void infoCountsTheEntriesFramesUse()
+    {
+        QFETCH(QByteArray, palette);
+        QFETCH(QList<QRgb>, pixels);
+        QFETCH(int, count);
+        QFETCH(int, listed);
+        const QString folder = path(QStringLiteral("count"));
+        QVERIFY(QDir().mkpath(folder));
+        QImage image(int(pixels.size()), 2, QImage::Format_RGB32);
+        for (int x = 0; x < image.width(); ++x) {
+            image.setPixel(x, 0, pixels[x]);
+            image.setPixel(x, 1, pixels[x]);
+        }
+        QVERIFY(image.save(folder + QStringLiteral("/f_0000.png")));
+        QVERIFY(writeAll(path(QStringLiteral("count.gpl")), palette));
+        const QString art = path(QStringLiteral("count.art"));
+        QCOMPARE(run({QStringLiteral("build"), folder, QStringLiteral("-o"), art, QStringLiteral("-q"),
+                      QStringLiteral("--pattern"), QStringLiteral("f_%2.png"), QStringLiteral("--palette"),
+                      path(QStringLiteral("count.gpl"))})
+                     .exitCode,
+                 0);
+        const QStringList text = run({QStringLiteral("info"), art}).out.split(QLatin1Char('\n'));
+        QCOMPARE(text.value(7), QStringLiteral("colours:              %1 used").arg(count));
+        const QJsonObject json
+            = QJsonDocument::fromJson(run({QStringLiteral("info"), art, QStringLiteral("--json")}).out.toUtf8()).object();
+        QCOMPARE(json.value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(json.value(QStringLiteral("colorCount")).toInt(), count);
+        QCOMPARE(json.value(QStringLiteral("palette")).toArray().size(), listed);
+    }
+
+    // info --json reports a file it cannot use as build --json reports a
+    // failed job: the error's kind, path and message, and exit status 1.
+    void infoJsonReportsFailures_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << QByteArray() << "cannot-read-file";
+        QTest::newRow("too short") << QByteArray("not a sprite") << "malformed-file";
+    }
+
+    void infoJsonReportsFailures()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kind);
+        const QString file = path(QStringLiteral("broken-%1.art").arg(QTest::currentDataTag()));
+        if (!bytes.isEmpty())
+            QVERIFY(writeAll(file, bytes));
+        const Run cli = run({QStringLiteral("info"), file, QStringLiteral("--json")});
+        QCOMPARE(cli.exitCode, 1);
+        const QJsonObject json = QJsonDocument::fromJson(cli.out.toUtf8()).object();
+        QCOMPARE(json.value(QStringLiteral("ok")).toBool(true), false);
+        const QJsonObject error = json.value(QStringLiteral("error")).toObject();
+        QCOMPARE(error.value(QStringLiteral("kind")).toString(), kind);
+        QCOMPARE(error.value(QStringLiteral("path")).toString(), file);
+        QVERIFY(cli.err.startsWith(QStringLiteral("kestrin-art: ") + file + QStringLiteral(": ") +
+                                   error.value(QStringLiteral("message")).toString()));
     }
 };
 
