@@ -4,6 +4,7 @@
 
 #include "generate/buildreport.h"
 #include "generate/generation.h"
+#include "generate/projectfile.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -94,10 +95,18 @@ bool isPaletteFailure(FailureKind kind)
 }
 
 /** Says once that content pixels lost their partial alpha, and how the
- *  alpha threshold decides it. */
+ *  alpha threshold decides it; and that a hit frame lies beyond the frames. */
 void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Console &console)
 {
     for (const GenerationWarning &warning : outcome.warnings) {
+        if (warning.kind == GenerationWarning::Kind::HitFrameBeyond) {
+            console.error(QStringLiteral("warning"),
+                          QStringLiteral("the hit frame %1 is not below the %2 frame(s) per stage; it is written "
+                                         "as given")
+                              .arg(warning.hitFrame)
+                              .arg(warning.frames));
+            continue;
+        }
         if (warning.kind != GenerationWarning::Kind::MadeOpaque)
             continue;
         const QString rule = job.colors.alphaThreshold > 0
@@ -135,13 +144,31 @@ void reportFailure(const BuildJob &job, const Failure &failure, Console &console
         console.error(job.target, QStringLiteral("Generation failed!"));
 }
 
+/** The job's options as a project holds them, for the report. */
+BuildProject projectOf(const BuildJob &job)
+{
+    BuildProject project;
+    project.source = job.source;
+    project.frames = job.frames;
+    project.target = job.target;
+    project.trim = job.trim;
+    project.settings = job.colors;
+    project.settings.rotatable = job.rotatable ? 1 : 0;
+    project.settings.frameRate = job.frameRate;
+    project.settings.hitFrame = job.hitFrame;
+    project.settings.paletteCount = job.paletteCount;
+    return project;
+}
+
 /** Prints the report on standard output when asked for, and gives the exit status. */
 int finish(const BuildJob &job, GenerationOutcome outcome, Console &console)
 {
     if (job.json) {
         outcome.failure.path = outcome.failure ? failureSubject(job, outcome.failure) : QString();
-        console.out(QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target)).toJson(QJsonDocument::Indented))
-                        .trimmed());
+        const QJsonObject settings = settingsJson(projectOf(job), decodingThreads(job.colors.threads));
+        console.out(
+            QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target, settings)).toJson(QJsonDocument::Indented))
+                .trimmed());
     }
     return outcome.failure ? ExitFailure : ExitSuccess;
 }

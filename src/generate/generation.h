@@ -38,11 +38,13 @@ using GenerationProgress = std::function<void(GenerationStep step)>;
 /** Something a successful generation did that its user should hear about. */
 struct GenerationWarning {
     enum class Kind {
-        MadeOpaque, // content pixels whose alpha was below 255 were written as opaque
+        MadeOpaque,     // content pixels whose alpha was below 255 were written as opaque
+        HitFrameBeyond, // the hit frame is at or beyond the frames per stage; written as given
     };
     Kind kind = Kind::MadeOpaque;
-    quint64 pixels = 0; // how many pixels
-    quint64 frames = 0; // in how many frames
+    quint64 pixels = 0;  // MadeOpaque: how many pixels
+    quint64 frames = 0;  // MadeOpaque: in how many frames; HitFrameBeyond: the frames per stage
+    qint32 hitFrame = 0; // HitFrameBeyond: the hit frame asked for
 };
 
 /** One frame as it went into the file. */

@@ -396,6 +396,56 @@ QByteArray projectJson(const BuildProject &project, const QString &projectPath)
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
+QJsonObject settingsJson(const BuildProject &project, int threads)
+{
+    const GenerationSettings &settings = project.settings;
+    const FolderPattern &source = project.source;
+    QJsonObject json{
+        {QStringLiteral("type"), settings.rotatable == 1 ? QStringLiteral("rotatable") : QStringLiteral("static")},
+        {QStringLiteral("frameRate"), settings.frameRate},
+        {QStringLiteral("hitFrame"), settings.hitFrame},
+        {QStringLiteral("palettes"), qint64(settings.paletteCount)},
+        {QStringLiteral("trim"), project.trim},
+        {QStringLiteral("keyTolerance"), settings.keyTolerance},
+        {QStringLiteral("alphaThreshold"), settings.alphaThreshold},
+        {QStringLiteral("colors"), qint64(settings.colorBudget)},
+        {QStringLiteral("quantizer"), quantizerName(settings.quantizer)},
+        {QStringLiteral("dither"), ditherName(settings.dither)},
+        {QStringLiteral("threads"), threads},
+        {QStringLiteral("target"), project.target},
+    };
+    const quint32 rgb = settings.keyColor;
+    json.insert(QStringLiteral("key"),
+                settings.useKey ? QJsonValue(QJsonArray{int(rgb >> 16 & 0xff), int(rgb >> 8 & 0xff), int(rgb & 0xff)})
+                                : QJsonValue());
+    json.insert(QStringLiteral("palette"),
+                settings.paletteFile.isEmpty() ? QJsonValue() : QJsonValue(settings.paletteFile));
+    if (project.frames) {
+        QJsonArray stages;
+        for (const auto &listed : *project.frames) {
+            QJsonArray frames;
+            for (const ListedFrame &frame : listed) {
+                QJsonObject entry{{QStringLiteral("file"), frame.file}};
+                if (frame.centre)
+                    entry.insert(QStringLiteral("centre"), QJsonArray{frame.centre->x(), frame.centre->y()});
+                frames.append(entry);
+            }
+            stages.append(frames);
+        }
+        json.insert(QStringLiteral("stages"), stages);
+        return json;
+    }
+    json.insert(QStringLiteral("folder"), source.folder);
+    json.insert(QStringLiteral("pattern"), source.pattern);
+    json.insert(QStringLiteral("stageMin"), qint64(source.stageMin));
+    json.insert(QStringLiteral("stageMax"), qint64(source.stageMax));
+    json.insert(QStringLiteral("stageWidth"), source.stageWidth);
+    json.insert(QStringLiteral("frameMin"), qint64(source.frameMin));
+    json.insert(QStringLiteral("frameMax"), qint64(source.frameMax));
+    json.insert(QStringLiteral("frameWidth"), source.frameWidth);
+    return json;
+}
+
 Failure writeProjectFile(const QString &path, const BuildProject &project)
 {
     const QByteArray text = projectJson(project, path);

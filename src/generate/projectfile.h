@@ -9,6 +9,7 @@
 #include "project/framelist.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -54,6 +55,12 @@ struct BuildProject {
  *  that a palette file excludes are left out, so parseProject reads back
  *  the same project. */
 [[nodiscard]] QByteArray projectJson(const BuildProject &project, const QString &projectPath);
+
+/** Every option of `project` as a build uses it, for reports: the project
+ *  file's keys with every one present (key and palette null when unused,
+ *  alphaThreshold 0 when off), paths as they are used, and `threads` as
+ *  the job resolved it. */
+[[nodiscard]] QJsonObject settingsJson(const BuildProject &project, int threads);
 
 /** Writes projectJson through saveFile: checked to the end, and in place
  *  only when complete. */

@@ -269,6 +269,55 @@ private slots:
         QVERIFY(cli.err.startsWith(QStringLiteral("kestrin-art: ") + file + QStringLiteral(": ") +
                                    error.value(QStringLiteral("message")).toString()));
     }
+
+    // A hit frame at or beyond the frames per stage is written as given, with
+    // a warning on standard error and in the report, which also carries the
+    // version and every setting as used.
+    void hitFrameBeyondTheFramesWarns_data()
+    {
+        QTest::addColumn<int>("hitFrame"); // the stages hold 4 frames each
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("0, the last frame") << 0 << false;
+        QTest::newRow("last frame") << 3 << false;
+        QTest::newRow("just beyond") << 4 << true;
+        QTest::newRow("far beyond") << 99 << true;
+    }
+
+    void hitFrameBeyondTheFramesWarns()
+    {
+        QFETCH(int, hitFrame);
+        QFETCH(bool, warns);
+        const QString target = path(QStringLiteral("hit.art"));
+        const Run cli = run({QStringLiteral("build"), m_frames, QStringLiteral("-o"), target, QStringLiteral("--json"),
+                             QStringLiteral("--pattern"), QStringLiteral("camera%1_%2.png"),
+                             QStringLiteral("--hit-frame"), QString::number(hitFrame), QStringLiteral("--threads"),
+                             QStringLiteral("2")});
+        QCOMPARE(cli.exitCode, 0);
+        QCOMPARE(field(readAll(target), kestrin::art::kActionFrameOffset), hitFrame == 0 ? 3 : hitFrame);
+        const QString line = QStringLiteral("kestrin-art: warning: the hit frame %1 is not below the 4 frame(s) per "
+                                            "stage; it is written as given\n")
+                                 .arg(hitFrame);
+        QCOMPARE(cli.err.contains(line), warns);
+        const QJsonObject report = QJsonDocument::fromJson(cli.out.toUtf8()).object();
+        QCOMPARE(report.value(QStringLiteral("version")).toString(), QStringLiteral(KESTRIN_VERSION));
+        const QJsonArray warnings = report.value(QStringLiteral("warnings")).toArray();
+        QCOMPARE(warnings.size(), warns ? 1 : 0);
+        if (warns) {
+            QCOMPARE(warnings[0].toObject(), (QJsonObject{{QStringLiteral("kind"), QStringLiteral("hit-frame-beyond-frames")},
+                                                          {QStringLiteral("hitFrame"), hitFrame},
+                                                          {QStringLiteral("framesPerStage"), 4}}));
+        }
+        const QJsonObject settings = report.value(QStringLiteral("settings")).toObject();
+        QCOMPARE(settings.value(QStringLiteral("hitFrame")).toInt(), hitFrame);
+        QCOMPARE(settings.value(QStringLiteral("threads")).toInt(), 2);
+        QCOMPARE(settings.value(QStringLiteral("pattern")).toString(), QStringLiteral("camera%1_%2.png"));
+        QVERIFY(settings.value(QStringLiteral("key")).isNull());
+        // Every key a project may hold is reported, besides version.
+        for (const char *key : {"folder", "pattern", "stageMin", "stageMax", "stageWidth", "frameMin", "frameMax",
+                                "frameWidth", "type", "frameRate", "hitFrame", "palettes", "trim", "key",
+                                "keyTolerance", "alphaThreshold", "colors", "quantizer", "dither", "palette", "target"})
+            QVERIFY2(settings.contains(QLatin1String(key)), key);
+    }
 };
 
 KESTRIN_TEST(ProjectsTest)
