@@ -15,6 +15,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_uniq
     hitFrame = 0;
     paletteCount = 4;
     rotatable = 0;
+    addProjectEntries(nullptr);
 
     // The log's "Brutal error?" box is shown by the window, not by the core.
     kestrin::setErrorBoxHandler([](const QString &text) {

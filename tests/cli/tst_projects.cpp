@@ -1,6 +1,7 @@
 // Project files on the command line: a project builds what the same options
 // build, options on the line override it, and extract --indexed writes a
 // project that builds the sprite back byte for byte.
+#include "app/inspector.h"
 #include "artfile/artreader.h"
 #include "clifixtures.h"
 #include "testmain.h"
@@ -120,6 +121,38 @@ private slots:
                           + options);
         QVERIFY2(b.exitCode == 0, qPrintable(b.err));
         QCOMPARE(readAll(fromProject), readAll(fromOptions));
+    }
+
+    // Opening a project in the window and pressing Start writes the bytes
+    // that kestrin-art build writes for it.
+    void windowStartEqualsBuild_data()
+    {
+        QTest::addColumn<QByteArray>("project");
+        QTest::newRow("folder") << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png"})");
+        QTest::newRow("trimmed, rotatable settings")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "stageMax": 3, "trim": true,
+                             "frameRate": 7, "hitFrame": 2, "palettes": 1})");
+        QTest::newRow("listed frames with centres")
+            << QByteArray(R"({"stages": [[{"file": "frames/camera01_0000.png", "centre": [-4, 9]},
+                                          {"file": "frames/camera02_0001.png"}, {"centre": [1, 1]}]],
+                             "trim": true})");
+    }
+
+    void windowStartEqualsBuild()
+    {
+        QFETCH(QByteArray, project);
+        const QString projectPath = path(QStringLiteral("window.kestrin"));
+        QVERIFY(writeAll(projectPath, project));
+        const QString fromWindow = path(QStringLiteral("window.art"));
+        const QString fromBuild = path(QStringLiteral("build.art"));
+        {
+            MainWindow w;
+            QVERIFY(MainWindowInspector::openProject(w, projectPath));
+            QVERIFY(MainWindowInspector::generateArt(w, fromWindow));
+        }
+        const Run cli = run({QStringLiteral("build"), projectPath, QStringLiteral("-o"), fromBuild, "-q"});
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.err));
+        QCOMPARE(readAll(fromWindow), readAll(fromBuild));
     }
 
     // A project that names its target needs no -o; a bad project is a failed
