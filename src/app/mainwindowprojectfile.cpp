@@ -96,7 +96,7 @@ void MainWindow::addProjectEntries(QMenu *fileMenu)
     });
     QAction *as = fileMenu->addAction(tr("Save project &as..."));
     as->setObjectName(QStringLiteral("actionSaveProjectAs"));
-    as->setShortcut(QKeySequence::SaveAs);
+    as->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     connect(as, &QAction::triggered, this, saveAs);
 }
 
@@ -117,11 +117,13 @@ bool MainWindow::openProject(const QString &path)
     const kestrin::FolderPattern &source = opened.source;
     ui->leSourceFolder->setText(source.folder);
     ui->leBrowseFormat->setText(source.pattern);
-    ui->leStageMin->setText(QString::number(source.stageMin));
-    ui->leStageMax->setText(QString::number(source.stageMax));
+    // The fields are read with toInt and taken as unsigned, so a number
+    // above 2^31 - 1 is shown as the negative number that reads back as it.
+    ui->leStageMin->setText(QString::number(qint32(source.stageMin)));
+    ui->leStageMax->setText(QString::number(qint32(source.stageMax)));
     ui->leStageWidth->setText(QString::number(source.stageWidth));
-    ui->leFrameMin->setText(QString::number(source.frameMin));
-    ui->leFrameMax->setText(QString::number(source.frameMax));
+    ui->leFrameMin->setText(QString::number(qint32(source.frameMin)));
+    ui->leFrameMax->setText(QString::number(qint32(source.frameMax)));
     ui->leFrameWidth->setText(QString::number(source.frameWidth));
     (opened.settings.rotatable == 1 ? ui->rbRotatable : ui->rbStatic)->setChecked(true);
     ui->sbFrameRate->setValue(opened.settings.frameRate);
