@@ -180,8 +180,18 @@ void readColorOptions(const QCommandLineParser &parser, OptionReader &read, Gene
     colors.quantizer = quantizerNamed(read.choice(QStringLiteral("quantizer"), quantizerName(colors.quantizer)));
     colors.dither = ditherNamed(read.choice(QStringLiteral("dither"), ditherName(colors.dither)));
     colors.threads = int(read.number(QStringLiteral("threads"), colors.threads));
-    if (parser.isSet(QStringLiteral("palette")))
+    // A palette fixes the colours: one on the line replaces a project's
+    // colour budget and quantizer, and a budget or quantizer on the line
+    // replaces a project's palette.
+    if (parser.isSet(QStringLiteral("palette"))) {
         colors.paletteFile = parser.value(QStringLiteral("palette"));
+        if (!parser.isSet(QStringLiteral("colors")))
+            colors.colorBudget = 256;
+        if (!parser.isSet(QStringLiteral("quantizer")))
+            colors.quantizer = QuantizerKind::Octree;
+    } else if (parser.isSet(QStringLiteral("colors")) || parser.isSet(QStringLiteral("quantizer"))) {
+        colors.paletteFile.clear();
+    }
     const auto given = [&](const char *option) {
         // A key that a project sets counts as given for the tolerance.
         if (qstrcmp(option, "key") == 0 && colors.useKey)

@@ -92,6 +92,12 @@ private slots:
                                       << args({"--pattern", "camera%1_%2.png", "--palette", "six.gpl",
                                                "--alpha-threshold", "128"})
                                       << QStringList();
+        QTest::newRow("line's palette replaces the budget")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "colors": 8, "quantizer": "refined"})")
+            << args({"--pattern", "camera%1_%2.png", "--palette", "six.gpl"}) << args({"--palette", "six.gpl"});
+        QTest::newRow("line's budget replaces the palette")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "palette": "six.gpl"})")
+            << args({"--pattern", "camera%1_%2.png", "--colors", "8"}) << args({"--colors", "8"});
         QTest::newRow("overridden") << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png",
                                                      "frameRate": 12, "palettes": 2})")
                                     << args({"--pattern", "camera%1_%2.png", "--frame-rate", "3", "--palettes", "2",
@@ -108,9 +114,11 @@ private slots:
         QVERIFY(writeAll(projectPath, project));
         const QString fromProject = path(QStringLiteral("project.art"));
         const QString fromOptions = path(QStringLiteral("options.art"));
-        for (QString &option : options) {
-            if (option == QLatin1String("six.gpl"))
-                option = path(option);
+        for (QStringList *list : {&options, &override}) {
+            for (QString &option : *list) {
+                if (option == QLatin1String("six.gpl"))
+                    option = path(option);
+            }
         }
         const Run a = run(QStringList{QStringLiteral("build"), projectPath, QStringLiteral("-o"), fromProject,
                                       QStringLiteral("-q")}
