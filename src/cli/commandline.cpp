@@ -288,7 +288,9 @@ CommandLine parseBuild(const QStringList &arguments)
          QStringLiteral("The .art file to write (required); - for standard output."),
          QStringLiteral("OUT.art")},
         {QStringLiteral("pattern"),
-         QStringLiteral("File-name pattern, %1 = stage, %2 = frame [") + defaults.pattern + QStringLiteral("]."),
+         QStringLiteral("File-name pattern, %1 = stage, %2 = frame; %2 without %1 is one\n"
+                        "stage of numbered frames (walk_%2.png) [")
+             + defaults.pattern + QStringLiteral("]."),
          QStringLiteral("PATTERN")},
         {QStringLiteral("stage-min"), QStringLiteral("First stage number [1]."), QStringLiteral("N")},
         {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded; -1 for none [99]."),
