@@ -13,6 +13,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_uniq
     hitFrame = 0;
     paletteCount = 4;
     rotatable = 0;
+    addProjectEntries(nullptr);
 }
 
 MainWindow::~MainWindow()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/projectfile.h"
 #include "project/project.h"
 
 #include <QMainWindow>
@@ -8,6 +9,7 @@
 
 class MainWindowForm;
 class QListWidgetItem;
+class QMenu;
 
 /** Kestrin's only window: the form, the project and the four generation
  *  settings. Every user action enters through one of the slots below; the
@@ -19,6 +21,10 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    /** Adds Open project..., Save project (Ctrl+S) and Save project as... to
+     *  `fileMenu`, or to a File menu made for them when it is null. */
+    void addProjectEntries(QMenu *fileMenu);
 
 private slots:
     void on_rbRotatable_toggled(bool checked);
@@ -53,6 +59,11 @@ private:
     bool GenFile(const QString &folder, const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
                  quint32 frameMin, quint32 frameMax, int frameWidth);
 
+    // Project files (mainwindowprojectfile.cpp)
+    bool openProject(const QString &path);
+    bool saveProject(const QString &path);
+    kestrin::BuildProject projectOfForm() const;
+
     // Generation (mainwindowgenerate.cpp)
     bool generateArt(const QString &targetPath);
 
@@ -73,4 +84,7 @@ private:
     qint32 hitFrame = 0;
     quint32 paletteCount = 4; // starts equal to what sbPaletteCount shows
     quint32 rotatable = 0;    // 1 = rotatable, 0 = static
+
+    QString projectPath;               // the project file opened or saved last; empty before
+    kestrin::BuildProject projectKept; // what the form does not show (colour options, listed frames), kept for Save
 };

@@ -137,6 +137,14 @@ bool MainWindow::generateArt(const QString &targetPath)
         ui->lblProgress->setText(QString());
         ui->pbTotal->setValue(0);
     }
+    for (const kestrin::GenerationWarning &warning : outcome.warnings) {
+        // Never a refusal: stored projects may rely on such a hit frame.
+        if (warning.kind == kestrin::GenerationWarning::Kind::HitFrameBeyond)
+            ui->lblProgress->setText(QStringLiteral("Generation completed... (warning: hit frame %1 is not below "
+                                                    "the %2 frames per stage)")
+                                         .arg(warning.hitFrame)
+                                         .arg(warning.frames));
+    }
     const QString text = boxText(outcome.failure);
     if (!text.isEmpty())
         QMessageBox::warning(this, tr("Generator Error"), text, QMessageBox::Ok, QMessageBox::NoButton);

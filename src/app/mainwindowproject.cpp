@@ -41,6 +41,8 @@ QByteArray loadLogMessage(const kestrin::Failure &failure)
             + "): " + failure.path.toLatin1();
     case FailureKind::RangeTooLarge:
         return "Range too large to search: " + failure.path.toLatin1();
+    case FailureKind::NameRepeats:
+        return kestrin::describeFailure(failure).toLatin1() + ": " + failure.path.toLatin1();
     default:
         return kestrin::describeFailure(failure).toLatin1();
     }

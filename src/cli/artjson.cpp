@@ -4,6 +4,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace kestrin::cli {
 
 QString printableSignature(const QByteArray &bytes)
@@ -32,10 +34,28 @@ qint64 pixelCount(const ArtFile &art)
     return total;
 }
 
+UsedColors usedColors(const ArtFile &art)
+{
+    UsedColors colors;
+    for (size_t i = 0; i < art.frames.size(); ++i) {
+        const quint8 *indices = art.frameIndices(int(i));
+        for (qint32 k = 0; k < art.frames[i].dataSize; ++k)
+            colors.used[indices[k]] = true;
+    }
+    for (int i = 0; i < 256; ++i) {
+        if (colors.used[i]) {
+            ++colors.count;
+            colors.end = i + 1;
+        }
+    }
+    return colors;
+}
+
 QJsonObject artJson(const QString &path, const ArtFile &art)
 {
+    const UsedColors used = usedColors(art);
     QJsonArray palette;
-    for (int i = 0; i < art.colorCount(); ++i)
+    for (int i = 0; i < std::max(art.colorCount(), used.end); ++i)
         palette.append(QStringLiteral("#%1").arg(art.color(quint8(i)) & 0xffffff, 6, 16, QLatin1Char('0')));
     QJsonArray frames;
     for (size_t i = 0; i < art.frames.size(); ++i) {
@@ -62,7 +82,7 @@ QJsonObject artJson(const QString &path, const ArtFile &art)
         {QStringLiteral("actionFrame"), art.actionFrame},
         {QStringLiteral("paletteCount"), qint64(art.paletteCount)},
         {QStringLiteral("signature"), printableSignature(art.signature)},
-        {QStringLiteral("colorCount"), art.colorCount()},
+        {QStringLiteral("colorCount"), used.count},
         {QStringLiteral("frameCount"), qint64(art.frames.size())},
         {QStringLiteral("pixelCount"), pixelCount(art)},
         {QStringLiteral("palette"), palette},

@@ -6,6 +6,7 @@
 #include "fileio/outputfile.h"
 #include "generate/buildreport.h"
 #include "generate/generation.h"
+#include "generate/projectfile.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -37,9 +38,9 @@ void printFound(const BuildJob &job, const Project &project, Console &console)
         for (const auto &frame : stage->frames)
             pixels += quint64(frame->workImage.width()) * quint64(frame->workImage.height());
     }
-    console.note(
-        QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
-            .arg(describeStages(project), job.source.folder, QString::number(frames), QString::number(pixels)));
+    console.note(QStringLiteral("Found %1 in %2: %3 frames, %4 pixels to write")
+                     .arg(describeStages(project), job.frames ? job.project : job.source.folder,
+                          QString::number(frames), QString::number(pixels)));
 }
 
 /** What the progress line says during a step. */
@@ -64,6 +65,9 @@ bool isLoadFailure(FailureKind kind)
     switch (kind) {
     case FailureKind::NoSuchFolder:
     case FailureKind::NotAFolder:
+    case FailureKind::BadProjectFile:
+    case FailureKind::NoFrameNumber:
+    case FailureKind::NameRepeats:
     case FailureKind::NameNeverChanges:
     case FailureKind::TooManyFrames:
     case FailureKind::RangeTooLarge:
@@ -93,10 +97,18 @@ bool isPaletteFailure(FailureKind kind)
 }
 
 /** Says once that content pixels lost their partial alpha, and how the
- *  alpha threshold decides it. */
+ *  alpha threshold decides it; and that a hit frame lies beyond the frames. */
 void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Console &console)
 {
     for (const GenerationWarning &warning : outcome.warnings) {
+        if (warning.kind == GenerationWarning::Kind::HitFrameBeyond) {
+            console.error(QStringLiteral("warning"),
+                          QStringLiteral("the hit frame %1 is not below the %2 frame(s) per stage; it is written "
+                                         "as given")
+                              .arg(warning.hitFrame)
+                              .arg(warning.frames));
+            continue;
+        }
         if (warning.kind != GenerationWarning::Kind::MadeOpaque)
             continue;
         const QString rule = job.colors.alphaThreshold > 0
@@ -117,9 +129,11 @@ QString failureSubject(const BuildJob &job, const Failure &failure)
     const bool aboutTarget = failure.kind == FailureKind::CannotCreateFile
         || failure.kind == FailureKind::CannotWriteFile || failure.kind == FailureKind::OutputIsInput
         || failure.kind == FailureKind::NameNotExact || isPaletteFailure(failure.kind);
-    if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
+    if ((failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder) && job.project.isEmpty())
         return job.folderArgument;
-    if (failure.path.isEmpty() || (!aboutTarget && failure.kind != FailureKind::CannotLoadFrame))
+    const bool namesFile = failure.kind == FailureKind::CannotLoadFrame || failure.kind == FailureKind::NameRepeats
+        || failure.kind == FailureKind::BadProjectFile;
+    if (failure.path.isEmpty() || (!aboutTarget && !namesFile))
         return job.source.folder;
     return failure.path;
 }
@@ -133,13 +147,31 @@ void reportFailure(const BuildJob &job, const Failure &failure, Console &console
         console.error(job.target, QStringLiteral("Generation failed!"));
 }
 
+/** The job's options as a project holds them, for the report. */
+BuildProject projectOf(const BuildJob &job)
+{
+    BuildProject project;
+    project.source = job.source;
+    project.frames = job.frames;
+    project.target = job.target;
+    project.trim = job.trim;
+    project.settings = job.colors;
+    project.settings.rotatable = job.rotatable ? 1 : 0;
+    project.settings.frameRate = job.frameRate;
+    project.settings.hitFrame = job.hitFrame;
+    project.settings.paletteCount = job.paletteCount;
+    return project;
+}
+
 /** Prints the report on standard output when asked for, and gives the exit status. */
 int finish(const BuildJob &job, GenerationOutcome outcome, Console &console)
 {
     if (job.json) {
         outcome.failure.path = outcome.failure ? failureSubject(job, outcome.failure) : QString();
-        console.out(QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target)).toJson(QJsonDocument::Indented))
-                        .trimmed());
+        const QJsonObject settings = settingsJson(projectOf(job), decodingThreads(job.colors.threads));
+        console.out(
+            QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target, settings)).toJson(QJsonDocument::Indented))
+                .trimmed());
     }
     if (outcome.failure.kind == FailureKind::OutputIsInput || outcome.failure.kind == FailureKind::NameNotExact)
         return ExitUsage;
@@ -205,17 +237,26 @@ Failure commitOutputs(const BuildJob &job, OutputFile &target, const QByteArray 
 
 int runBuild(const BuildJob &job, Console &console)
 {
-    const QFileInfo folder(job.folderArgument);
-    if (!folder.exists() || !folder.isDir()) {
+    if (job.projectFailure) {
+        GenerationOutcome outcome;
+        outcome.failure = job.projectFailure;
+        reportFailure(job, outcome.failure, console);
+        return finish(job, outcome, console);
+    }
+    // A project's folder is checked as a folder given on the line would be.
+    const QString folderArgument = job.project.isEmpty() ? job.folderArgument : job.source.folder;
+    const QFileInfo folder(folderArgument);
+    if (!job.frames && (!folder.exists() || !folder.isDir())) {
         GenerationOutcome outcome;
         outcome.failure
-            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, job.folderArgument);
+            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, folderArgument);
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }
 
     BuildRequest request;
     request.source = job.source;
+    request.frames = job.frames;
     request.trim = job.trim;
     request.target = job.target;
     request.settings = job.colors;

@@ -1,10 +1,13 @@
 #include "cli/commandline.h"
 
 #include "artfile/artformat.h"
-#include "project/filenamerule.h" // kMaxFieldWidth
+#include "generate/buildoptions.h"
+#include "generate/projectfile.h"
+#include "project/filenamerule.h" // kMaxFieldWidth, patternShape
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <optional>
@@ -57,6 +60,15 @@ class OptionReader
 public:
     explicit OptionReader(const QCommandLineParser &parser) : m_parser(parser) {}
 
+    /** A whole number within the option's rule (numberOption), or
+     *  `fallback` when the option is absent. */
+    qint64 number(const QString &name, qint64 fallback)
+    {
+        const NumberOption *rule = numberOption(name);
+        Q_ASSERT(rule);
+        return number(name, rule->min, rule->max, fallback);
+    }
+
     /** A whole number from `min` to `max`, or `fallback` when the option is absent. */
     qint64 number(const QString &name, qint64 min, qint64 max, qint64 fallback)
     {
@@ -72,6 +84,9 @@ public:
         }
         return value;
     }
+
+    /** One of the option's choices (optionChoices), or `fallback` when the option is absent. */
+    QString choice(const QString &name, const QString &fallback) { return choice(name, optionChoices(name), fallback); }
 
     /** One of `choices`, or `fallback` when the option is absent. */
     QString choice(const QString &name, const QStringList &choices, const QString &fallback)
@@ -161,31 +176,42 @@ void readColorOptions(const QCommandLineParser &parser, OptionReader &read, Gene
         colors.useKey = true;
         colors.keyColor = key.value_or(0);
     }
-    if (parser.isSet(QStringLiteral("key-tolerance")) && !colors.useKey)
-        read.fail(QStringLiteral("--key-tolerance: needs --key"));
-    colors.keyTolerance = int(read.number(QStringLiteral("key-tolerance"), 0, 442, 0));
-    colors.alphaThreshold = int(read.number(QStringLiteral("alpha-threshold"), 1, 255, 0));
-    colors.colorBudget = quint32(read.number(QStringLiteral("colors"), 2, 256, 256));
-    colors.quantizer = read.choice(QStringLiteral("quantizer"), {QStringLiteral("octree"), QStringLiteral("refined")},
-                                   QStringLiteral("octree"))
-            == QLatin1String("refined")
-        ? QuantizerKind::Refined
-        : QuantizerKind::Octree;
-    const QString dither = read.choice(
-        QStringLiteral("dither"),
-        {QStringLiteral("none"), QStringLiteral("ordered"), QStringLiteral("floyd-steinberg")}, QStringLiteral("none"));
-    colors.dither = dither == QLatin1String("floyd-steinberg") ? DitherKind::FloydSteinberg
-        : dither == QLatin1String("ordered")                   ? DitherKind::Ordered
-                                                               : DitherKind::None;
-    colors.threads = int(read.number(QStringLiteral("threads"), 1, 1024, 0));
+    colors.keyTolerance = int(read.number(QStringLiteral("key-tolerance"), colors.keyTolerance));
+    colors.alphaThreshold = int(read.number(QStringLiteral("alpha-threshold"), colors.alphaThreshold));
+    colors.colorBudget = quint32(read.number(QStringLiteral("colors"), colors.colorBudget));
+    colors.quantizer = quantizerNamed(read.choice(QStringLiteral("quantizer"), quantizerName(colors.quantizer)));
+    colors.dither = ditherNamed(read.choice(QStringLiteral("dither"), ditherName(colors.dither)));
+    colors.threads = int(read.number(QStringLiteral("threads"), colors.threads));
+    // A palette fixes the colours: one on the line replaces a project's
+    // colour budget and quantizer, and a budget or quantizer on the line
+    // replaces a project's palette.
     if (parser.isSet(QStringLiteral("palette"))) {
         colors.paletteFile = parser.value(QStringLiteral("palette"));
-        if (colors.paletteFile.isEmpty())
-            read.fail(QStringLiteral("--palette: the palette file name is empty"));
-        for (const char *other : {"colors", "quantizer"}) {
-            if (parser.isSet(QLatin1String(other)))
-                read.fail(QStringLiteral("--palette: cannot be combined with --%1 (the file fixes the colours)")
-                              .arg(QLatin1String(other)));
+        if (!parser.isSet(QStringLiteral("colors")))
+            colors.colorBudget = 256;
+        if (!parser.isSet(QStringLiteral("quantizer")))
+            colors.quantizer = QuantizerKind::Octree;
+    } else if (parser.isSet(QStringLiteral("colors")) || parser.isSet(QStringLiteral("quantizer"))) {
+        colors.paletteFile.clear();
+    }
+    const auto given = [&](const char *option) {
+        // A key that a project sets counts as given for the tolerance.
+        if (qstrcmp(option, "key") == 0 && colors.useKey)
+            return true;
+        return parser.isSet(QLatin1String(option));
+    };
+    if (const std::optional<OptionConflict> conflict = colorOptionConflict(given, colors.paletteFile)) {
+        switch (conflict->kind) {
+        case OptionConflict::Needs:
+            read.fail(QStringLiteral("--%1: needs --%2").arg(conflict->option, conflict->other));
+            break;
+        case OptionConflict::Excludes:
+            read.fail(QStringLiteral("--%1: cannot be combined with --%2 (the file fixes the colours)")
+                          .arg(conflict->option, conflict->other));
+            break;
+        case OptionConflict::EmptyName:
+            read.fail(QStringLiteral("--%1: the palette file name is empty").arg(conflict->option));
+            break;
         }
     }
 }
@@ -227,6 +253,26 @@ QStringList commandArguments(const QStringList &arguments, const QString &comman
     return rest;
 }
 
+/** True when the build's argument names a project file rather than a folder. */
+bool isProjectFile(const QString &argument)
+{
+    return argument.endsWith(QLatin1String(".kestrin"), Qt::CaseInsensitive) && !QFileInfo(argument).isDir();
+}
+
+/** The job as the project describes it, before the options on the line. */
+void startFromProject(const BuildProject &project, BuildJob &job)
+{
+    job.source = project.source;
+    job.frames = project.frames;
+    job.target = project.target;
+    job.trim = project.trim;
+    job.rotatable = project.settings.rotatable == 1;
+    job.frameRate = project.settings.frameRate;
+    job.hitFrame = project.settings.hitFrame;
+    job.paletteCount = project.settings.paletteCount;
+    job.colors = project.settings;
+}
+
 CommandLine parseBuild(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -234,14 +280,19 @@ CommandLine parseBuild(const QStringList &arguments)
         QStringLiteral("Loads the numbered frames that --pattern names in FOLDER (stage numbers from\n"
                        "--stage-min up to but not including --stage-max, frame numbers likewise) and\n"
                        "writes them as one sprite file, exactly as the Kestrin window does."));
-    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Folder that holds the frames."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"),
+                                 QStringLiteral("Folder that holds the frames, or a PROJECT.kestrin file whose "
+                                                "settings the options on the line override (-o may then be "
+                                                "left out when the project names a target)."));
     const FolderPattern defaults;
     parser.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")},
          QStringLiteral("The .art file to write (required); - for standard output."),
          QStringLiteral("OUT.art")},
         {QStringLiteral("pattern"),
-         QStringLiteral("File-name pattern, %1 = stage, %2 = frame [") + defaults.pattern + QStringLiteral("]."),
+         QStringLiteral("File-name pattern, %1 = stage, %2 = frame; %2 without %1 is one\n"
+                        "stage of numbered frames (walk_%2.png) [")
+             + defaults.pattern + QStringLiteral("]."),
          QStringLiteral("PATTERN")},
         {QStringLiteral("stage-min"), QStringLiteral("First stage number [1]."), QStringLiteral("N")},
         {QStringLiteral("stage-max"), QStringLiteral("Stage bound, not itself loaded; -1 for none [99]."),
@@ -286,34 +337,44 @@ CommandLine parseBuild(const QStringList &arguments)
     job.source.folder = job.folderArgument;
     if (!job.source.folder.endsWith(QLatin1Char('/')))
         job.source.folder += QLatin1Char('/');
-    job.target = parser.value(QStringLiteral("output"));
-    if (!parser.isSet(QStringLiteral("output")))
+    // A project file gives the job's starting values; options on the line
+    // override them. A project that cannot be read fails the job (not the
+    // command line), naming the key at fault.
+    if (isProjectFile(job.folderArgument)) {
+        job.project = job.folderArgument;
+        BuildProject project;
+        job.projectFailure = readProjectFile(job.project, &project);
+        if (!job.projectFailure)
+            startFromProject(project, job);
+    }
+    if (parser.isSet(QStringLiteral("output")))
+        job.target = parser.value(QStringLiteral("output"));
+    if (!parser.isSet(QStringLiteral("output")) && job.project.isEmpty())
         read.fail(QStringLiteral("--output: the target file is missing (-o OUT.art)"));
-    else if (job.target.isEmpty())
+    else if (parser.isSet(QStringLiteral("output")) && job.target.isEmpty())
         read.fail(QStringLiteral("--output: the target file name is empty"));
+    else if (job.target.isEmpty() && !job.projectFailure)
+        read.fail(QStringLiteral("--output: the project names no target; give one (-o OUT.art)"));
     if (parser.isSet(QStringLiteral("pattern")))
         job.source.pattern = parser.value(QStringLiteral("pattern"));
-    const qint64 u32 = 0xffffffffLL;
-    job.source.stageMin = quint32(read.number(QStringLiteral("stage-min"), 0, u32, defaults.stageMin));
+    if (patternShape(job.source.pattern) == PatternShape::NoFrameNumber)
+        read.fail(QStringLiteral("--pattern: \"%1\": %2")
+                      .arg(job.source.pattern, describeFailure(Failure::of(FailureKind::NoFrameNumber))));
     // As in the window, a negative bound is read as an unsigned 32-bit number,
     // so -1 is the largest and means "every number".
-    const qint64 i32min = -0x80000000LL;
-    job.source.stageMax = quint32(read.number(QStringLiteral("stage-max"), i32min, u32, defaults.stageMax));
-    job.source.stageWidth
-        = int(read.number(QStringLiteral("stage-width"), -kMaxFieldWidth, kMaxFieldWidth, defaults.stageWidth));
-    job.source.frameMin = quint32(read.number(QStringLiteral("frame-min"), 0, u32, defaults.frameMin));
-    job.source.frameMax = quint32(read.number(QStringLiteral("frame-max"), i32min, u32, defaults.frameMax));
-    job.source.frameWidth
-        = int(read.number(QStringLiteral("frame-width"), -kMaxFieldWidth, kMaxFieldWidth, defaults.frameWidth));
-    job.rotatable = read.choice(QStringLiteral("type"), {QStringLiteral("static"), QStringLiteral("rotatable")},
-                                QStringLiteral("static"))
+    job.source.stageMin = quint32(read.number(QStringLiteral("stage-min"), job.source.stageMin));
+    job.source.stageMax = quint32(read.number(QStringLiteral("stage-max"), job.source.stageMax));
+    job.source.stageWidth = int(read.number(QStringLiteral("stage-width"), job.source.stageWidth));
+    job.source.frameMin = quint32(read.number(QStringLiteral("frame-min"), job.source.frameMin));
+    job.source.frameMax = quint32(read.number(QStringLiteral("frame-max"), job.source.frameMax));
+    job.source.frameWidth = int(read.number(QStringLiteral("frame-width"), job.source.frameWidth));
+    job.rotatable
+        = read.choice(QStringLiteral("type"), job.rotatable ? QStringLiteral("rotatable") : QStringLiteral("static"))
         == QLatin1String("rotatable");
-    // The window's spin boxes bound these settings; the same bounds apply here.
-    job.frameRate = qint32(read.number(QStringLiteral("frame-rate"), 0, 99, 0));
-    job.hitFrame = qint32(read.number(QStringLiteral("hit-frame"), 0, 99, 0));
-    job.paletteCount = quint32(
-        read.number(QStringLiteral("palettes"), art::kMinPaletteCount, art::kMaxPaletteCount, art::kMaxPaletteCount));
-    job.trim = parser.isSet(QStringLiteral("trim"));
+    job.frameRate = qint32(read.number(QStringLiteral("frame-rate"), job.frameRate));
+    job.hitFrame = qint32(read.number(QStringLiteral("hit-frame"), job.hitFrame));
+    job.paletteCount = quint32(read.number(QStringLiteral("palettes"), job.paletteCount));
+    job.trim = job.trim || parser.isSet(QStringLiteral("trim"));
     job.quiet = parser.isSet(QStringLiteral("quiet"));
     readColorOptions(parser, read, job.colors);
     job.json = parser.isSet(QStringLiteral("json"));

@@ -2,9 +2,14 @@
 
 #include "generate/generationsettings.h"
 #include "project/folderloader.h"
+#include "project/framelist.h"
+
+#include "fileio/failure.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace kestrin::cli {
 
@@ -17,11 +22,14 @@ struct BuildJob {
     qint32 frameRate = 0;   // 0 writes the default rate
     qint32 hitFrame = 0;    // 0 writes the last frame of a direction
     quint32 paletteCount = 4;
-    bool trim = false;         // the bounding-rectangle pass
-    bool quiet = false;        // no progress bar, no summary
-    GenerationSettings colors; // only its colour fields (key, alpha, budget, quantizer, dither, palette, threads)
-    bool json = false;         // the job's report as JSON on standard output
-    QString depfile;           // where to write the Make rule of the files read; empty for none
+    bool trim = false;               // the bounding-rectangle pass
+    bool quiet = false;              // no progress bar, no summary
+    GenerationSettings colors;       // only its colour fields (key, alpha, budget, quantizer, dither, palette, threads)
+    bool json = false;               // the job's report as JSON on standard output
+    QString depfile;                 // where to write the Make rule of the files read; empty for none
+    QString project;                 // the .kestrin file the job starts from; empty for a folder
+    Failure projectFailure;          // why that file could not be read; the job then fails with it
+    std::optional<FrameList> frames; // the frames the project names one by one, instead of the folder
 };
 
 /** What `kestrin-art info` was asked to do. */

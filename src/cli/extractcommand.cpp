@@ -8,6 +8,7 @@
 #include "cli/artjson.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
+#include "generate/projectfile.h"
 #include "giffile/gifwriter.h"
 #include "project/filenamerule.h"
 
@@ -147,6 +148,74 @@ QByteArray framesJson(const ArtFile &art, const ExtractJob &job)
     return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 
+/** The sprite's palette as a GIMP palette of all 256 entries in the file's
+ *  order: used as a build's fixed palette, every colour keeps its index. */
+QByteArray gimpPalette(const ArtFile &art, const QString &name)
+{
+    QByteArray text = "GIMP Palette\nName: " + name.toUtf8() + "\nColumns: 16\n# index: the sprite's palette index\n";
+    for (int i = 0; i < 256; ++i) {
+        const QRgb c = art.color(quint8(i));
+        text += QByteArray::number(qRed(c)) + ' ' + QByteArray::number(qGreen(c)) + ' ' + QByteArray::number(qBlue(c))
+            + "\tindex " + QByteArray::number(i) + '\n';
+    }
+    return text;
+}
+
+/** The project that builds the extracted frames back into the same bytes:
+ *  the frames one by one with their centres (a frame without pixels has no
+ *  file), the sprite's type, rate, hit frame and palette count, and the
+ *  palette file `palettePath` as its fixed palette. Header values that no
+ *  build can write (a rate outside 1..99, a hit frame outside 1..99 that is
+ *  not the last frame) fall back to the defaults and are named in `lost`. */
+BuildProject roundTripProject(const ArtFile &art, const ExtractJob &job, const QString &palettePath, QStringList *lost)
+{
+    BuildProject project;
+    project.frames = FrameList(art.isRotatable() ? art::kDirectionCount : 1);
+    for (size_t i = 0; i < art.frames.size(); ++i) {
+        const art::FramePlace place = art::framePlace(art.isRotatable(), art.framesPerDirection, i);
+        ListedFrame frame;
+        if (art.frames[i].dataSize != 0)
+            frame.file = framePath(art, job, i);
+        frame.centre = QPoint(art.frames[i].centerX, art.frames[i].centerY);
+        (*project.frames)[art.isRotatable() ? size_t(place.direction) : 0].push_back(frame);
+    }
+    project.target = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".art"));
+    GenerationSettings &settings = project.settings;
+    settings.rotatable = art.isRotatable() ? 1 : 0;
+    settings.paletteCount = art.paletteCount;
+    settings.paletteFile = palettePath;
+    if (art.rate >= 1 && art.rate <= 99)
+        settings.frameRate = art.rate;
+    else
+        lost->append(QStringLiteral("the rate %1 (a build writes 1..99)").arg(art.rate));
+    // A hit frame of 0 writes the last frame of a stage.
+    const qint64 framesPerStage = (*project.frames)[0].size();
+    if (art.actionFrame == framesPerStage - 1)
+        settings.hitFrame = 0;
+    else if (art.actionFrame >= 1 && art.actionFrame <= 99)
+        settings.hitFrame = art.actionFrame;
+    else
+        lost->append(QStringLiteral("the hit frame %1 (a build writes 1..99 or the last frame)").arg(art.actionFrame));
+    return project;
+}
+
+/** Writes the palette and the project of a round trip (see roundTripProject). */
+bool writeRoundTrip(const ArtFile &art, const ExtractJob &job, const QString &palettePath, const QString &projectPath,
+                    OutputBatch &batch, Console &console)
+{
+    if (!batch.write(palettePath, gimpPalette(art, baseName(job.file)), console))
+        return false;
+    console.note(palettePath);
+    QStringList lost;
+    if (!batch.write(projectPath, projectJson(roundTripProject(art, job, palettePath, &lost), projectPath), console))
+        return false;
+    console.note(projectPath);
+    for (const QString &value : lost)
+        console.error(projectPath,
+                      QStringLiteral("warning: a build of it writes the default instead of %1").arg(value));
+    return true;
+}
+
 int extractFrames(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, Console &console)
 {
     // Everything that would stop the run is checked before the first file is written.
@@ -167,8 +236,10 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, OutputBatch &batch,
             outputs.append(framePath(art, job, i));
     }
     const QString jsonPath = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".json"));
+    const QString palettePath = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".gpl"));
+    const QString projectPath = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".kestrin"));
     if (job.indexed)
-        outputs.append(jsonPath);
+        outputs << jsonPath << palettePath << projectPath;
     if (!outputsAvoidInput(job, outputs, console))
         return ExitFailure;
     int written = 0;
@@ -194,6 +265,8 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, OutputBatch &batch,
         if (!batch.write(jsonPath, json, console))
             return ExitFailure;
         console.note(jsonPath);
+        if (!writeRoundTrip(art, job, palettePath, projectPath, batch, console))
+            return ExitFailure;
     }
     console.note(QStringLiteral("%1 of %2 frames written to %3").arg(written).arg(art.frames.size()).arg(job.outDir));
     return ExitSuccess;

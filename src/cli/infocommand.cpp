@@ -5,6 +5,7 @@
 #include "artfile/artreader.h"
 #include "cli/artjson.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 
 namespace kestrin::cli {
@@ -30,7 +31,7 @@ void printText(const QString &path, const ArtFile &art, Console &console)
     field("action frame:", QString::number(art.actionFrame));
     field("palettes:",
           QStringLiteral("%1 (signature \"%2\")").arg(art.paletteCount).arg(printableSignature(art.signature)));
-    field("colours:", QString::number(art.colorCount()));
+    field("colours:", QStringLiteral("%1 used").arg(usedColors(art).count));
     field("frames:", QStringLiteral("%1 (%2 pixels)").arg(art.frames.size()).arg(pixelCount(art)));
     if (art.frames.empty())
         return;
@@ -48,19 +49,45 @@ void printText(const QString &path, const ArtFile &art, Console &console)
     }
 }
 
+/** The report of a file that could not be read, shaped as build --json
+ *  reports a failure: ok false and the error's kind, path and message. */
+QJsonObject failureJson(const QString &path, const QString &message)
+{
+    const QFileInfo info(path);
+    const bool opened = path == QLatin1String("-") || (info.isFile() && info.isReadable());
+    const FailureKind kind = opened ? FailureKind::MalformedFile : FailureKind::CannotReadFile;
+    return QJsonObject{
+        {QStringLiteral("file"), path},
+        {QStringLiteral("ok"), false},
+        {QStringLiteral("error"),
+         QJsonObject{
+             {QStringLiteral("kind"), failureKindName(kind)},
+             {QStringLiteral("path"), path},
+             {QStringLiteral("message"), message},
+         }},
+    };
+}
+
 } // namespace
 
 int runInfo(const InfoJob &job, Console &console)
 {
     ArtFile art;
     QString error;
+    const auto printJson = [&](const QJsonObject &json) {
+        console.out(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)).trimmed());
+    };
     if (!readArtFile(job.file, art, error)) {
         console.error(job.file, error);
+        if (job.json)
+            printJson(failureJson(job.file, error));
         return ExitFailure;
     }
-    if (job.json)
-        console.out(QString::fromUtf8(QJsonDocument(artJson(job.file, art)).toJson(QJsonDocument::Indented)).trimmed());
-    else
+    if (job.json) {
+        QJsonObject json = artJson(job.file, art);
+        json.insert(QStringLiteral("ok"), true);
+        printJson(json);
+    } else
         printText(job.file, art, console);
     return ExitSuccess;
 }

@@ -26,6 +26,13 @@ QString describeFailure(const Failure &f)
         return QStringLiteral("no such folder");
     case FailureKind::NotAFolder:
         return QStringLiteral("not a folder");
+    case FailureKind::NoFrameNumber:
+        return QStringLiteral("The file-name pattern has no %2 for the frame number: write %2 where the frame "
+                              "number goes (walk_%2.png for one numbered sequence) and %1 where the stage number "
+                              "goes (camera%1_%2.png for several stages)");
+    case FailureKind::NameRepeats:
+        return QStringLiteral("The file-name pattern gives the same name to two frames (give the numbers fixed "
+                              "widths, or put text between them)");
     case FailureKind::NameNeverChanges:
         return QStringLiteral("Too many stages and frames (the file name does not change with its number, so %1 "
                               "frames would all be this one file)")
@@ -73,6 +80,8 @@ QString describeFailure(const Failure &f)
         return QStringLiteral("is the same file as %1; nothing was written").arg(f.reason);
     case FailureKind::NameNotExact:
         return withReason(QStringLiteral("this name cannot be used exactly as given"), f.reason);
+    case FailureKind::BadProjectFile:
+        return withReason(QStringLiteral("Bad project file"), f.reason);
     case FailureKind::BadColorSettings:
         return f.reason;
     case FailureKind::UnknownPaletteFormat:
@@ -101,6 +110,10 @@ QString failureKindName(FailureKind kind)
         return QStringLiteral("no-such-folder");
     case FailureKind::NotAFolder:
         return QStringLiteral("not-a-folder");
+    case FailureKind::NoFrameNumber:
+        return QStringLiteral("no-frame-number");
+    case FailureKind::NameRepeats:
+        return QStringLiteral("name-repeats");
     case FailureKind::NameNeverChanges:
         return QStringLiteral("name-never-changes");
     case FailureKind::TooManyFrames:
@@ -137,6 +150,8 @@ QString failureKindName(FailureKind kind)
         return QStringLiteral("output-is-input");
     case FailureKind::NameNotExact:
         return QStringLiteral("name-not-exact");
+    case FailureKind::BadProjectFile:
+        return QStringLiteral("bad-project-file");
     case FailureKind::BadColorSettings:
         return QStringLiteral("bad-color-settings");
     case FailureKind::UnknownPaletteFormat:

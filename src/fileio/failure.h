@@ -11,6 +11,8 @@ enum class FailureKind {
 
     // Finding and reading the frames of a folder.
     NoSuchFolder,     // path: the folder given
+    NoFrameNumber,    // path: the pattern, which has no %2 for the frame number
+    NameRepeats,      // path: the file name that two frames of the pattern share
     NotAFolder,       // path: the folder given
     NameNeverChanges, // path: the one file every number names; found: how many frames that would make
     TooManyFrames,    // path: folder + pattern; expected: the limit
@@ -35,6 +37,7 @@ enum class FailureKind {
     OutputIsInput,    // path: an output of the job; reason: the other file of the job it is (an
                       // input, or another output), in words ("the frame file a/b.bmp")
     NameNotExact,     // path: a name that cannot reach the file system exactly as given; reason: why
+    BadProjectFile,   // path: the project file; reason: the key and what is wrong with it
 
     // Colour settings and palette files.
     BadColorSettings,     // reason: which setting and what is wrong with it

@@ -93,9 +93,12 @@ Failure planArt(const Project &project, const GenerationSettings &settings, ArtP
             h.width = qint32(width);
             h.height = qint32(height);
             h.dataSize = qint32(width * height);
-            // Truncating signed halves: the source's centre in working-image coordinates.
-            h.centerX = qint32(qint64(frame.sourceImage.width()) / 2 - frame.boundRect.left);
-            h.centerY = qint32(qint64(frame.sourceImage.height()) / 2 - frame.boundRect.top);
+            // Truncating signed halves: the source's centre in working-image
+            // coordinates, unless the frame fixes its own.
+            const qint64 centreX = frame.centre ? frame.centre->x() : qint64(frame.sourceImage.width()) / 2;
+            const qint64 centreY = frame.centre ? frame.centre->y() : qint64(frame.sourceImage.height()) / 2;
+            h.centerX = qint32(centreX - frame.boundRect.left);
+            h.centerY = qint32(centreY - frame.boundRect.top);
             p.frames.push_back(h);
             p.totalPixels += width * height;
         }

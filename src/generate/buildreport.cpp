@@ -47,17 +47,27 @@ QString warningKindName(GenerationWarning::Kind kind)
     switch (kind) {
     case GenerationWarning::Kind::MadeOpaque:
         return QStringLiteral("made-opaque");
+    case GenerationWarning::Kind::HitFrameBeyond:
+        return QStringLiteral("hit-frame-beyond-frames");
     }
     return QString();
 }
 
-QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target)
+QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target, const QJsonObject &settings)
 {
     QJsonArray frames;
     for (const FrameReport &frame : outcome.frames)
         frames.append(frameJson(frame));
     QJsonArray warnings;
     for (const GenerationWarning &warning : outcome.warnings) {
+        if (warning.kind == GenerationWarning::Kind::HitFrameBeyond) {
+            warnings.append(QJsonObject{
+                {QStringLiteral("kind"), warningKindName(warning.kind)},
+                {QStringLiteral("hitFrame"), warning.hitFrame},
+                {QStringLiteral("framesPerStage"), qint64(warning.frames)},
+            });
+            continue;
+        }
         warnings.append(QJsonObject{
             {QStringLiteral("kind"), warningKindName(warning.kind)},
             {QStringLiteral("pixels"), qint64(warning.pixels)},
@@ -84,6 +94,9 @@ QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target)
              {QStringLiteral("write"), milliseconds(outcome.timings.write)},
          }},
     };
+    report.insert(QStringLiteral("version"), QStringLiteral(KESTRIN_VERSION));
+    if (!settings.isEmpty())
+        report.insert(QStringLiteral("settings"), settings);
     if (outcome.failure) {
         report.insert(QStringLiteral("error"),
                       QJsonObject{

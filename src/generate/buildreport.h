@@ -22,14 +22,17 @@ namespace kestrin {
  *    frames: [{stage, frame, file, width, height, centerX, centerY,
  *              sourceWidth, sourceHeight, trim: {left, top, width, height}}],
  *    inputs: [every file the job read, in the order read],
- *    warnings: [{kind, pixels, frames}],
+ *    warnings: [{kind, pixels, frames}, or {kind, hitFrame, framesPerStage}],
  *    timingsMs: {load, reduce, map, write},
+ *    version: the program's version,
+ *    settings: `settings` as given (left out when empty): every option as the job used it,
  *    error: {kind, path, message}   (only when the job failed)
  *
  *  Counts are what the job was asked to make as far as it got; `bytes` is 0
  *  unless the file was written. Times are milliseconds to the microsecond.
  *  `kind` is failureKindName(), `message` describeFailure(). */
-[[nodiscard]] QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target);
+[[nodiscard]] QJsonObject buildReport(const GenerationOutcome &outcome, const QString &target,
+                                      const QJsonObject &settings = {});
 
 /** The name of a warning's kind, as scripts read it ("made-opaque"). */
 [[nodiscard]] QString warningKindName(GenerationWarning::Kind kind);

@@ -148,6 +148,11 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     if (outcome.failure)
         return outcome;
     outcome.frames = frameReports(project, plan);
+    // Stored projects may rely on such a hit frame, so it is written as given.
+    if (settings.hitFrame != 0 && quint64(qMax(0, settings.hitFrame)) >= plan.framesPerStage) {
+        GenerationWarning beyond{GenerationWarning::Kind::HitFrameBeyond, 0, plan.framesPerStage, settings.hitFrame};
+        outcome.warnings.push_back(beyond);
+    }
 
     QElapsedTimer timer;
     timer.start();
@@ -223,7 +228,8 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
         }
         colours.add(frame);
     };
-    outcome.failure = loadFolder(project, request.source, loading);
+    outcome.failure = request.frames ? loadFrameList(project, *request.frames, loading)
+                                     : loadFolder(project, request.source, loading);
     outcome.inputFiles = frameFiles(project);
     if (outcome.failure) {
         outcome.timings.load = timer.nsecsElapsed();

@@ -4,6 +4,7 @@
 #include "fileio/outputfile.h"
 #include "generate/generationsettings.h"
 #include "project/folderloader.h"
+#include "project/framelist.h"
 #include "project/project.h"
 
 #include <QRect>
@@ -12,6 +13,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -39,11 +41,13 @@ using GenerationProgress = std::function<void(GenerationStep step)>;
 /** Something a successful generation did that its user should hear about. */
 struct GenerationWarning {
     enum class Kind {
-        MadeOpaque, // content pixels whose alpha was below 255 were written as opaque
+        MadeOpaque,     // content pixels whose alpha was below 255 were written as opaque
+        HitFrameBeyond, // the hit frame is at or beyond the frames per stage; written as given
     };
     Kind kind = Kind::MadeOpaque;
-    quint64 pixels = 0; // how many pixels
-    quint64 frames = 0; // in how many frames
+    quint64 pixels = 0;  // MadeOpaque: how many pixels
+    quint64 frames = 0;  // MadeOpaque: in how many frames; HitFrameBeyond: the frames per stage
+    qint32 hitFrame = 0; // HitFrameBeyond: the hit frame asked for
 };
 
 /** One frame as it went into the file. */
@@ -178,12 +182,13 @@ private:
 
 /** A whole job from a folder of frames to a file, as the command line runs it. */
 struct BuildRequest {
-    FolderPattern source;           // where the frames are
-    bool trim = false;              // trim every frame to its content (and make every pixel opaque); with a
-                                    // background, to its non-background pixels, keeping alpha
-    GenerationSettings settings;    // its `threads` also decode the frames
-    QString target;                 // the file to write
-    GenerationSink *sink = nullptr; // where the bytes go; when null, a FileSink that commits `target`
+    FolderPattern source;            // where the frames are
+    std::optional<FrameList> frames; // the frames named one by one instead (source is then unused)
+    bool trim = false;               // trim every frame to its content (and make every pixel opaque); with a
+                                     // background, to its non-background pixels, keeping alpha
+    GenerationSettings settings;     // its `threads` also decode the frames
+    QString target;                  // the file to write
+    GenerationSink *sink = nullptr;  // where the bytes go; when null, a FileSink that commits `target`
 };
 
 /** What a job reports while it runs; every member may be empty. */

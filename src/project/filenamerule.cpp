@@ -44,6 +44,22 @@ QString frameFileName(const QString &pattern, quint32 stage, int stageWidth, qui
     return argNumber(argNumber(pattern, stage, stageWidth), frame, frameWidth);
 }
 
+PatternShape patternShape(QStringView pattern)
+{
+    int lowest = 1000;
+    bool hasFrameMarker = false;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const int number = argMarkerAt(pattern, i);
+        if (number == -1)
+            continue;
+        lowest = std::min(lowest, number);
+        hasFrameMarker = hasFrameMarker || number == 2;
+    }
+    if (!hasFrameMarker)
+        return PatternShape::NoFrameNumber;
+    return lowest == 2 ? PatternShape::FramesOnly : PatternShape::StagesAndFrames;
+}
+
 NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth, quint32 frameMin,
                          quint32 frameMax, int frameWidth)
 {
@@ -54,7 +70,11 @@ NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stage
     const quint32 nextFrame = std::min(frameAfter, frameMax);
 
     NamePreview names;
-    if (hasFrameMarker) {
+    if (patternShape(pattern) == PatternShape::FramesOnly) {
+        names.first = argNumber(pattern, frameMin, frameWidth);
+        names.last = argNumber(pattern, frameMax, frameWidth);
+        names.next = argNumber(pattern, nextFrame, frameWidth);
+    } else if (hasFrameMarker) {
         names.first = frameFileName(pattern, stageMin, stageWidth, frameMin, frameWidth);
         names.last = frameFileName(pattern, stageMax, stageWidth, frameMax, frameWidth);
         names.next = frameFileName(pattern, nextStage, stageWidth, nextFrame, frameWidth);

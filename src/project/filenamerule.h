@@ -34,6 +34,16 @@ constexpr int kMaxFieldWidth = 4096;
 [[nodiscard]] QString frameFileName(const QString &pattern, quint32 stage, int stageWidth, quint32 frame,
                                     int frameWidth);
 
+/** What the numbers of a pattern stand for, read from its place markers as
+ *  QString::arg sees them. */
+enum class PatternShape {
+    NoFrameNumber,   // no %2: every frame number would name the same file, so it is refused
+    FramesOnly,      // %2 and no lower marker: one stage whose frame numbers go into %2
+    StagesAndFrames, // the lowest marker (normally %1) gets the stage number, then %2 the frame number
+};
+
+[[nodiscard]] PatternShape patternShape(QStringView pattern);
+
 /** The three names the "Update" button shows for a folder pattern. */
 struct NamePreview {
     QString first; // name(stageMin, frameMin)
@@ -45,7 +55,10 @@ struct NamePreview {
  *  part of it): next is name(min(s', stageMax), min(frameMin + 1, frameMax))
  *  with s' = stageMin + 1 when frameMin + 1 > frameMax, else stageMin. When
  *  the pattern does not contain "%2", only the stage number is put in (one
- *  substitution with the stage width) and the frame numbers are not used. */
+ *  substitution with the stage width) and the frame numbers are not used.
+ *  A FramesOnly pattern names one stage: first is name(frameMin), next
+ *  name(min(frameMin + 1, frameMax)), last name(frameMax), each with the
+ *  frame width, and the stage numbers are not used. */
 [[nodiscard]] NamePreview previewNames(const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
                                        quint32 frameMin, quint32 frameMax, int frameWidth);
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -337,7 +338,69 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
 
 } // namespace
 
+namespace {
+
+/** The one stage of a pattern whose only number is the frame number: every
+ *  frame number in range whose file exists, under stage number stageMin. */
+void scanFramesOnly(const FolderPattern &p, ScanMethod method, ListingCache &cache, FolderScan &scan)
+{
+    const Axis frameAxis{p.folder, p.pattern, p.frameWidth, [](const QString &t) { return t; }, false};
+    std::vector<quint32> frameNumbers;
+    if (!findPresent(frameAxis, p.frameMin, p.frameMax, method, kMaxFramesPerLoad, cache, frameNumbers, scan.failure))
+        return;
+    if (frameNumbers.empty())
+        return;
+    FoundStage stage;
+    stage.number = p.stageMin;
+    for (quint32 f : frameNumbers)
+        stage.framePaths.append(frameAxis.pathOf(f));
+    scan.stages.append(std::move(stage));
+}
+
+/** NameRepeats naming the first path that two frames of the scan share. */
+Failure repeatedName(const FolderScan &scan)
+{
+    QSet<QString> seen;
+    for (const FoundStage &found : scan.stages) {
+        for (const QString &path : found.framePaths) {
+            if (seen.contains(path))
+                return Failure::of(FailureKind::NameRepeats, path);
+            seen.insert(path);
+        }
+    }
+    return Failure();
+}
+
+FolderScan scanStagesAndFrames(const FolderPattern &p, ScanMethod method);
+
+} // namespace
+
 FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
+{
+    FolderScan scan;
+    // Refused before anything is looked at: without a frame number every
+    // frame of a stage would be one file.
+    const PatternShape shape = patternShape(p.pattern);
+    if (shape == PatternShape::NoFrameNumber) {
+        scan.failure = Failure::of(FailureKind::NoFrameNumber, p.pattern);
+        return scan;
+    }
+    if (shape == PatternShape::FramesOnly) {
+        ListingCache cache;
+        scanFramesOnly(p, method, cache, scan);
+    } else {
+        scan = scanStagesAndFrames(p, method);
+    }
+    if (!scan.failure)
+        scan.failure = repeatedName(scan);
+    if (scan.failure)
+        scan.stages.clear();
+    return scan;
+}
+
+namespace {
+
+FolderScan scanStagesAndFrames(const FolderPattern &p, ScanMethod method)
 {
     FolderScan scan;
     ListingCache cache;
@@ -374,11 +437,16 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
     return scan;
 }
 
-namespace {
-
 /** NoStagesFound, saying which numbers and which first name were tried. */
 Failure noStagesFound(const FolderPattern &p)
 {
+    if (patternShape(p.pattern) == PatternShape::FramesOnly) {
+        return Failure::of(FailureKind::NoStagesFound, p.folder,
+                           QStringLiteral("no frame number from %1 up to %2 (exclusive) has a file; the first name "
+                                          "tried was %3")
+                               .arg(QString::number(p.frameMin), QString::number(p.frameMax),
+                                    argNumber(p.pattern, p.frameMin, p.frameWidth)));
+    }
     return Failure::of(FailureKind::NoStagesFound, p.folder,
                        QStringLiteral("no stage number from %1 up to %2 (exclusive) has a file for frame number %3; "
                                       "the first name tried was %4")

@@ -80,6 +80,14 @@ constexpr quint64 kMaxProbesPerRange = 1000000;
  *  image. A stage number counts when its file for frame number frameMin
  *  exists; each of its frame numbers counts when its file exists.
  *
+ *  The pattern's shape (patternShape) decides first: one without %2 is
+ *  refused with NoFrameNumber before anything on disk is looked at; one
+ *  whose only number is %2 yields a single stage (numbered stageMin, the
+ *  stage range unused) holding every frame number whose file exists, and no
+ *  stage when none does. When two frames would be the same file (numbers
+ *  that run together without fixed widths), the scan is refused with
+ *  NameRepeats naming that file.
+ *
  *  With ScanMethod::Auto a long range is narrowed by listing the folder that
  *  holds the varying part of the name: a number whose name matches no entry
  *  there cannot exist. The answer is exactly the one that opening the file of
@@ -111,8 +119,7 @@ struct LoadOptions {
 };
 
 /** Appends to `project` the stages and frames that `pattern` finds, in
- *  increasing stage and frame number. A file named more than once is decoded
- *  once and its image shared by every frame that names it.
+ *  increasing stage and frame number.
  *
  *  Files are decoded on options.threads threads, ahead of the frames that
  *  wait for them; the frames join the project in order on the calling

@@ -11,6 +11,7 @@ bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome)
     frame.sourceImage = outcome.image;
     frame.workImage = frame.sourceImage;
     frame.boundRect = BoundRect();
+    frame.centre.reset();
     return true;
 }
 

@@ -3,7 +3,10 @@
 #include "decode/imagedecoder.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QString>
+
+#include <optional>
 
 namespace kestrin {
 
@@ -28,13 +31,16 @@ struct Frame {
     QImage sourceImage;  // the image as loaded, always Format_ARGB32; never changed by the utilities
     QImage workImage;    // trimmed / keyed copy that is shown and written
     BoundRect boundRect; // where workImage lies inside sourceImage
+    // The centre written for this frame, in sourceImage coordinates, instead
+    // of the middle of sourceImage; set by a project that lists its frames.
+    std::optional<QPoint> centre;
 };
 
 /** Loads the image file at `path` into `frame`, decoded by decodeImageFile.
  *
  *  On success the frame's path is replaced, sourceImage becomes the image
- *  converted to 32-bit ARGB (not premultiplied), workImage shares it and the
- *  bounds return to the loading value. On failure (empty path, missing file,
+ *  converted to 32-bit ARGB (not premultiplied), workImage shares it, the
+ *  bounds return to the loading value and a fixed centre is dropped. On failure (empty path, missing file,
  *  not a regular file, not an image, truncated, too large to decode) false is
  *  returned and the frame is left exactly as it was. */
 [[nodiscard]] bool loadFrame(Frame &frame, const QString &path);

@@ -29,4 +29,6 @@ public:
     static bool generateArt(MainWindow &w, const QString &target) { return w.generateArt(target); }
     static bool applyBoundRect(MainWindow &w, bool enabled) { return w.applyBoundRect(enabled); }
     static bool applyTransparency(MainWindow &w, bool enabled) { return w.applyTransparency(enabled); }
+    static bool openProject(MainWindow &w, const QString &path) { return w.openProject(path); }
+    static bool saveProject(MainWindow &w, const QString &path) { return w.saveProject(path); }
 };

@@ -4,6 +4,7 @@
 #include "inspector.h"
 #include "testmain.h"
 
+#include <QAction>
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -146,7 +147,9 @@ private slots:
         QCOMPARE(w.menuBar(), f.menuBar);
         QCOMPARE(f.menuBar->objectName(), QStringLiteral("menuBar"));
         QCOMPARE(f.menuBar->geometry(), QRect(0, 0, 800, 19));
-        QVERIFY(f.menuBar->actions().isEmpty());
+        // The menu bar holds only the File menu of the project entries.
+        QCOMPARE(f.menuBar->actions().size(), 1);
+        QCOMPARE(f.menuBar->actions().at(0)->text(), QStringLiteral("&File"));
         QCOMPARE(f.mainToolBar->objectName(), QStringLiteral("mainToolBar"));
         QCOMPARE(w.toolBarArea(f.mainToolBar), Qt::TopToolBarArea);
         QVERIFY(f.mainToolBar->actions().isEmpty());

@@ -181,10 +181,13 @@ private slots:
         QTest::newRow("-1 is the largest bound") << QStringList{"0", "-1", "2", "0", "-1", "4"}
                                                  << QStringList{frameName(1, 0), frameName(1, 70000), frameName(4000, 0)}
                                                  << QList<quint32>{2, 1};
-        // Left-aligned: 5, 50 and 500 all give "500", so one file makes three stages.
+        // Left-aligned: 5, 50 and 500 all give "500": three stages would be one
+        // file, so the load is refused.
         QTest::newRow("negative width") << QStringList{"1", "600", "-3", "0", "2", "-2"}
-                                        << QStringList{"camera500_00.bmp", "camera500_10.bmp"}
-                                        << QList<quint32>{2, 2, 2};
+                                        << QStringList{"camera500_00.bmp", "camera500_10.bmp"} << QList<quint32>{};
+        QTest::newRow("negative width, distinct names") << QStringList{"1", "3", "-3", "0", "2", "-2"}
+                                                        << QStringList{"camera100_00.bmp", "camera200_00.bmp"}
+                                                        << QList<quint32>{1, 1};
     }
 
     void numberFields()
@@ -260,10 +263,16 @@ private slots:
         QTest::addColumn<QString>("stageMax");
         QTest::addColumn<QString>("frameMax");
         QTest::addColumn<QString>("line");
-        QTest::newRow("name never changes")
+        QTest::newRow("no frame number")
             << "camera01_0000.bmp" << "-1" << "9999"
-            << "GenFile: Too many stages and frames (the file name does not change with its number): "
-               "frames/camera01_0000.bmp";
+            << "GenFile: The file-name pattern has no %2 for the frame number: write %2 where the frame number goes "
+               "(walk_%2.png for one numbered sequence) and %1 where the stage number goes (camera%1_%2.png for "
+               "several stages)";
+        // Stage 10 frame 10000 and stage 101 frame 0 are both p1010000.bmp.
+        QTest::newRow("two frames, one file")
+            << "p%1%2.bmp" << "102" << "10001"
+            << "GenFile: The file-name pattern gives the same name to two frames (give the numbers fixed widths, or "
+               "put text between them): frames/p1010000.bmp";
         QTest::newRow("range that cannot be listed")
             << "p%%1_%2.bmp" << "-1" << "9999" << "GenFile: Range too large to search: frames/p%%1_%2.bmp";
     }
@@ -273,6 +282,8 @@ private slots:
         QFETCH(QString, stageMax);
         QFETCH(QString, frameMax);
         QVERIFY(writeFrame(QStringLiteral("frames/p1_0.bmp")));
+        QVERIFY(writeFrame(QStringLiteral("frames/p100000.bmp")));
+        QVERIFY(writeFrame(QStringLiteral("frames/p1010000.bmp")));
         Window w;
         w.type("leSourceFolder", QStringLiteral("frames/"));
         w.type("leBrowseFormat", pattern);
@@ -298,6 +309,8 @@ private slots:
                                              << QStringList{"camera01_0005.bmp", "camera02_0005.bmp", "camera99_0005.bmp"};
         QTest::newRow("one marker") << "cam%1.bmp" << "0" << "9999"
                                     << QStringList{"cam01.bmp", "cam01.bmp", "cam99.bmp"};
+        QTest::newRow("only %2: the frames of one stage") << "walk_%2.png" << "1" << "9999"
+                                                          << QStringList{"walk_0001.png", "walk_0002.png", "walk_9999.png"};
     }
 
     void preview()

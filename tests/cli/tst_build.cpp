@@ -297,10 +297,13 @@ private slots:
             << QStringLiteral("uneven") << QStringList()
             << QStringLiteral("kestrin-art: {folder}/: Number of frames differ in stage 2: expected 4 frames, found 3\n"
                               "kestrin-art: {target}: Generation failed!");
-        QTest::newRow("name that never changes, repeated past the limit")
-            << QStringLiteral("frames") << QStringList{QStringLiteral("--pattern"), QStringLiteral("camera01_0000.bmp"),
-                                                       QStringLiteral("--stage-max"), QStringLiteral("200")}
-            << QStringLiteral("kestrin-art: {folder}/: Too many stages and frames (");
+        // Left-aligned in two digits, stage numbers 1 and 10 both read "10".
+        QTest::newRow("two frames, one file")
+            << QStringLiteral("repeats")
+            << QStringList{QStringLiteral("--stage-width"), QStringLiteral("-2"), QStringLiteral("--stage-max"),
+                           QStringLiteral("11")}
+            << QStringLiteral("kestrin-art: {folder}/camera10_0000.bmp: The file-name pattern gives the same name "
+                              "to two frames");
         QTest::newRow("frame that is not an image")
             << QStringLiteral("corrupt") << QStringList()
             << QStringLiteral("kestrin-art: {folder}/camera01_0001.bmp: Cannot load frame: not an image");
@@ -317,6 +320,8 @@ private slots:
         QVERIFY(writeFrames(path(QStringLiteral("corrupt")), QStringLiteral("camera%1_%2.bmp"), {1},
                             [](int) { return 3; }));
         QVERIFY(writeAll(path(QStringLiteral("corrupt/camera01_0001.bmp")), "not an image"));
+        QVERIFY(writeFrames(path(QStringLiteral("repeats")), QStringLiteral("camera%1_%2.bmp"), {10},
+                            [](int) { return 1; }));
 
         // An existing target survives every failure byte for byte.
         const QString target = path(QStringLiteral("existing.art"));
@@ -346,6 +351,32 @@ private slots:
                  qPrintable(cli.err));
     }
 
+    // %2 alone is one stage of numbered frames, the render output most tools
+    // write; it builds what the two-marker spelling of the same files builds.
+    void oneNumberedSequence()
+    {
+        const QString folder = path(QStringLiteral("sequence"));
+        QVERIFY(QDir().mkpath(folder));
+        for (int f = 1; f <= 3; ++f)
+            QVERIFY(frame(1, f).save(folder + QStringLiteral("/walk_%1.png").arg(f, 4, 10, QLatin1Char('0'))));
+        const QString single = path(QStringLiteral("sequence-single.art"));
+        const QString both = path(QStringLiteral("sequence-both.art"));
+        QCOMPARE(run({QStringLiteral("build"), folder, QStringLiteral("-o"), single, QStringLiteral("-q"),
+                      QStringLiteral("--pattern"), QStringLiteral("walk_%2.png")})
+                     .exitCode,
+                 0);
+        QCOMPARE(run({QStringLiteral("build"), folder, QStringLiteral("-o"), both, QStringLiteral("-q"),
+                      QStringLiteral("--pattern"), QStringLiteral("walk_%1%2.png"), QStringLiteral("--stage-min"),
+                      QStringLiteral("0"), QStringLiteral("--stage-max"), QStringLiteral("1"),
+                      QStringLiteral("--stage-width"), QStringLiteral("1"), QStringLiteral("--frame-width"),
+                      QStringLiteral("3"), QStringLiteral("--frame-min"), QStringLiteral("1")})
+                     .exitCode,
+                 0);
+        const QByteArray bytes = readAll(single);
+        QCOMPARE(field(bytes, kestrin::art::kFramesPerDirectionOffset), 3);
+        QCOMPARE(bytes, readAll(both));
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -372,6 +403,12 @@ private slots:
         QTest::newRow("stage max below 32 bits")
             << build + QStringList{QStringLiteral("--stage-max"), QStringLiteral("-2147483649")}
             << QStringLiteral("--stage-max: \"-2147483649\" is not a whole number from -2147483648 to 4294967295");
+        QTest::newRow("pattern without %2")
+            << build + QStringList{QStringLiteral("--pattern"), QStringLiteral("camera01_0000.bmp")}
+            << QStringLiteral("--pattern: \"camera01_0000.bmp\": The file-name pattern has no %2 for the frame "
+                              "number: write %2 where the frame number goes (walk_%2.png for one numbered sequence)");
+        QTest::newRow("pattern with %1 only") << build + QStringList{QStringLiteral("--pattern"), QStringLiteral("c%1.png")}
+                                              << QStringLiteral("--pattern: \"c%1.png\": The file-name pattern has no %2");
         QTest::newRow("type") << build + QStringList{QStringLiteral("--type"), QStringLiteral("diagonal")}
                               << QStringLiteral("--type: \"diagonal\" is not one of: static, rotatable");
         QTest::newRow("empty output") << QStringList{QStringLiteral("build"), folder, QStringLiteral("-o"), QString()}

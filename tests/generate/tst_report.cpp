@@ -68,7 +68,7 @@ private slots:
         QVERIFY(rule.isEmpty());
     }
 
-    // A name that repeats one file for every frame number is read once; the
+    // A file that a project lists for several frames is named once; the
     // files come in the order the frames use them.
     void inputsAreEachFileReadOnceInFrameOrder()
     {
@@ -76,9 +76,9 @@ private slots:
         QVERIFY(fixture::writeImage(folder + QStringLiteral("pose01.png"), fixture::flat(4, 3, fixture::bgr(9, 8, 7))));
         QVERIFY(fixture::writeImage(folder + QStringLiteral("pose02.png"), fixture::flat(5, 2, fixture::bgr(1, 2, 3))));
         BuildRequest request;
-        request.source.folder = folder;
-        request.source.pattern = QStringLiteral("pose%1.png");
-        request.source.frameMax = 3;
+        const kestrin::ListedFrame first{folder + QStringLiteral("pose01.png"), std::nullopt};
+        const kestrin::ListedFrame second{folder + QStringLiteral("pose02.png"), std::nullopt};
+        request.frames = kestrin::FrameList{{first, first, first}, {second, second, second}};
         request.target = dir.filePath(QStringLiteral("still.art"));
         const GenerationOutcome outcome = kestrin::buildSprite(request);
         QVERIFY(outcome.ok());

@@ -59,9 +59,9 @@ class ParallelLoadTest : public QObject
 private slots:
     // Folders of 2 to 32 frames of mixed PNG kinds and sizes; the bad file
     // sits at a position of the load order (negative: from the end). A
-    // pattern without a frame number repeats each stage's first file for
-    // every frame, so shared decodes (and a shared bad file) go through the
-    // threads too.
+    // pattern without a frame number would repeat each stage's first file for
+    // every frame; it is refused before anything is decoded, on any number of
+    // threads.
     void sameAsOneFileAfterTheOther_data()
     {
         QTest::addColumn<quint32>("seed");
@@ -94,6 +94,14 @@ private slots:
         source.folder = made.folder;
         source.pattern = repeated ? QStringLiteral("camera%1_0000.png") : QStringLiteral("camera%1_%2.png");
         source.frameMax = repeated ? 5 : 9999;
+        if (repeated) {
+            for (int threads : {1, 8}) {
+                const Load refused = load(source, threads);
+                QVERIFY2(refused.failure.startsWith(QStringLiteral("no-frame-number")), qPrintable(refused.failure));
+                QVERIFY(refused.project.isEmpty() && refused.callbacks.isEmpty() && refused.progress.isEmpty());
+            }
+            return;
+        }
         const QStringList all = scannedPaths(source);
         const int count = int(all.size());
         QVERIFY(count > 1);

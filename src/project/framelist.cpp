@@ -1,0 +1,30 @@
+#include "project/framelist.h"
+
+namespace kestrin {
+
+Failure loadFrameList(Project &project, const FrameList &stages, const LoadOptions &options)
+{
+    if (stages.empty())
+        return Failure::of(FailureKind::NoStagesFound, QString(), QStringLiteral("the project lists no stage"));
+    quint64 total = 0;
+    for (const auto &listed : stages)
+        total += listed.size();
+    quint64 done = 0;
+    for (const auto &listed : stages) {
+        Stage *stage = project.appendStage();
+        for (const ListedFrame &entry : listed) {
+            Frame *frame = stage->appendFrame();
+            DecodeResult decoded;
+            if (!entry.file.isEmpty() && !loadFrame(*frame, entry.file, decoded))
+                return Failure::of(FailureKind::CannotLoadFrame, entry.file, decoded.message());
+            frame->centre = entry.centre;
+            if (options.frameLoaded)
+                options.frameLoaded(*frame);
+            if (options.progress)
+                options.progress(++done, total);
+        }
+    }
+    return Failure();
+}
+
+} // namespace kestrin
