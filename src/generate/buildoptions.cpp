@@ -40,7 +40,7 @@ QStringList optionChoices(QStringView option)
     if (option == QLatin1String("quantizer"))
         return {QStringLiteral("octree"), QStringLiteral("refined")};
     if (option == QLatin1String("dither"))
-        return {QStringLiteral("none"), QStringLiteral("floyd-steinberg")};
+        return {QStringLiteral("none"), QStringLiteral("ordered"), QStringLiteral("floyd-steinberg")};
     return {};
 }
 
@@ -78,6 +78,8 @@ QuantizerKind quantizerNamed(QStringView name)
 
 DitherKind ditherNamed(QStringView name)
 {
+    if (name == QLatin1String("ordered"))
+        return DitherKind::Ordered;
     return name == QLatin1String("floyd-steinberg") ? DitherKind::FloydSteinberg : DitherKind::None;
 }
 
@@ -88,7 +90,15 @@ QString quantizerName(QuantizerKind kind)
 
 QString ditherName(DitherKind kind)
 {
-    return kind == DitherKind::FloydSteinberg ? QStringLiteral("floyd-steinberg") : QStringLiteral("none");
+    switch (kind) {
+    case DitherKind::Ordered:
+        return QStringLiteral("ordered");
+    case DitherKind::FloydSteinberg:
+        return QStringLiteral("floyd-steinberg");
+    case DitherKind::None:
+        break;
+    }
+    return QStringLiteral("none");
 }
 
 std::optional<OptionConflict> colorOptionConflict(const std::function<bool(const char *)> &given,
