@@ -52,24 +52,35 @@ void mapRun(const BackgroundRule &background, const quint32 *pixels, quint64 cou
 {
     quint32 lastRgb = 0xffffffffu;
     quint8 lastIndex = 0;
-    // Runs of one pixel value (a flat background above all) are decided once.
-    quint32 lastPixel = count ? ~pixels[0] : 0;
-    quint8 lastOut = 0;
-    for (quint64 i = 0; i < count; ++i) {
-        if (pixels[i] != lastPixel) {
-            lastPixel = pixels[i];
-            if (masked && background.isBackground(lastPixel)) {
-                lastOut = 0;
-            } else {
-                const quint32 rgb = lastPixel & 0xffffff;
-                if (rgb != lastRgb) {
-                    lastRgb = rgb;
-                    lastIndex = nearest(rgb);
-                }
-                lastOut = lastIndex;
+    if constexpr (!masked) {
+        for (quint64 i = 0; i < count; ++i) {
+            const quint32 rgb = pixels[i] & 0xffffff;
+            if (rgb != lastRgb) {
+                lastRgb = rgb;
+                lastIndex = nearest(rgb);
             }
+            out[i] = lastIndex;
         }
-        out[i] = lastOut;
+    } else {
+        // Runs of one pixel value (a flat background above all) are decided once.
+        quint32 lastPixel = count ? ~pixels[0] : 0;
+        quint8 lastOut = 0;
+        for (quint64 i = 0; i < count; ++i) {
+            if (pixels[i] != lastPixel) {
+                lastPixel = pixels[i];
+                if (background.isBackground(lastPixel)) {
+                    lastOut = 0;
+                } else {
+                    const quint32 rgb = lastPixel & 0xffffff;
+                    if (rgb != lastRgb) {
+                        lastRgb = rgb;
+                        lastIndex = nearest(rgb);
+                    }
+                    lastOut = lastIndex;
+                }
+            }
+            out[i] = lastOut;
+        }
     }
 }
 

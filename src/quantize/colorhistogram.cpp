@@ -99,12 +99,14 @@ void ColorHistogram::add(const quint32 *pixels, quint64 count, const BackgroundR
     bool lastIsBackground = false;
     for (quint64 i = 0; i < count; ++i) {
         const quint32 pixel = pixels[i];
-        if (pixel != lastPixel) {
-            lastPixel = pixel;
-            lastIsBackground = filter && background.isBackground(pixel);
+        if (filter) {
+            if (pixel != lastPixel) {
+                lastPixel = pixel;
+                lastIsBackground = background.isBackground(pixel);
+            }
+            if (lastIsBackground)
+                continue;
         }
-        if (lastIsBackground)
-            continue;
         const quint32 key = coarserKey(pixel & 0xffffff, m_shift);
         if (key != lastKey) {
             last = &slotFor(key); // valid until the table next changes, which only this line or coarsen() do
