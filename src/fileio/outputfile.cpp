@@ -80,6 +80,18 @@ Target resolveTarget(const QString &path)
     }
 }
 
+/** True when standard output is open for writing. */
+bool standardOutputWritable()
+{
+    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+QString standardOutputClosed()
+{
+    return QStringLiteral("standard output is closed (%1)").arg(errnoText(EBADF));
+}
+
 } // namespace
 
 /** The device handed to writers: forwards every write to the file, checks
@@ -145,11 +157,22 @@ private:
     QString m_reason;
 };
 
-OutputFile::OutputFile(const QString &path) : m_path(path), m_device(std::make_unique<OutputDevice>())
+OutputFile::OutputFile(const QString &path, Dash dash)
+    : m_path(path),
+      m_dash(dash),
+      m_device(std::make_unique<OutputDevice>())
 {
 }
 
-OutputFile::~OutputFile() = default; // the device's release() discards an uncommitted file
+OutputFile::~OutputFile()
+{
+    forgetOld(); // the device's release() discards an uncommitted file
+}
+
+bool OutputFile::writesStandardOutput() const
+{
+    return m_dash == Dash::StandardOutput && m_path == QLatin1String("-");
+}
 
 QIODevice &OutputFile::device()
 {
@@ -171,12 +194,47 @@ bool OutputFile::fail(FailureKind kind, const QString &reason)
     return false;
 }
 
+bool OutputFile::check()
+{
+    if (m_device->isOpen() || m_finished)
+        return !m_failure;
+    if (writesStandardOutput())
+        return standardOutputWritable() || fail(FailureKind::CannotCreateFile, standardOutputClosed());
+    if (m_path.isEmpty())
+        return fail(FailureKind::CannotCreateFile, errnoText(ENOENT));
+    if (m_path.contains(QChar(0)))
+        return fail(FailureKind::CannotCreateFile, errnoText(EINVAL));
+    const Target target = resolveTarget(m_path);
+    if (target.error)
+        return fail(FailureKind::CannotCreateFile, errnoText(target.error));
+    if (target.exists && S_ISDIR(target.status.st_mode))
+        return fail(FailureKind::CannotCreateFile, errnoText(EISDIR));
+    if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
+        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+    if (target.exists && !S_ISREG(target.status.st_mode))
+        return true; // written straight through
+    // A new or replaced file is made in the target's folder.
+    const qsizetype slash = target.path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.path.left(slash);
+    struct stat status {
+    };
+    if (::stat(folder.constData(), &status) != 0)
+        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+    if (!S_ISDIR(status.st_mode))
+        return fail(FailureKind::CannotCreateFile, errnoText(ENOTDIR));
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+    return true;
+}
+
 bool OutputFile::open()
 {
     if (m_device->isOpen() || m_finished)
         return fail(FailureKind::CannotCreateFile, errnoText(EBUSY));
-    if (m_path == QLatin1String("-")) {
+    if (writesStandardOutput()) {
         m_mode = Mode::StandardOutput;
+        if (!standardOutputWritable())
+            return fail(FailureKind::CannotCreateFile, standardOutputClosed());
         std::fflush(stdout); // what was printed before comes first
         auto file = std::make_unique<QFile>();
         if (!file->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
@@ -203,6 +261,7 @@ bool OutputFile::open()
 bool OutputFile::openReplacing(const QString &finalPath, const struct stat *existing)
 {
     m_mode = Mode::Replace;
+    m_finalPath = QFile::encodeName(finalPath);
     // A file the process may not write is refused, as a redirect would be,
     // although the folder would let a new file take its place.
     if (existing && ::faccessat(AT_FDCWD, QFile::encodeName(finalPath).constData(), W_OK, AT_EACCESS) != 0)
@@ -300,6 +359,71 @@ bool OutputFile::commit()
     m_finished = true;
     m_device->close();
     return true;
+}
+
+bool OutputFile::keepOld()
+{
+    m_restore = Restore::None;
+    struct stat status {
+    };
+    if (::lstat(m_finalPath.constData(), &status) != 0) {
+        if (errno == ENOENT)
+            m_restore = Restore::RemoveNew;
+        return true;
+    }
+    if (!S_ISREG(status.st_mode))
+        return true;
+    // A second name for the old file, in its folder so that putting it back
+    // is one rename; hidden, and unique to this process and moment.
+    const qsizetype slash = m_finalPath.lastIndexOf('/');
+    const QByteArray folder = m_finalPath.left(slash + 1);
+    const QByteArray name = m_finalPath.mid(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray old = folder + '.' + name.left(200) + ".old-" + QByteArray::number(::getpid()) + '-'
+            + QByteArray::number(attempt);
+        if (::link(m_finalPath.constData(), old.constData()) == 0) {
+            m_oldPath = old;
+            m_restore = Restore::OldFile;
+            return true;
+        }
+        if (errno != EEXIST)
+            return true; // no hard links here: the commit goes on without a way back
+    }
+    return true;
+}
+
+bool OutputFile::commitKeepingOld()
+{
+    if (m_mode == Mode::Replace && !m_finished && m_device->isOpen() && !m_device->failed())
+        keepOld();
+    if (commit())
+        return true;
+    forgetOld();
+    m_restore = Restore::None;
+    return false;
+}
+
+bool OutputFile::restore()
+{
+    const Restore restore = m_restore;
+    m_restore = Restore::None;
+    if (restore == Restore::OldFile) {
+        const bool ok = ::rename(m_oldPath.constData(), m_finalPath.constData()) == 0;
+        if (!ok)
+            (void)::unlink(m_oldPath.constData());
+        m_oldPath.clear();
+        return ok;
+    }
+    return restore == Restore::RemoveNew && ::unlink(m_finalPath.constData()) == 0;
+}
+
+void OutputFile::forgetOld()
+{
+    if (!m_oldPath.isEmpty())
+        (void)::unlink(m_oldPath.constData());
+    m_oldPath.clear();
+    if (m_restore == Restore::OldFile)
+        m_restore = Restore::None;
 }
 
 void OutputFile::cancel()

@@ -28,7 +28,9 @@ class OutputDevice;
  *    redirect would, and never replaced or removed. Opening a FIFO waits for
  *    a reader, like the shell. Bytes written this way cannot be taken back;
  *  - a folder: open() fails with "Is a directory";
- *  - "-": standard output, written straight through.
+ *  - "-": standard output, written straight through, unless the object was
+ *    made with Dash::FileName: then "-" is the file of that name in the
+ *    current folder, like any other name.
  *
  *  device() never buffers: every write reaches the system before it
  *  returns, and its result is checked. The first failed write is kept: every
@@ -52,11 +54,24 @@ public:
         StandardOutput, // "-"
     };
 
-    explicit OutputFile(const QString &path);
+    /** What the name "-" stands for. */
+    enum class Dash {
+        StandardOutput, // the process's standard output
+        FileName,       // a file named "-" in the current folder
+    };
+
+    explicit OutputFile(const QString &path, Dash dash = Dash::StandardOutput);
     ~OutputFile();
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
+    /** Looks, without creating or changing anything, whether open() would
+     *  find a place to write: the chain of links resolves, the target is no
+     *  folder, an existing file is writable and the folder of a replaced
+     *  target lets a new file be made. Fails (CannotCreateFile with the
+     *  system's reason) where open() surely would; open() may still fail
+     *  later for what a look cannot tell (a full disk, a race). */
+    [[nodiscard]] bool check();
     /** Opens the target for writing, as described above. */
     [[nodiscard]] bool open();
     /** The device to write into; open for writing after a successful open(). */
@@ -67,6 +82,21 @@ public:
      *  written bytes are synced and, in Replace mode, the temporary file takes
      *  the target's place. Either way the device is closed. */
     [[nodiscard]] bool commit();
+    /** As commit(), but in Replace mode the file the target replaced is kept
+     *  (as a hard link beside it) until restore() or forgetOld(), so that a
+     *  job whose later output fails can take this one back. Where the file
+     *  system cannot link, the commit still happens and canRestore() says
+     *  false. */
+    [[nodiscard]] bool commitKeepingOld();
+    /** True after commitKeepingOld() when restore() can put the old state
+     *  back: the old file is kept, or there was none. */
+    bool canRestore() const { return m_restore != Restore::None; }
+    /** Puts back what the target held before commitKeepingOld(): the old
+     *  file, or no file when there was none. False where that is impossible
+     *  (nothing kept, a special file, standard output) or fails. */
+    [[nodiscard]] bool restore();
+    /** Drops the old file kept by commitKeepingOld(); also done on destruction. */
+    void forgetOld();
     /** Gives up: the temporary file is removed and the target stays as it
      *  was; a later commit() fails (CannotWriteFile, "Operation canceled"). */
     void cancel();
@@ -82,9 +112,21 @@ private:
     bool openReplacing(const QString &finalPath, const struct stat *existing);
     bool openDirect(const QByteArray &finalPath);
     bool applyOwnerAndMode();
+    bool keepOld();
+    bool writesStandardOutput() const;
+
+    enum class Restore {
+        None,      // nothing to put back
+        OldFile,   // m_oldPath holds the replaced file
+        RemoveNew, // there was no file: restoring removes the new one
+    };
 
     QString m_path;
+    Dash m_dash = Dash::StandardOutput;
     Mode m_mode = Mode::Replace;
+    QByteArray m_finalPath; // Replace mode: the file the temporary file becomes
+    QByteArray m_oldPath;   // the kept old file, beside m_finalPath
+    Restore m_restore = Restore::None;
     std::unique_ptr<OutputDevice> m_device;
     Failure m_failure;
     bool m_finished = false;         // committed, canceled or failed: the device is closed

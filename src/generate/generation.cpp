@@ -9,6 +9,7 @@
 #include "quantize/palettefile.h"
 
 #include <QElapsedTimer>
+#include <QIODevice>
 #include <QSet>
 
 namespace kestrin {
@@ -84,7 +85,30 @@ int stepPercent(GenerationStep step)
     return -1;
 }
 
-GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings, const QString &targetPath,
+Failure DeviceSink::failure() const
+{
+    // A device that never failed has no error text; a failed write names it.
+    return Failure::of(FailureKind::CannotWriteFile, QString(), m_device.errorString());
+}
+
+Failure FileSink::check()
+{
+    if (m_file.path().isEmpty())
+        return Failure::of(FailureKind::CannotCreateFile, QString(), QStringLiteral("the path is empty"));
+    return m_file.check() ? Failure() : m_file.failure();
+}
+
+QIODevice *FileSink::open()
+{
+    return m_file.open() ? &m_file.device() : nullptr;
+}
+
+bool FileSink::finish()
+{
+    return m_commitByCaller || m_file.commit();
+}
+
+GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings, GenerationSink &sink,
                                 const GenerationProgress &progress, ColorFeed *fed)
 {
     const auto report = [&](GenerationStep step) {
@@ -109,19 +133,12 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     if (outcome.failure)
         return outcome;
 
-    // A regular target is written beside itself and takes its place only at
-    // the end, so a failed run never destroys an existing file. Opening it
-    // now reports a target that cannot be created before any other problem
-    // of the project.
-    if (targetPath.isEmpty()) {
-        outcome.failure = Failure::of(FailureKind::CannotCreateFile, targetPath, QStringLiteral("the path is empty"));
+    // A target that cannot be created is reported before any other problem
+    // of the project; it is only looked at now and opened once the colours
+    // are reduced, so a job stopped during the long part leaves nothing.
+    outcome.failure = sink.check();
+    if (outcome.failure)
         return outcome;
-    }
-    OutputFile file(targetPath);
-    if (!file.open()) {
-        outcome.failure = file.failure();
-        return outcome;
-    }
 
     report(GenerationStep::Preparing);
     outcome.failure = checkFrameCounts(project);
@@ -147,20 +164,36 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     outcome.timings.reduce = timer.nsecsElapsed();
 
     timer.restart();
+    QIODevice *device = sink.open();
+    if (!device) {
+        outcome.failure = sink.failure();
+        return outcome;
+    }
     report(GenerationStep::Writing);
-    outcome.failure = writeArtData(file.device(), project, plan, colors, &outcome.timings.map);
-    const bool committed = !outcome.failure && file.commit();
+    outcome.failure = writeArtData(*device, project, plan, colors, &outcome.timings.map);
+    const bool finished = !outcome.failure && sink.finish();
     outcome.timings.write = timer.nsecsElapsed() - outcome.timings.map;
-    if (!committed) {
-        // The output keeps the first failure with the system's reason.
-        outcome.failure = file.failure();
-        file.cancel();
+    if (!finished) {
+        // The sink keeps the first failure with the system's reason.
+        const Failure failure = sink.failure();
+        if (failure && (!failure.path.isEmpty() || !outcome.failure))
+            outcome.failure = failure;
         return outcome;
     }
     outcome.bytes = plan.fileSize;
 
     report(GenerationStep::CleaningUp);
     report(GenerationStep::Completed);
+    return outcome;
+}
+
+GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings, const QString &targetPath,
+                                const GenerationProgress &progress, ColorFeed *fed)
+{
+    FileSink sink(targetPath);
+    GenerationOutcome outcome = runGeneration(project, settings, sink, progress, fed);
+    if (outcome.failure)
+        sink.file().cancel();
     return outcome;
 }
 
@@ -199,7 +232,19 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
     const QStringList framesRead = outcome.inputFiles;
     if (callbacks.loaded)
         callbacks.loaded(project);
-    outcome = runGeneration(project, request.settings, request.target, callbacks.generation, &colours);
+    if (callbacks.check) {
+        QStringList inputs = framesRead;
+        if (!request.settings.paletteFile.isEmpty())
+            inputs.append(request.settings.paletteFile);
+        outcome.failure = callbacks.check(inputs);
+        if (outcome.failure) {
+            outcome.timings.load = loadTime;
+            return outcome;
+        }
+    }
+    FileSink fileSink(request.target);
+    GenerationSink &sink = request.sink ? *request.sink : fileSink;
+    outcome = runGeneration(project, request.settings, sink, callbacks.generation, &colours);
     outcome.timings.load = loadTime;
     // The frames were read before anything the generation itself reads.
     outcome.inputFiles = framesRead + outcome.inputFiles;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileio/failure.h"
+#include "fileio/outputfile.h"
 #include "generate/generationsettings.h"
 #include "project/folderloader.h"
 #include "project/project.h"
@@ -13,12 +14,14 @@
 #include <functional>
 #include <vector>
 
+class QIODevice;
+
 namespace kestrin {
 
 /** The steps of a generation, in the order a successful one passes them. */
 enum class GenerationStep {
     NoStages,      // the project has no stage; nothing else follows
-    Preparing,     // the target is open; frame counts and sizes are checked next
+    Preparing,     // the target was looked at; frame counts and sizes are checked next
     Reducing,      // colour reduction
     FixingIndices, // index 0 gets the first pixel's colour
     Writing,       // header, palettes, frame headers and index bytes
@@ -88,42 +91,115 @@ struct GenerationOutcome {
 
 class ColorFeed;
 
-/** Turns `project` into the ".art" file at `targetPath` (any Unicode, used as
- *  given). Checks, in this order, each ending the job with its failure:
- *  no stages (NoStages, reported as GenerationStep::NoStages, the target not
- *  touched), a rotatable sprite without 8 stages, a palette count outside
- *  1..4, the colour settings and the palette file they name (see
- *  prepareColorOptions), a target that cannot be created (CannotCreateFile
- *  with the system's reason); then GenerationStep::Preparing and stages whose frame count
+/** Where a generation puts the bytes of its file. */
+class GenerationSink
+{
+public:
+    virtual ~GenerationSink() = default;
+    /** Asked once the settings are checked and before any work on the
+     *  frames: a sink that surely cannot take the file says so here
+     *  (CannotCreateFile with the system's reason). Nothing is created. */
+    [[nodiscard]] virtual Failure check() { return Failure(); }
+    /** Called once colour reduction is done, immediately before the first
+     *  byte: the open device to write into, or nullptr with failure() set. */
+    virtual QIODevice *open() = 0;
+    /** Called after the last byte was written without a failure: puts the
+     *  file in place (or leaves that to the caller, who then commits). */
+    [[nodiscard]] virtual bool finish() { return true; }
+    /** Why open(), a write into the device or finish() failed; kind None
+     *  while nothing did. */
+    [[nodiscard]] virtual Failure failure() const = 0;
+};
+
+/** A sink over a device the caller opened, such as a QBuffer that receives
+ *  exactly the bytes a file target would hold. */
+class DeviceSink : public GenerationSink
+{
+public:
+    explicit DeviceSink(QIODevice &device) : m_device(device) {}
+    QIODevice *open() override { return &m_device; }
+    Failure failure() const override;
+
+private:
+    QIODevice &m_device;
+};
+
+/** A sink over a file written through OutputFile: looked at by check(),
+ *  opened by open() only once colour reduction is done (a job killed
+ *  before that leaves nothing behind), and, unless made with
+ *  `commitByCaller`, committed by finish(). A caller that commits itself
+ *  uses file() once the generation succeeded, and cancels or lets the sink
+ *  go otherwise. */
+class FileSink : public GenerationSink
+{
+public:
+    explicit FileSink(const QString &path, OutputFile::Dash dash = OutputFile::Dash::StandardOutput,
+                      bool commitByCaller = false)
+        : m_file(path, dash),
+          m_commitByCaller(commitByCaller)
+    {
+    }
+    Failure check() override;
+    QIODevice *open() override;
+    bool finish() override;
+    Failure failure() const override { return m_file.failure(); }
+    OutputFile &file() { return m_file; }
+
+private:
+    OutputFile m_file;
+    bool m_commitByCaller = false;
+};
+
+/** Turns `project` into the bytes of an ".art" file written into `sink`.
+ *  Checks, in this order, each ending the job with its failure: no stages
+ *  (NoStages, reported as GenerationStep::NoStages), a rotatable sprite
+ *  without 8 stages, a palette count outside 1..4, the colour settings and
+ *  the palette file they name (see prepareColorOptions), the sink's check()
+ *  (a target that cannot be created: CannotCreateFile with the system's
+ *  reason); then GenerationStep::Preparing and stages whose frame count
  *  differs from stage 0's, and frames or a file beyond the format's 32-bit
- *  fields. Then Reducing, FixingIndices, Writing (a failed write ends with
- *  CannotWriteFile and the system's reason), CleaningUp and Completed.
+ *  fields. Then Reducing and FixingIndices; the sink is opened only then
+ *  (its failure ends the job), Writing (a failed write ends with the
+ *  sink's failure, CannotWriteFile and the system's reason for a file),
+ *  the sink's finish(), CleaningUp and Completed.
  *
- *  Whatever fails, an existing target is left byte for byte as it was. The
- *  project is only read. `fed`, when given, may hold the colour reduction's
- *  octree already fed with the project's frames (see ColorFeed). */
+ *  The project is only read. `fed`, when given, may hold the colour
+ *  reduction's octree already fed with the project's frames (see ColorFeed). */
+[[nodiscard]] GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
+                                              GenerationSink &sink, const GenerationProgress &progress,
+                                              ColorFeed *fed = nullptr);
+
+/** runGeneration into the file `targetPath` (any Unicode, used as given;
+ *  "-" is standard output), through a FileSink that commits. Whatever
+ *  fails, an existing target is left byte for byte as it was. */
 [[nodiscard]] GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
                                               const QString &targetPath, const GenerationProgress &progress,
                                               ColorFeed *fed = nullptr);
 
 /** A whole job from a folder of frames to a file, as the command line runs it. */
 struct BuildRequest {
-    FolderPattern source;        // where the frames are
-    bool trim = false;           // trim every frame to its content (and make every pixel opaque); with a
-                                 // background, to its non-background pixels, keeping alpha
-    GenerationSettings settings; // its `threads` also decode the frames
-    QString target;              // the file to write
+    FolderPattern source;           // where the frames are
+    bool trim = false;              // trim every frame to its content (and make every pixel opaque); with a
+                                    // background, to its non-background pixels, keeping alpha
+    GenerationSettings settings;    // its `threads` also decode the frames
+    QString target;                 // the file to write
+    GenerationSink *sink = nullptr; // where the bytes go; when null, a FileSink that commits `target`
 };
 
 /** What a job reports while it runs; every member may be empty. */
 struct BuildCallbacks {
     LoadProgress loading;                        // frames decoded so far
     std::function<void(const Project &)> loaded; // the project as it will be written
+    /** Once the frames loaded, before the generation: every file the job
+     *  reads (frames, then the palette file); a failure it returns ends the
+     *  job before anything is written. */
+    std::function<Failure(const QStringList &inputs)> check;
     GenerationProgress generation;
 };
 
 /** Loads the frames (any frame that does not load ends the job), trims them
- *  when asked, and runs the generation into request.target. Each frame is
+ *  when asked, asks callbacks.check, and runs the generation into
+ *  request.sink or request.target. Each frame is
  *  trimmed and fed to the colour reduction as soon as it has loaded, while
  *  later files are still decoding; the file is the same as loading, trimming
  *  and then generating. */

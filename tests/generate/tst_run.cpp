@@ -6,6 +6,7 @@
 #include "referenceart.h"
 #include "generate/generation.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -196,6 +197,48 @@ private slots:
         QCOMPARE(r.result.failure.expected, qint64(4294967295));
         QCOMPARE(r.steps, (Steps{GenerationStep::Preparing}));
         QCOMPARE(readAll(target), QByteArray("precious bytes"));
+    }
+
+    // A generation into memory gives exactly the bytes a file gets, with the
+    // same steps; a file target is only looked at until the colours are
+    // reduced, so a job killed during the long part leaves nothing behind.
+    void memoryAndFileSinksAgree_data()
+    {
+        QTest::addColumn<quint32>("paletteCount");
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("1 palette, new target") << 1u << false;
+        QTest::newRow("4 palettes, existing target") << 4u << true;
+    }
+    void memoryAndFileSinksAgree()
+    {
+        QFETCH(quint32, paletteCount);
+        QFETCH(bool, targetExists);
+        Project project;
+        fill(project, 2, 3, 7, 5);
+        GenerationSettings settings;
+        settings.paletteCount = paletteCount;
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        kestrin::DeviceSink memory(buffer);
+        Steps memorySteps;
+        const GenerationOutcome inMemory = kestrin::runGeneration(
+            project, settings, memory, [&](GenerationStep step) { memorySteps.append(step); });
+        QVERIFY(inMemory.ok());
+
+        QTemporaryDir folder;
+        const QString target = folder.filePath("t.art");
+        if (targetExists)
+            writeFile(target, "old");
+        QStringList seenBeforeWriting;
+        const GenerationOutcome toFile = kestrin::runGeneration(project, settings, target, [&](GenerationStep step) {
+            if (step == GenerationStep::FixingIndices)
+                seenBeforeWriting = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        });
+        QVERIFY(toFile.ok());
+        QCOMPARE(seenBeforeWriting, targetExists ? QStringList{"t.art"} : QStringList{});
+        QCOMPARE(memorySteps, successSteps);
+        QCOMPARE(buffer.data(), readAll(target));
+        QCOMPARE(inMemory.bytes, quint64(buffer.data().size()));
     }
 
     // The path is used as typed, not squeezed through an 8-bit conversion.
