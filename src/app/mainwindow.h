@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/generation.h"
 #include "project/project.h"
 
 #include <QMainWindow>
@@ -7,7 +8,11 @@
 #include <memory>
 
 class MainWindowForm;
+class PreviewRun;
+class QAction;
 class QListWidgetItem;
+class QMimeData;
+class SpriteViewer;
 
 /** Kestrin's only window: the form, the project and the four generation
  *  settings. Every user action enters through one of the slots below; the
@@ -19,6 +24,16 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    /** The one way a sprite viewer opens: reads the ".art" at `path` and
+     *  shows it in a new viewer window. A file that is not a valid sprite
+     *  gets a warning box with the reader's reason and nothing else happens
+     *  (null is returned). */
+    SpriteViewer *openSprite(const QString &path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void on_rbRotatable_toggled(bool checked);
@@ -55,6 +70,25 @@ private:
 
     // Generation (mainwindowgenerate.cpp)
     bool generateArt(const QString &targetPath);
+    /** The settings Start and Preview run with, as the controls hold them. */
+    kestrin::GenerationSettings generationSettings() const;
+    void showStep(kestrin::GenerationStep step);
+    /** The text of the "Generator Error" box for a failure; empty when it shows none. */
+    static QString generatorErrorText(const kestrin::Failure &failure);
+
+    // Menus (mainwindowmenus.cpp)
+    void buildMenus();
+    void showKeyboardShortcuts();
+    void showAbout();
+
+    // Sprites: opening, drops and Preview (mainwindowsprites.cpp)
+    /** Whether `data` holds something the window opens; with `open`, opens it. */
+    bool takeDrop(const QMimeData *data, bool open);
+    void openSpriteDialog();
+    /** Runs the generation into memory on a worker thread and shows the
+     *  result in a viewer titled "Preview"; nothing is written. */
+    void previewSprite();
+    void previewFinished();
 
     // Frame utilities (mainwindowutils.cpp)
     bool applyBoundRect(bool enabled);
@@ -73,4 +107,7 @@ private:
     qint32 hitFrame = 0;
     quint32 paletteCount = 4; // starts equal to what sbPaletteCount shows
     quint32 rotatable = 0;    // 1 = rotatable, 0 = static
+
+    QAction *m_previewAction = nullptr;
+    PreviewRun *m_preview = nullptr; // the Preview running, owned as a child
 };

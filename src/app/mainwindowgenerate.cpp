@@ -73,26 +73,39 @@ QString boxText(const kestrin::Failure &failure)
 
 } // namespace
 
-bool MainWindow::generateArt(const QString &targetPath)
+kestrin::GenerationSettings MainWindow::generationSettings() const
 {
     kestrin::GenerationSettings settings;
     settings.frameRate = frameRate;
     settings.hitFrame = hitFrame;
     settings.paletteCount = paletteCount;
     settings.rotatable = rotatable;
+    return settings;
+}
 
+void MainWindow::showStep(kestrin::GenerationStep step)
+{
+    ui->lblProgress->setText(stepText(step));
+    ui->lblProgress->repaint();
+    const int value = kestrin::stepPercent(step);
+    if (value >= 0) {
+        ui->pbTotal->setValue(value);
+        ui->pbTotal->repaint();
+    }
+}
+
+QString MainWindow::generatorErrorText(const kestrin::Failure &failure)
+{
+    return boxText(failure);
+}
+
+bool MainWindow::generateArt(const QString &targetPath)
+{
     // The run blocks the window; repainting the two widgets shows each step
     // without processing any events.
-    const auto progress = [this](kestrin::GenerationStep step) {
-        ui->lblProgress->setText(stepText(step));
-        ui->lblProgress->repaint();
-        const int value = kestrin::stepPercent(step);
-        if (value >= 0) {
-            ui->pbTotal->setValue(value);
-            ui->pbTotal->repaint();
-        }
-    };
-    const kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, targetPath, progress);
+    const auto progress = [this](kestrin::GenerationStep step) { showStep(step); };
+    const kestrin::GenerationOutcome outcome
+        = kestrin::runGeneration(project, generationSettings(), targetPath, progress);
     const QString text = boxText(outcome.failure);
     if (!text.isEmpty())
         QMessageBox::warning(this, tr("Generator Error"), text, QMessageBox::Ok, QMessageBox::NoButton);

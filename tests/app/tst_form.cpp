@@ -5,6 +5,7 @@
 #include "testmain.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -146,7 +147,10 @@ private slots:
         QCOMPARE(w.menuBar(), f.menuBar);
         QCOMPARE(f.menuBar->objectName(), QStringLiteral("menuBar"));
         QCOMPARE(f.menuBar->geometry(), QRect(0, 0, 800, 19));
-        QVERIFY(f.menuBar->actions().isEmpty());
+        QStringList menus;
+        for (QAction *menu : f.menuBar->actions())
+            menus << menu->text();
+        QCOMPARE(menus, QStringList({"&File", "&Sprite", "&Help"}));
         QCOMPARE(f.mainToolBar->objectName(), QStringLiteral("mainToolBar"));
         QCOMPARE(w.toolBarArea(f.mainToolBar), Qt::TopToolBarArea);
         QVERIFY(f.mainToolBar->actions().isEmpty());
@@ -156,6 +160,20 @@ private slots:
         // 67 widgets in the form: the central widget, the 63 of the group
         // boxes and the menu, tool and status bars.
         QCOMPARE(int(std::size(kWidgets)) + 4, 67);
+    }
+
+    void menusLeaveTheFormInPlace()
+    {
+        // The form sits below the 19-pixel menu bar and the empty tool bar,
+        // whole: a menu bar that grew with its font would push it down.
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        MainWindowForm &f = MainWindowInspector::form(w);
+        QCOMPARE(f.menuBar->geometry(), QRect(0, 0, 800, 19));
+        QCOMPARE(f.centralWidget->y(), 19 + f.mainToolBar->height());
+        QVERIFY(f.centralWidget->rect().contains(f.groupBox_7->geometry()));
+        QVERIFY(f.centralWidget->rect().contains(f.groupBox_6->geometry()));
     }
 
     void widgets_data()
