@@ -168,6 +168,7 @@ void SpriteViewer::buildControls()
     m_hit = new QLabel(this);
     m_hit->setObjectName(QStringLiteral("hitFrame"));
     m_hit->setAccessibleName(tr("Hit frame"));
+    m_hit->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
     m_rate = new QLabel(this);
     m_rate->setObjectName(QStringLiteral("rate"));
     m_rate->setAccessibleName(tr("Rate"));

@@ -1,0 +1,196 @@
+// The sprite viewer and Preview, driven through the real window: opening an
+// 8 x 32-frame sprite of 256 x 256 until its first frame is painted, playing
+// it at 60 frames per second at 4x zoom (frames the screen missed), and
+// Preview (generation into memory on a worker thread, then the viewer)
+// against Start (generation into the target file) on the same project.
+#include "benchharness.h"
+#include "benchsets.h"
+
+#include "app/mainwindow.h"
+#include "app/spritecanvas.h"
+#include "app/spriteviewer.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kStages = 8;
+constexpr int kFrames = 32;
+constexpr int kSize = 256;
+
+/** Counts and times the paints of sprite canvases, from the application's
+ *  event filter: a viewer may paint before the caller gets hold of it. */
+class PaintCounter : public QObject
+{
+public:
+    PaintCounter() { qApp->installEventFilter(this); }
+    std::vector<qint64> times; // ms since `clock` started, one per paint
+    QElapsedTimer clock;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && qobject_cast<SpriteCanvas *>(object))
+            times.push_back(clock.isValid() ? clock.elapsed() : 0);
+        return false;
+    }
+};
+
+/** Spins the event loop until `done` or `ms` pass; false on time-out. */
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+/** Closes every message box as soon as it shows; `shownAt` gets the time of the last. */
+class BoxCloser : public QObject
+{
+public:
+    explicit BoxCloser(const QElapsedTimer &clock) : m_clock(clock)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shownAt = m_clock.elapsed();
+                text = box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start(1);
+    }
+    qint64 shownAt = -1;
+    QString text;
+
+private:
+    const QElapsedTimer &m_clock;
+    QTimer m_timer;
+};
+
+SpriteViewer *newestViewer(MainWindow &w, int before)
+{
+    const QList<SpriteViewer *> viewers = w.findChildren<SpriteViewer *>();
+    return viewers.size() > before ? viewers.last() : nullptr;
+}
+
+void benchViewer()
+{
+    QTemporaryDir dir;
+    {
+        kestrin::Project project;
+        kestrinbench::makeSprites(project, kStages, kFrames, kSize);
+        for (int s = 0; s < kStages; ++s) {
+            for (int f = 0; f < kFrames; ++f) {
+                const QString name = QStringLiteral("camera%1_%2.bmp")
+                                         .arg(s + 1, 2, 10, QLatin1Char('0'))
+                                         .arg(f, 4, 10, QLatin1Char('0'));
+                project.stages[size_t(s)]->frames[size_t(f)]->workImage.save(dir.filePath(name), "BMP");
+            }
+        }
+    }
+    MainWindow w;
+    w.show();
+    const auto edit = [&](const char *name, const QString &text) {
+        w.findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+    };
+    edit("leSourceFolder", dir.path() + QLatin1Char('/'));
+    edit("leStageMax", QStringLiteral("9"));
+    edit("leFrameMax", QString::number(kFrames));
+    w.findChild<QPushButton *>(QStringLiteral("pbStageLoad"))->click();
+    w.findChild<QRadioButton *>(QStringLiteral("rbRotatable"))->click();
+    w.findChild<QSpinBox *>(QStringLiteral("sbFrameRate"))->setValue(60);
+    const QString target = dir.filePath(QStringLiteral("bench.art"));
+    edit("leTargetFile", target);
+
+    // Start: from the click until its box shows (the run is synchronous).
+    QElapsedTimer clock;
+    double startMs = 1e300, previewMs = 1e300;
+    for (int run = 0; run < 2; ++run) {
+        clock.start();
+        BoxCloser closer(clock);
+        w.findChild<QPushButton *>(QStringLiteral("pbStart"))->click();
+        startMs = std::min(startMs, double(closer.shownAt));
+        std::printf("  Start run %d: %lld ms\n", run + 1, closer.shownAt);
+        std::fflush(stdout);
+        if (closer.text != QLatin1String("Generation successful!")) {
+            std::printf("Start failed: %s\n", qPrintable(closer.text));
+            return;
+        }
+    }
+    // Preview: from the action until the viewer has painted its first frame.
+    for (int run = 0; run < 2; ++run) {
+        const int before = int(w.findChildren<SpriteViewer *>().size());
+        PaintCounter paints;
+        clock.start();
+        w.findChild<QAction *>(QStringLiteral("actionPreview"))->trigger();
+        if (!waitFor([&] { return !paints.times.empty(); }, 300000)) {
+            std::printf("Preview did not show\n");
+            return;
+        }
+        previewMs = std::min(previewMs, double(clock.elapsed()));
+        std::printf("  Preview run %d: %lld ms\n", run + 1, clock.elapsed());
+        if (SpriteViewer *viewer = newestViewer(w, before))
+            viewer->close();
+    }
+    std::printf("Start (generation into the file)   %8.1f ms\n", startMs);
+    std::printf("Preview (into memory, then viewer) %8.1f ms  (%.1f %% of Start; target <= 110 %%)\n", previewMs,
+                100.0 * previewMs / startMs);
+
+    // Opening the file Start wrote, until its first frame is painted.
+    double openMs = 1e300;
+    SpriteViewer *viewer = nullptr;
+    auto paints = std::make_unique<PaintCounter>();
+    for (int run = 0; run < 3; ++run) {
+        if (viewer)
+            viewer->close();
+        paints->times.clear();
+        clock.start();
+        viewer = w.openSprite(target);
+        waitFor([&] { return !paints->times.empty(); }, 10000);
+        openMs = std::min(openMs, double(clock.elapsed()));
+    }
+    std::printf("open %d x %d frames of %d x %d, first frame painted: %.1f ms (target <= 300 ms)\n", kStages, kFrames,
+                kSize, kSize, openMs);
+
+    // Playback at the file's 60 frames per second, 4x zoom, for 5 seconds:
+    // each 1/60 s slot without a painted frame is a dropped frame.
+    viewer->setZoom(4);
+    viewer->resize(1200, 900);
+    waitFor([] { return false; }, 200);
+    paints->times.clear();
+    paints->clock.start();
+    viewer->play();
+    const int seconds = 5;
+    waitFor([] { return false; }, seconds * 1000);
+    viewer->pause();
+    std::vector<bool> slot(size_t(seconds * 60), false);
+    for (qint64 t : paints->times) {
+        if (t < seconds * 1000)
+            slot[size_t(t * 60 / 1000)] = true;
+    }
+    const long shown = long(std::count(slot.begin(), slot.end(), true));
+    std::printf("play at 60 fps, 4x zoom, %d s: %ld of %d frames painted, %.2f dropped per second (target <= 1)\n",
+                seconds, shown, seconds * 60, double(seconds * 60 - shown) / seconds);
+    viewer->close();
+}
+
+} // namespace
+
+KESTRIN_BENCH("viewer: open, play and Preview an 8 x 32-frame sprite of 256 x 256", benchViewer)
