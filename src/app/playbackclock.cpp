@@ -9,6 +9,7 @@ TimerClock::TimerClock(QObject *parent) : PlaybackClock(parent)
 
 void TimerClock::start(int intervalMs)
 {
+    m_elapsed.start();
     m_timer.start(intervalMs);
 }
 
@@ -20,4 +21,9 @@ void TimerClock::stop()
 bool TimerClock::isRunning() const
 {
     return m_timer.isActive();
+}
+
+qint64 TimerClock::elapsedMs() const
+{
+    return m_elapsed.isValid() ? m_elapsed.elapsed() : 0;
 }

@@ -55,7 +55,7 @@ SpriteViewer::SpriteViewer(kestrin::ArtFile art, const QString &name, QWidget *p
     setObjectName(QStringLiteral("SpriteViewer"));
     setWindowTitle(tr("%1 - Sprite viewer").arg(name));
     m_clock->setParent(this);
-    connect(m_clock, &PlaybackClock::ticked, this, [this] { step(1); });
+    connect(m_clock, &PlaybackClock::ticked, this, &SpriteViewer::ticked);
 
     m_directionCount = int(m_art.rowCount());
     m_framesPerDirection = int(m_art.framesPerDirection);
@@ -232,10 +232,27 @@ bool SpriteViewer::isPlaying() const
     return m_clock->isRunning();
 }
 
+int SpriteViewer::playbackRate() const
+{
+    return m_art.rate > 0 ? m_art.rate : kFallbackRate;
+}
+
 int SpriteViewer::playbackInterval() const
 {
-    const int rate = m_art.rate > 0 ? m_art.rate : kFallbackRate;
-    return qMax(1, qRound(1000.0 / rate));
+    // Never longer than a frame, so no frame waits a whole tick too long.
+    return qMax(1, 1000 / playbackRate());
+}
+
+void SpriteViewer::ticked()
+{
+    if (m_framesPerDirection == 0)
+        return;
+    const qint64 due = m_playOrigin + m_clock->elapsedMs() * playbackRate() / 1000;
+    const int frame = int(due % m_framesPerDirection);
+    if (frame != m_frame) {
+        m_frame = frame;
+        showFrame();
+    }
 }
 
 int SpriteViewer::fileIndex() const
@@ -266,6 +283,7 @@ void SpriteViewer::play()
 {
     if (m_framesPerDirection == 0)
         return;
+    m_playOrigin = m_frame;
     m_clock->start(playbackInterval());
     const QSignalBlocker block(m_play);
     m_play->setChecked(true);

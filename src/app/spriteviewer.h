@@ -22,7 +22,8 @@ class SpriteCanvas;
  *  palette copy; index 0 is transparent and shows the background. Frames
  *  are placed by their centre, so a trimmed sequence plays without jumping.
  *  Playback runs at the file's rate (10 frames per second for a rate that is
- *  not positive, which the window says), one frame per tick of its clock.
+ *  not positive, which the window says): each tick of its clock shows the
+ *  frame due at the clock's time.
  *
  *  Keys: Space plays or pauses, Left and Right step one frame (and pause),
  *  Up and Down change direction, + and - zoom, C shows the centre. */
@@ -51,7 +52,9 @@ public:
     int paletteCopy() const { return m_paletteCopy; } // from 0
     int zoom() const;
     bool isPlaying() const;
-    /** Milliseconds between two frames while playing. */
+    /** Frames per second while playing: the file's rate, or 10. */
+    int playbackRate() const;
+    /** Milliseconds between two ticks of the clock while playing. */
     int playbackInterval() const;
     /** "direction D of N, frame F of M, W x H, centre X,Y". */
     QString infoText() const;
@@ -76,6 +79,7 @@ private:
     void updateColors();
     void showFrame();
     void backgroundChosen(int index);
+    void ticked();
     int fileIndex() const;
 
     kestrin::ArtFile m_art;
@@ -85,6 +89,7 @@ private:
     int m_direction = 0;
     int m_frame = 0;
     int m_paletteCopy = 0;
+    int m_playOrigin = 0;   // the frame shown when playback started
     QVector<QRgb> m_colors; // the chosen copy's entries, premultiplied; entry 0 transparent
     QRect m_extent;         // all frames, in file pixels relative to the centre
     bool m_placeByCentre = true;

@@ -14,7 +14,7 @@
 
 namespace {
 
-/** A clock the test ticks by hand. */
+/** A clock the test moves by hand. */
 class ManualClock : public PlaybackClock
 {
 public:
@@ -22,13 +22,21 @@ public:
     {
         interval = intervalMs;
         running = true;
+        now = 0;
     }
     void stop() override { running = false; }
     bool isRunning() const override { return running; }
-    void tick() { emit ticked(); }
+    qint64 elapsedMs() const override { return now; }
+    /** Lets `ms` pass and ticks. */
+    void tick(qint64 ms)
+    {
+        now += ms;
+        emit ticked();
+    }
 
     int interval = 0;
     bool running = false;
+    qint64 now = 0;
 };
 
 /** `stages` x `frames` frames of different sizes and many colours, whose
@@ -126,15 +134,17 @@ private slots:
     {
         QTest::addColumn<int>("rate");
         QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("frameMs"); // how long a frame shows
         QTest::addColumn<QString>("rateText");
-        QTest::newRow("file rate") << 12 << 83 << QStringLiteral("12 fps");
-        QTest::newRow("rate 0") << 0 << 100 << QStringLiteral("rate 0 in the file: playing at 10 fps");
+        QTest::newRow("file rate") << 12 << 83 << 84 << QStringLiteral("12 fps");
+        QTest::newRow("rate 0") << 0 << 100 << 100 << QStringLiteral("rate 0 in the file: playing at 10 fps");
     }
 
     void playbackStepsOnItsClock()
     {
         QFETCH(int, rate);
         QFETCH(int, interval);
+        QFETCH(int, frameMs);
         QFETCH(QString, rateText);
         kestrin::ArtFile art = sprite(8, 3, rotatable(5));
         // The writer never stores 0; other writers may.
@@ -149,12 +159,19 @@ private slots:
         QVERIFY(clock->running);
         QCOMPARE(clock->interval, interval);
         QCOMPARE(viewer.findChild<QPushButton *>(QStringLiteral("play"))->isChecked(), true);
-        clock->tick();
-        clock->tick();
+        clock->tick(frameMs - 2);
+        QCOMPARE(viewer.frame(), 0); // not yet due
+        clock->tick(2);
+        QCOMPARE(viewer.frame(), 1);
+        clock->tick(frameMs * 3); // a late tick skips the frames it missed, looping within the direction
+        QCOMPARE(viewer.frame(), 1);
+        clock->tick(frameMs);
         QCOMPARE(viewer.frame(), 2);
-        clock->tick(); // loops within the direction
-        QCOMPARE(viewer.frame(), 0);
         QCOMPARE(viewer.direction(), 0);
+        viewer.pause();
+        viewer.play(); // playing on starts from the frame shown
+        clock->tick(frameMs);
+        QCOMPARE(viewer.frame(), 0);
         viewer.setDirection(-1); // wraps to the last direction
         QCOMPARE(viewer.direction(), 7);
         viewer.pause();
