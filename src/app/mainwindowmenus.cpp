@@ -32,10 +32,6 @@ QMenu *addMenu(QMenuBar *bar, const char *objectName, const QString &title)
 
 void MainWindow::buildMenus()
 {
-    // The form's menu bar is 19 pixels high; with a larger font the bar would
-    // ask for more and push the whole form down. It keeps the form's height.
-    ui->menuBar->setFixedHeight(19);
-
     QMenu *file = addMenu(ui->menuBar, "menuFile", tr("&File"));
     connect(addMenuAction(file, "actionOpenSprite", tr("&Open sprite..."), QKeySequence(tr("Ctrl+O"))),
             &QAction::triggered, this, &MainWindow::openSpriteDialog);
