@@ -4,8 +4,8 @@
 // 256 x 256 as BMP and as PNG. Both must give the same pixels.
 #include "benchharness.h"
 
-#include "project/imagechecks.h"
-#include "project/imagedecoder.h"
+#include "decode/imagechecks.h"
+#include "decode/imagedecoder.h"
 
 #include <QFile>
 #include <QImage>

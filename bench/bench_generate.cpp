@@ -12,7 +12,7 @@
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
 #include "generate/generation.h"
-#include "quantize/indexedimage.h"
+#include "indexedimage.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -83,7 +83,7 @@ void literalReduceAndMap(const Project &project, quint64 limit)
             combined.insert(combined.end(), p, p + n);
         }
     }
-    kestrin::IndexedImage image;
+    kestrinref::IndexedImage image;
     image.build(combined.data(), quint32(combined.size()), 1);
     std::vector<quint32>().swap(combined);
     const quint8 q = image.indices()[0];

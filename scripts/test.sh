@@ -1,12 +1,38 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Kestrin and runs the whole test suite twice:
-# once in a normal build (with the decoder's valgrind run), once under
-# AddressSanitizer + UndefinedBehaviorSanitizer; then the fuzz targets.
+# The test command, in two sizes (both install what is missing first):
+#
+#   ./scripts/test.sh --quick   after every change: the layout check, then the
+#                               `unit` label in the normal build (build/)
+#   ./scripts/test.sh           before you stop, and what CI runs: the layout
+#                               check; the whole suite in the normal build
+#                               (valgrind and packaging checks included); the
+#                               suite again under AddressSanitizer +
+#                               UndefinedBehaviorSanitizer (build-asan/, only
+#                               the core and the tests, at -O1); then the
+#                               fuzz targets for a while each (build-fuzz/)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+quick=0
+case "${1-}" in
+"") ;;
+--quick) quick=1 ;;
+*) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+esac
+
 "$root/scripts/setup.sh"
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+
+# configure BUILD ARGS...: Ninja for a new build folder (an existing one keeps
+# the generator it was made with), and ccache when it is installed.
+configure() {
+    local build=$1 generator=()
+    shift
+    [[ -f $build/CMakeCache.txt ]] || generator=(-G Ninja)
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$root" -B "$build" "${generator[@]}" "${launcher[@]}" "$@" >/dev/null
+}
 
 echo "== layout of src/ (clang-format-14 and .clang-format) =="
 if ! (cd "$root" && find src \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z \
@@ -15,18 +41,27 @@ if ! (cd "$root" && find src \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -
     exit 1
 fi
 
+if ((quick)); then
+    echo "== build and run the unit tests =="
+    configure "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$root/build" --parallel "$jobs" --target kestrin-unit-tests
+    ctest --test-dir "$root/build" --output-on-failure --parallel "$jobs" --label-regex '^unit$'
+    exit 0
+fi
+
 echo "== build and test =="
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+configure "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$root/build" --parallel "$jobs"
 ctest --test-dir "$root/build" --output-on-failure --parallel "$jobs"
 
 echo "== build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
-cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=ON >/dev/null
-cmake --build "$root/build-asan" --parallel "$jobs"
+# Only what the tests run is built (the core, the test suites, kestrin-art),
+# at -O1: the sanitizers' own advice, and several times faster than -O0.
+configure "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKESTRIN_SANITIZE=ON
+cmake --build "$root/build-asan" --parallel "$jobs" --target kestrin-tests
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs"
-
 echo "== fuzz the .art reader and the frame decoder for 60 seconds each (libFuzzer, clang) =="
 # A separate clang build of the fuzz targets; the corpora they grow stay in
 # build-fuzz/, and a crash fails the test command with the input saved there.

@@ -1,12 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/mainwindowform.h"
-#include "diag/log.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<MainWindowForm>())
 {
@@ -17,19 +15,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_uniq
     hitFrame = 0;
     paletteCount = 4;
     rotatable = 0;
-
-    // The log's "Brutal error?" box is shown by the window, not by the core.
-    kestrin::setErrorBoxHandler([](const QString &text) {
-        QMessageBox box;
-        box.setWindowTitle(QStringLiteral("Brutal error?"));
-        box.setText(text);
-        box.exec();
-    });
 }
 
 MainWindow::~MainWindow()
 {
-    kestrin::setErrorBoxHandler(nullptr);
     ui.reset();
     project.clear();
 }

@@ -1,7 +1,9 @@
 // Start: the generation run and its progress and message boxes.
 #include "app/mainwindow.h"
 
+#include "app/diagnosticlog.h"
 #include "app/mainwindowform.h"
+#include "fileio/fileidentity.h"
 #include "generate/generation.h"
 
 #include <QLabel>
@@ -47,15 +49,20 @@ QString stepText(kestrin::GenerationStep step)
 }
 
 /** The text of the "Generator Error" box for a failed run; empty for the
- *  failures that show no box (no stages, a failed write). */
+ *  failures that show no box (no stages). */
 QString boxText(const kestrin::Failure &failure)
 {
     using kestrin::FailureKind;
     switch (failure.kind) {
     case FailureKind::None:
     case FailureKind::NoStages:
-    case FailureKind::CannotWriteFile:
         return QString();
+    case FailureKind::CannotWriteFile:
+        return QStringLiteral("Cannot write output file \"%1\": %2").arg(failure.path, failure.reason) + kAborting;
+    case FailureKind::OutputIsInput:
+        return QStringLiteral("The output file \"%1\" is the same file as %2; nothing was written.")
+                   .arg(failure.path, failure.reason)
+            + kAborting;
     case FailureKind::WrongStageCount:
         return QStringLiteral("Number of stages must be 8 for rotatable Art.") + kAborting;
     case FailureKind::CannotCreateFile:
@@ -69,6 +76,25 @@ QString boxText(const kestrin::Failure &failure)
     default:
         return kestrin::describeFailure(failure) + kAborting;
     }
+}
+
+/** OutputIsInput when the target is one of the project's frame files under
+ *  any name: the run would destroy it. */
+kestrin::Failure targetClash(const kestrin::Project &project, const QString &targetPath)
+{
+    QList<kestrin::JobFile> frames;
+    for (const auto &stage : project.stages) {
+        for (const auto &frame : stage->frames) {
+            if (!frame->filePath.isEmpty())
+                frames.append({frame->filePath, QStringLiteral("the frame file")});
+        }
+    }
+    const QString target = targetPath == QLatin1String("-") ? QStringLiteral("./-") : targetPath;
+    const auto clash = kestrin::firstCollision({{target, QString()}}, frames);
+    if (!clash)
+        return kestrin::Failure();
+    return kestrin::Failure::of(kestrin::FailureKind::OutputIsInput, targetPath,
+                                QStringLiteral("%1 \"%2\"").arg(clash->second.role, clash->second.path));
 }
 
 } // namespace
@@ -104,8 +130,25 @@ bool MainWindow::generateArt(const QString &targetPath)
     // The run blocks the window; repainting the two widgets shows each step
     // without processing any events.
     const auto progress = [this](kestrin::GenerationStep step) { showStep(step); };
-    const kestrin::GenerationOutcome outcome
-        = kestrin::runGeneration(project, generationSettings(), targetPath, progress);
+    kestrin::GenerationOutcome outcome;
+    outcome.failure = targetClash(project, targetPath);
+    if (!outcome.failure) {
+        // "-" is a file of that name here: the window has no standard output to write to.
+        kestrin::FileSink sink(targetPath, kestrin::OutputFile::Dash::FileName);
+        outcome = kestrin::runGeneration(project, generationSettings(), sink, progress);
+    }
+    using kestrin::FailureKind;
+    const FailureKind kind = outcome.failure.kind;
+    if (kind == FailureKind::CannotCreateFile || kind == FailureKind::CannotWriteFile
+        || kind == FailureKind::OutputIsInput) {
+        kestrin::logError("generateArt: " + outcome.failure.path.toLatin1() + ": "
+                          + kestrin::describeFailure(outcome.failure).toLatin1());
+    }
+    if (kind == FailureKind::CannotWriteFile) {
+        // The run stopped part way: no step of it stays on show.
+        ui->lblProgress->setText(QString());
+        ui->pbTotal->setValue(0);
+    }
     const QString text = boxText(outcome.failure);
     if (!text.isEmpty())
         QMessageBox::warning(this, tr("Generator Error"), text, QMessageBox::Ok, QMessageBox::NoButton);

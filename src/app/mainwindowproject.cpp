@@ -1,8 +1,8 @@
 // Loading a project from a folder and editing stages and frames by hand.
 #include "app/mainwindow.h"
 
+#include "app/diagnosticlog.h"
 #include "app/mainwindowform.h"
-#include "diag/log.h"
 #include "project/filenamerule.h"
 #include "project/folderloader.h"
 
@@ -90,7 +90,7 @@ bool MainWindow::GenFile(const QString &folder, const QString &pattern, quint32 
     source.frameWidth = frameWidth;
     const kestrin::Failure failure = kestrin::loadFolder(project, source);
     if (failure)
-        kestrin::Error("GenFile: " + loadLogMessage(failure), false);
+        kestrin::logError("GenFile: " + loadLogMessage(failure));
     return !failure;
 }
 

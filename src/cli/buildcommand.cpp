@@ -2,6 +2,8 @@
 // the same loader, frame passes and generation as the window.
 #include "cli/commands.h"
 
+#include "fileio/fileidentity.h"
+#include "fileio/outputfile.h"
 #include "generate/buildreport.h"
 #include "generate/generation.h"
 
@@ -113,7 +115,8 @@ void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Conso
 QString failureSubject(const BuildJob &job, const Failure &failure)
 {
     const bool aboutTarget = failure.kind == FailureKind::CannotCreateFile
-        || failure.kind == FailureKind::CannotWriteFile || isPaletteFailure(failure.kind);
+        || failure.kind == FailureKind::CannotWriteFile || failure.kind == FailureKind::OutputIsInput
+        || failure.kind == FailureKind::NameNotExact || isPaletteFailure(failure.kind);
     if (failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder)
         return job.folderArgument;
     if (failure.path.isEmpty() || (!aboutTarget && failure.kind != FailureKind::CannotLoadFrame))
@@ -138,7 +141,64 @@ int finish(const BuildJob &job, GenerationOutcome outcome, Console &console)
         console.out(QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target)).toJson(QJsonDocument::Indented))
                         .trimmed());
     }
+    if (outcome.failure.kind == FailureKind::OutputIsInput || outcome.failure.kind == FailureKind::NameNotExact)
+        return ExitUsage;
     return outcome.failure ? ExitFailure : ExitSuccess;
+}
+
+/** OutputIsInput when an output of the job (the target, the depfile) is the
+ *  same file as one of its inputs (frames, palette file) or as the other
+ *  output: writing it would destroy that file. */
+Failure checkOutputs(const BuildJob &job, const QStringList &inputs)
+{
+    QList<JobFile> outputs;
+    if (job.target != QLatin1String("-"))
+        outputs.append({job.target, QStringLiteral("the -o target")});
+    if (!job.depfile.isEmpty() && job.depfile != QLatin1String("-"))
+        outputs.append({job.depfile, QStringLiteral("the --depfile file")});
+    QList<JobFile> files;
+    for (const QString &input : inputs) {
+        const bool palette = &input == &inputs.last() && !job.colors.paletteFile.isEmpty();
+        files.append({input, palette ? QStringLiteral("the --palette file") : QStringLiteral("the frame file")});
+    }
+    const auto collision = firstCollision(outputs, files);
+    if (!collision)
+        return Failure();
+    return Failure::of(FailureKind::OutputIsInput, collision->first.path,
+                       collision->second.role + QLatin1Char(' ') + collision->second.path);
+}
+
+/** Puts the written target in place, with the depfile when one is asked
+ *  for: the depfile is written and stored in full beside its place before
+ *  the target is committed, and the target is put back as it was when the
+ *  depfile then cannot take its place. */
+Failure commitOutputs(const BuildJob &job, OutputFile &target, const QByteArray &rule)
+{
+    if (job.depfile.isEmpty())
+        return target.commit() ? Failure() : target.failure();
+    OutputFile depfile(job.depfile);
+    // Standard output cannot be taken back: the rule goes there only once
+    // the target is in place.
+    const bool toStdout = job.depfile == QLatin1String("-");
+    if (!toStdout && !(depfile.open() && depfile.write(rule) && depfile.prepare())) {
+        target.cancel();
+        return depfile.failure();
+    }
+    if (!target.commitKeepingOld()) {
+        depfile.cancel();
+        return target.failure();
+    }
+    const bool written = toStdout ? depfile.open() && depfile.write(rule) && depfile.commit() : depfile.commit();
+    if (written) {
+        target.forgetOld();
+        return Failure();
+    }
+    Failure failure = depfile.failure();
+    if (!target.restore()) {
+        failure.reason
+            += QStringLiteral("; %1 was already replaced and could not be put back as it was").arg(job.target);
+    }
+    return failure;
 }
 
 } // namespace
@@ -164,6 +224,10 @@ int runBuild(const BuildJob &job, Console &console)
     request.settings.paletteCount = job.paletteCount;
     request.settings.rotatable = job.rotatable ? 1 : 0;
 
+    FileSink target(job.target, OutputFile::Dash::StandardOutput, true);
+    request.sink = &target;
+    QByteArray rule; // the depfile's text, made before anything is written
+
     BuildCallbacks callbacks;
     callbacks.loading = [&](quint64 done, quint64 total) {
         console.progress(QStringLiteral("loading frames %1/%2").arg(done).arg(total),
@@ -173,6 +237,12 @@ int runBuild(const BuildJob &job, Console &console)
         console.endProgress();
         printFound(job, project, console);
     };
+    callbacks.check = [&](const QStringList &inputs) {
+        Failure failure = checkOutputs(job, inputs);
+        if (!failure && !job.depfile.isEmpty())
+            failure = dependencyRule(job.depfile, job.target, inputs, &rule);
+        return failure;
+    };
     int lastPercent = 0;
     callbacks.generation = [&](GenerationStep step) {
         lastPercent = std::max(lastPercent, stepPercent(step));
@@ -180,20 +250,20 @@ int runBuild(const BuildJob &job, Console &console)
     };
     GenerationOutcome outcome = buildSprite(request, callbacks);
     console.endProgress();
+    if (!outcome.failure) {
+        outcome.failure = commitOutputs(job, target.file(), rule);
+        if (outcome.failure)
+            outcome.bytes = 0;
+    }
     if (outcome.failure) {
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }
     reportWarnings(job, outcome, console);
+    // Said only now that every output is in place.
     const QString written = job.target == QLatin1String("-") ? QStringLiteral("standard output") : job.target;
     console.note(
         QStringLiteral("Generation successful! Wrote %1 (%2 bytes)").arg(written, QString::number(outcome.bytes)));
-    if (!job.depfile.isEmpty()) {
-        // Written last, so that it exists only beside a target that is complete.
-        outcome.failure = writeDepfile(job.depfile, job.target, outcome.inputFiles);
-        if (outcome.failure)
-            console.error(outcome.failure.path, outcome.failure.reason);
-    }
     return finish(job, outcome, console);
 }
 

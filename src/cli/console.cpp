@@ -1,8 +1,11 @@
 #include "cli/console.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <system_error>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -11,11 +14,22 @@ namespace kestrin::cli {
 
 namespace {
 
-void writeLine(FILE *stream, const QString &line)
+/** 0, or the errno of a failed write or flush. */
+int writeBytes(FILE *stream, const QByteArray &bytes)
 {
-    const QByteArray bytes = line.toLocal8Bit() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    const bool ok = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
+        && std::fflush(stream) == 0;
+    if (ok)
+        return 0;
+    const int error = errno ? errno : EIO;
+    std::clearerr(stream);
+    return error;
+}
+
+int writeLine(FILE *stream, const QString &line)
+{
+    return writeBytes(stream, line.toLocal8Bit() + '\n');
 }
 
 void writeRaw(const QString &text)
@@ -35,6 +49,69 @@ constexpr int kWidestBar = 30;
 constexpr int kNarrowestBar = 5;
 
 } // namespace
+
+QString printable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            out += QStringLiteral("\\n");
+        else if (u == '\t')
+            out += QStringLiteral("\\t");
+        else if (u == '\r')
+            out += QStringLiteral("\\r");
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+namespace {
+
+/** Length of the valid UTF-8 sequence at `at`, or 0. */
+int utf8Length(const QByteArray &bytes, qsizetype at)
+{
+    const auto byte = [&](qsizetype i) { return i < bytes.size() ? quint8(bytes[i]) : 0; };
+    const quint8 lead = byte(at);
+    if (lead < 0x80)
+        return 1;
+    int length = lead >= 0xc2 && lead <= 0xdf ? 2
+        : lead >= 0xe0 && lead <= 0xef        ? 3
+        : lead >= 0xf0 && lead <= 0xf4        ? 4
+                                              : 0;
+    for (int k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xc0) != 0x80)
+            return 0;
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    const quint8 second = byte(at + 1);
+    if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second >= 0xa0) || (lead == 0xf0 && second < 0x90)
+        || (lead == 0xf4 && second >= 0x90))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+QString printableBytes(const QByteArray &bytes)
+{
+    QString out;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const int length = utf8Length(bytes, at);
+        if (length == 0) {
+            out += QStringLiteral("\\x%1").arg(uint(quint8(bytes[at])), 2, 16, QLatin1Char('0'));
+            ++at;
+        } else {
+            out += printable(QString::fromUtf8(bytes.constData() + at, length));
+            at += length;
+        }
+    }
+    return out;
+}
 
 int terminalColumns()
 {
@@ -80,13 +157,31 @@ Console::~Console()
 void Console::out(const QString &line)
 {
     endProgress();
-    writeLine(stdout, line);
+    const int error = writeLine(stdout, line);
+    if (error && !m_outError)
+        m_outError = error;
+}
+
+int Console::finish(int status)
+{
+    if (!m_outError && std::fflush(stdout) != 0)
+        m_outError = errno ? errno : EIO;
+    if (!m_outError)
+        return status;
+    error(QStringLiteral("standard output"),
+          QStringLiteral("cannot write: %1").arg(QString::fromStdString(std::generic_category().message(m_outError))));
+    return ExitFailure;
+}
+
+int writeStandardOutput(const QByteArray &bytes)
+{
+    return writeBytes(stdout, bytes);
 }
 
 void Console::note(const QString &line)
 {
     if (m_notes == Notes::Stdout)
-        out(line);
+        out(printable(line));
     else if (m_notes == Notes::Stderr)
         error(line);
 }
@@ -94,7 +189,7 @@ void Console::note(const QString &line)
 void Console::error(const QString &message)
 {
     endProgress();
-    writeLine(stderr, QStringLiteral("kestrin-art: ") + message);
+    (void)writeLine(stderr, QStringLiteral("kestrin-art: ") + printable(message));
 }
 
 void Console::error(const QString &subject, const QString &message)

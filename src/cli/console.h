@@ -27,7 +27,8 @@ public:
     explicit Console(Notes notes = Notes::Stdout);
     ~Console();
 
-    /** A line on standard output. */
+    /** A line on standard output. Every write is checked: the first that
+     *  fails is kept for finish(). */
     void out(const QString &line);
     /** An informational line ("Found ...", "Generation successful!"). */
     void note(const QString &line);
@@ -46,7 +47,14 @@ public:
      *  and the finished line stays as the record of its phase. */
     void endProgress();
 
+    /** The exit status of a job that ended with `status`, once standard
+     *  output is checked: ExitFailure, with the system's reason on standard
+     *  error, when any line written there was lost ("Broken pipe", "No space
+     *  left on device"). */
+    [[nodiscard]] int finish(int status);
+
 private:
+    int m_outError = 0; // errno of the first failed write to standard output
     Notes m_notes = Notes::Stdout;
     bool m_barEnabled = false;
     bool m_barShowing = false;
@@ -54,6 +62,19 @@ private:
     int m_shownLength = 0; // characters of the line now shown
     QString m_shownLine;   // the line now shown, not drawn again unchanged
 };
+
+/** `text` with every control character (C0, DEL and C1) written as an
+ *  escape ("\n", "\t", "\x1b"), so that a name cannot start a line of its
+ *  own or move the cursor. */
+[[nodiscard]] QString printable(const QString &text);
+
+/** Bytes meant as UTF-8 made printable: valid sequences as they are, every
+ *  other byte as "\xHH", control characters escaped as by printable(). */
+[[nodiscard]] QString printableBytes(const QByteArray &bytes);
+
+/** Writes `bytes` to standard output and flushes them: 0, or the errno of
+ *  the failure. */
+[[nodiscard]] int writeStandardOutput(const QByteArray &bytes);
 
 /** The width of the terminal on standard error, in columns; 80 when it
  *  cannot be asked. */

@@ -22,7 +22,7 @@ void printText(const QString &path, const ArtFile &art, Console &console)
     const auto field = [&](const char *name, const QString &value) {
         console.out(QStringLiteral("%1 %2").arg(QLatin1String(name), -21).arg(value));
     };
-    field("file:", QStringLiteral("%1 (%2 bytes)").arg(path, QString::number(art.bytes.size())));
+    field("file:", QStringLiteral("%1 (%2 bytes)").arg(printable(path), QString::number(art.bytes.size())));
     field("type:", QStringLiteral("%1 (staticFlag %2)").arg(typeName(art)).arg(art.staticFlag));
     field("rate:", QString::number(art.rate));
     field("directions:", QString::number(art.directionCount));

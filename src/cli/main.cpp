@@ -5,8 +5,15 @@
 #include "cli/console.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,21 +36,62 @@ Console::Notes notesFor(bool quiet, bool stdoutCarriesData)
     return stdoutCarriesData ? Console::Notes::Stderr : Console::Notes::Stdout;
 }
 
+/** A standard stream the process was started without would be the number
+ *  the next file opened gets, and lines meant for the terminal would land in
+ *  that file. Each closed one is held by a read-only descriptor instead, so
+ *  that writing to it fails ("Bad file descriptor") and is reported. */
+void holdClosedStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int held = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (held >= 0 && held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+}
+
+/** The first argument that Qt's decoding cannot carry back to the same
+ *  bytes (invalid UTF-8): used as a name, it would reach a different file. */
+int firstInexactArgument(int argc, char *argv[], const QStringList &arguments)
+{
+    for (int i = 1; i < argc && i < arguments.size(); ++i) {
+        if (QFile::encodeName(arguments[i]) != QByteArray(argv[i]))
+            return i;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     using namespace kestrin::cli;
+    holdClosedStreams();
     qInstallMessageHandler(messageHandler);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrin-art"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIN_VERSION));
 
+    if (const int inexact = firstInexactArgument(argc, argv, QCoreApplication::arguments())) {
+        Console console;
+        console.error(QStringLiteral("\"%1\": not valid UTF-8; kestrin-art cannot use this name exactly as given, "
+                                     "so nothing was done")
+                          .arg(printableBytes(QByteArray(argv[inexact]))));
+        return ExitUsage;
+    }
     const CommandLine line = parseCommandLine(QCoreApplication::arguments());
     switch (line.kind) {
     case CommandLine::ShowText: {
-        const QByteArray text = line.text.toLocal8Bit();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        if (const int error = writeStandardOutput(line.text.toLocal8Bit())) {
+            Console console;
+            console.error(
+                QStringLiteral("standard output"),
+                QStringLiteral("cannot write: %1").arg(QString::fromStdString(std::generic_category().message(error))));
+            return ExitFailure;
+        }
         return ExitSuccess;
     }
     case CommandLine::Usage: {
@@ -54,17 +102,22 @@ int main(int argc, char *argv[])
     }
     case CommandLine::Build: {
         const BuildJob &job = line.build;
+        // A job that writes files must not die half-way when standard output
+        // goes away: the failed write is reported instead.
+        if (job.target != QLatin1String("-"))
+            std::signal(SIGPIPE, SIG_IGN);
         Console console(
             notesFor(job.quiet, job.target == QLatin1String("-") || job.json || job.depfile == QLatin1String("-")));
-        return runBuild(line.build, console);
+        return console.finish(runBuild(line.build, console));
     }
     case CommandLine::Info: {
         Console console;
-        return runInfo(line.info, console);
+        return console.finish(runInfo(line.info, console));
     }
     case CommandLine::Extract: {
+        std::signal(SIGPIPE, SIG_IGN);
         Console console(notesFor(line.extract.quiet, false));
-        return runExtract(line.extract, console);
+        return console.finish(runExtract(line.extract, console));
     }
     }
     return ExitUsage;

@@ -69,6 +69,10 @@ QString describeFailure(const Failure &f)
         return withReason(QStringLiteral("cannot read"), f.reason);
     case FailureKind::MalformedFile:
         return f.reason;
+    case FailureKind::OutputIsInput:
+        return QStringLiteral("is the same file as %1; nothing was written").arg(f.reason);
+    case FailureKind::NameNotExact:
+        return withReason(QStringLiteral("this name cannot be used exactly as given"), f.reason);
     case FailureKind::BadColorSettings:
         return f.reason;
     case FailureKind::UnknownPaletteFormat:
@@ -129,6 +133,10 @@ QString failureKindName(FailureKind kind)
         return QStringLiteral("cannot-read-file");
     case FailureKind::MalformedFile:
         return QStringLiteral("malformed-file");
+    case FailureKind::OutputIsInput:
+        return QStringLiteral("output-is-input");
+    case FailureKind::NameNotExact:
+        return QStringLiteral("name-not-exact");
     case FailureKind::BadColorSettings:
         return QStringLiteral("bad-color-settings");
     case FailureKind::UnknownPaletteFormat:

@@ -32,6 +32,9 @@ enum class FailureKind {
     CannotWriteFile,  // path, reason: the system's
     CannotReadFile,   // path, reason: the system's
     MalformedFile,    // path, reason: what is wrong and where
+    OutputIsInput,    // path: an output of the job; reason: the other file of the job it is (an
+                      // input, or another output), in words ("the frame file a/b.bmp")
+    NameNotExact,     // path: a name that cannot reach the file system exactly as given; reason: why
 
     // Colour settings and palette files.
     BadColorSettings,     // reason: which setting and what is wrong with it

@@ -328,7 +328,7 @@ bool OutputFile::write(const QByteArray &bytes)
     return m_device->write(bytes) == bytes.size();
 }
 
-bool OutputFile::commit()
+bool OutputFile::prepare()
 {
     if (m_finished)
         return false; // keeps the failure, or the cancel, that finished it
@@ -346,6 +346,14 @@ bool OutputFile::commit()
         return fail(FailureKind::CannotWriteFile, file.errorString());
     if (m_mode != Mode::StandardOutput && ::fdatasync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return fail(FailureKind::CannotWriteFile, errnoText(errno)); // EINVAL: a FIFO or device cannot sync
+    return true;
+}
+
+bool OutputFile::commit()
+{
+    if (!prepare())
+        return false;
+    QFileDevice &file = *m_device->file();
     if (QSaveFile *saveFile = m_device->saveFile()) {
         if (!applyOwnerAndMode())
             return fail(FailureKind::CannotWriteFile, errnoText(errno));

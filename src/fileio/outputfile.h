@@ -78,6 +78,10 @@ public:
     QIODevice &device();
     /** Writes all of `bytes`, or records the failure. */
     [[nodiscard]] bool write(const QByteArray &bytes);
+    /** Makes sure every byte written so far is stored: fails if any write
+     *  failed, else flushes and syncs. After it, commit() only has to put
+     *  the file in place. */
+    [[nodiscard]] bool prepare();
     /** Finishes the file: fails if any earlier write failed; otherwise the
      *  written bytes are synced and, in Replace mode, the temporary file takes
      *  the target's place. Either way the device is closed. */

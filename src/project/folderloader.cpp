@@ -1,8 +1,8 @@
 #include "project/folderloader.h"
 
+#include "decode/imagedecoder.h"
 #include "project/decodequeue.h"
 #include "project/filenamerule.h"
-#include "project/imagedecoder.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +11,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #ifdef Q_OS_WIN
@@ -27,24 +29,46 @@
 
 namespace kestrin {
 
-bool fileExists(const QString &path)
+NameStatus lookAtName(const QString &path)
 {
+    NameStatus status;
     if (path.isEmpty() || path.contains(QChar(0)))
-        return false;
+        return status;
 #ifdef Q_OS_WIN
     std::ifstream in(std::filesystem::path(path.toStdWString()));
-    return in.is_open();
+    status.state = in.is_open() ? NameStatus::Present : NameStatus::Missing;
+    return status;
 #else
     // Looked at, never opened: opening a FIFO waits for a writer.
     const QByteArray name = QFile::encodeName(path);
-    struct stat status {
+    struct stat info {
     };
-    if (::stat(name.constData(), &status) != 0)
-        return false;
-    if (!S_ISREG(status.st_mode))
-        return true; // a FIFO, device or folder: loading it is what fails
+    if (::stat(name.constData(), &info) != 0) {
+        const int error = errno;
+        // Only a name that is not there is missing; a link to nothing, a
+        // loop of links or a folder that may not be searched hides a file
+        // that the pattern names.
+        if (error == ENOTDIR || error == ENAMETOOLONG)
+            return status;
+        if (error == ENOENT) {
+            if (::lstat(name.constData(), &info) != 0)
+                return status;
+            status.reason = QStringLiteral("a symbolic link to a file that does not exist");
+        } else {
+            status.reason = QString::fromStdString(std::generic_category().message(error));
+        }
+        status.state = NameStatus::Unreadable;
+        return status;
+    }
+    status.state = NameStatus::Present;
+    if (!S_ISREG(info.st_mode))
+        return status; // a FIFO, device or folder: loading it is what fails
     // Readable with the rights an open would use (the effective IDs).
-    return ::faccessat(AT_FDCWD, name.constData(), R_OK, AT_EACCESS) == 0;
+    if (::faccessat(AT_FDCWD, name.constData(), R_OK, AT_EACCESS) != 0) {
+        status.state = NameStatus::Unreadable;
+        status.reason = QString::fromStdString(std::generic_category().message(errno));
+    }
+    return status;
 #endif
 }
 
@@ -251,19 +275,36 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
     if (lo >= hi)
         return true;
     const quint64 count = quint64(hi) - lo;
+    // True when number n is there; a name that is there but cannot be read
+    // ends the search with CannotLoadFrame, never a shorter project.
+    auto probe = [&](quint32 n, bool &there) {
+        const QString path = axis.pathOf(n);
+        const NameStatus status = lookAtName(path);
+        if (status.state == NameStatus::Unreadable) {
+            failure = Failure::of(FailureKind::CannotLoadFrame, path, status.reason);
+            return false;
+        }
+        there = status.state == NameStatus::Present;
+        return true;
+    };
     auto probeEach = [&](quint32 from, quint32 to) {
         for (quint32 n = from; n < to; ++n) { // n < to <= 2^32 - 1, so ++n never wraps
-            if (fileExists(axis.pathOf(n)))
+            bool there = false;
+            if (!probe(n, there))
+                return false;
+            if (there)
                 present.push_back(n);
         }
-    };
-    if (method == ScanMethod::ProbeEach || count <= kShortRange) {
-        probeEach(lo, hi);
         return true;
-    }
+    };
+    if (method == ScanMethod::ProbeEach || count <= kShortRange)
+        return probeEach(lo, hi);
     if (!hasArgMarker(axis.text)) {
         // Every number gives the same path: one probe answers for all.
-        if (!fileExists(axis.pathOf(lo)))
+        bool there = false;
+        if (!probe(lo, there))
+            return false;
+        if (!there)
             return true;
         if (count > budget) {
             failure = Failure::of(FailureKind::NameNeverChanges, axis.pathOf(lo));
@@ -278,7 +319,10 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
     std::vector<quint32> candidates;
     if (candidatesFromListing(axis, lo, hi, cache, candidates)) {
         for (quint32 n : candidates) {
-            if (fileExists(axis.pathOf(n)))
+            bool there = false;
+            if (!probe(n, there))
+                return false;
+            if (there)
                 present.push_back(n);
         }
         return true;
@@ -287,8 +331,7 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         failure = Failure::of(FailureKind::RangeTooLarge, describe(axis));
         return false;
     }
-    probeEach(lo, hi);
-    return true;
+    return probeEach(lo, hi);
 }
 
 } // namespace

@@ -11,13 +11,30 @@
 
 namespace kestrin {
 
-/** True when `path` names a regular file that an open for reading would
- *  accept, or anything else that exists (a folder, a FIFO, a device), which
- *  then fails to load as a frame. The file is never opened, so a FIFO
- *  cannot block the search. The path is used as typed, so names outside
- *  Latin-1 are found. An empty path, or one holding a NUL character, gives
- *  false. */
-[[nodiscard]] bool fileExists(const QString &path);
+/** What a name the search tries is. */
+struct NameStatus {
+    enum State {
+        Missing,    // nothing has this name (or a folder on its way is no folder)
+        Present,    // a file an open for reading would accept, or anything else that
+                    // exists (a folder, a FIFO, a device), which then fails to load
+        Unreadable, // something is there that cannot be read: a file the process may
+                    // not read, a link to nothing, a loop of links, a folder on the
+                    // way that may not be searched, an I/O error
+    };
+    State state = Missing;
+    QString reason; // Unreadable: the system's reason
+};
+
+/** Looks at `path` without opening it, so a FIFO cannot block the search.
+ *  The path is used as typed, so names outside Latin-1 are found. An empty
+ *  path, or one holding a NUL character, is Missing. */
+[[nodiscard]] NameStatus lookAtName(const QString &path);
+
+/** True when lookAtName() finds `path` Present. */
+[[nodiscard]] inline bool fileExists(const QString &path)
+{
+    return lookAtName(path).state == NameStatus::Present;
+}
 
 /** A numbered set of frames in a folder. The path of a frame is `folder`
  *  immediately followed by frameFileName(pattern, stage, stageWidth, frame,

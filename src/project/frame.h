@@ -1,6 +1,6 @@
 #pragma once
 
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
 #include <QImage>
 #include <QString>

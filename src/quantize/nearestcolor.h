@@ -10,7 +10,7 @@ namespace kestrin {
  *  blue, green, red, byte 3), for pixels compared as fully opaque.
  *
  *  search() returns exactly what the exhaustive search over all 256 entries
- *  returns (IndexedImage::mapPixel): the lowest index among the entries at
+ *  returns: the lowest index among the entries at
  *  the smallest distance (255 - byte 3)^2 + (blue - b)^2 + (green - g)^2 +
  *  (red - r)^2, where an entry must be strictly closer than 260100 (the
  *  largest possible distance) to be chosen, else 0. That last rule needs no

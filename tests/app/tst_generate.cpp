@@ -21,6 +21,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 namespace {
 
 struct SeenBox {
@@ -235,6 +239,61 @@ private slots:
         QVERIFY(boxes[1].parentedToWindow);
         if (!path.isEmpty() && QFile::exists(path))
             QCOMPARE(fixture::readAll(path), QByteArray("precious bytes"));
+    }
+
+    // Start never writes over a frame file, takes "-" as a file of that name,
+    // and shows the system's reason for a failed write (box and debug.txt)
+    // without leaving a step of the run on show.
+    void targetRules_data()
+    {
+        QTest::addColumn<QString>("target");  // in the test folder
+        QTest::addColumn<QString>("boxText"); // what the "Generator Error" box says; "" for none
+        QTest::newRow("target is a frame file") << "frame.bmp" << "is the same file as the frame file";
+        QTest::newRow("target -") << "-" << "";
+        QTest::newRow("write fails") << "big.art" << "File too large";
+    }
+    void targetRules()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, boxText);
+        QTemporaryDir folder;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        MainWindow w;
+        MainWindowForm &f = MainWindowInspector::form(w);
+        kestrin::Project &project = MainWindowInspector::project(w);
+        fill(project, 1, 3);
+        QVERIFY(fixture::writeAll(folder.filePath("frame.bmp"), "frame bytes"));
+        project.stages[0]->frames[1]->filePath = folder.filePath("frame.bmp");
+        f.leTargetFile->setText(target == QLatin1String("-") ? target : folder.filePath(target));
+        const bool failWrite = target == QLatin1String("big.art");
+        struct rlimit old {};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (failWrite) {
+            struct rlimit small = old;
+            small.rlim_cur = 100;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        const QList<SeenBox> boxes = start(w);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        const QByteArray log = fixture::readAll(folder.filePath("debug.txt"));
+        QDir::setCurrent(previous);
+        QCOMPARE(fixture::readAll(folder.filePath("frame.bmp")), QByteArray("frame bytes"));
+        if (boxText.isEmpty()) {
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].text, QStringLiteral("Generation successful!"));
+            QVERIFY(QFileInfo(folder.filePath("-")).size() > 0);
+            return;
+        }
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes[0].text.contains(boxText), qPrintable(boxes[0].text));
+        QVERIFY2(log.contains(boxText.toLatin1()), log.constData());
+        if (failWrite) {
+            QCOMPARE(boxes[0].progressText, QString());
+            QVERIFY(!QFile::exists(folder.filePath(target)));
+        }
     }
 };
 

@@ -1,14 +1,11 @@
 // The window's hold on the project: "Clear", the stage list view, item
-// handles, and the log's error box shown by the window.
-#include "diag/log.h"
+// handles.
 #include "inspector.h"
 #include "testmain.h"
 
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 class ModelTest : public QObject
 {
@@ -70,24 +67,6 @@ private slots:
             QCOMPARE(handle.metaType(), QMetaType::fromType<quintptr>());
             QCOMPARE(handle.value<quintptr>(), reinterpret_cast<quintptr>(project.stages[i].get()));
         }
-    }
-
-    void errorBoxIsShownByTheWindow()
-    {
-        MainWindow w;
-        QString title, text;
-        QTimer::singleShot(0, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            title = box->windowTitle();
-            text = box->text();
-            QCOMPARE(box->buttons().size(), 1);
-            box->buttons().first()->click();
-        });
-        kestrin::Error("Something \xE9 broke", true);
-        QCOMPARE(title, QStringLiteral("Brutal error?"));
-        QCOMPARE(text, QStringLiteral("Something \u00e9 broke"));
-        QFile::remove(QStringLiteral("debug.txt"));
     }
 };
 

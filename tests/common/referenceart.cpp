@@ -2,10 +2,11 @@
 
 #include "artfile/artencoder.h"
 #include "generate/artplan.h"
-#include "quantize/indexedimage.h"
+#include "indexedimage.h"
 #include "quantize/octreequantizer.h"
 
 #include <cstring>
+#include <unordered_map>
 
 namespace kestrinref {
 
@@ -92,9 +93,18 @@ QByteArray referenceArtFile(const Project &project, const GenerationSettings &se
             palette[2] = quint8(settings.useKey ? settings.keyColor >> 16 : 0);
         }
     }
+    // The search reads only the colour: each distinct one is searched once.
+    std::unordered_map<quint32, quint8> searched;
+    const auto nearest = [&](quint32 pixel) {
+        const quint32 colour = pixel & 0xffffffu;
+        auto found = searched.find(colour);
+        if (found == searched.end())
+            found = searched.emplace(colour, nearestEntryInRange(palette, first, end, colour)).first;
+        return found->second;
+    };
     std::vector<quint8> indices(all.size());
     for (size_t i = 0; i < all.size(); ++i)
-        indices[i] = isBackground(all[i]) ? 0 : nearestEntryInRange(palette, first, end, all[i]);
+        indices[i] = isBackground(all[i]) ? 0 : nearest(all[i]);
     if (!fixed && !background && !indices.empty()) {
         const quint8 q = indices[0];
         for (int k = 0; k < 4; ++k)

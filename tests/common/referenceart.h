@@ -10,7 +10,7 @@ namespace kestrinref {
 /** The ".art" file of `project` made the plain way, as the oracle for the
  *  generation: all working images copied into one combined pixel buffer,
  *  IndexedImage::build over it (plain octree descent, exhaustive 256-entry
- *  search per pixel), the index-0 swap over the whole index buffer, and the
+ *  search per distinct colour), the index-0 swap over the whole index buffer, and the
  *  file assembled in memory behind the same header encoder. Expects a
  *  project that the generation accepts (at least one stage, equal frame
  *  counts, fewer than 2^32 pixels); returns an empty array otherwise. Slow and
@@ -22,7 +22,7 @@ QByteArray referenceArtFile(const kestrin::Project &project, const kestrin::Gene
  *  content pixels (all of them without a background) copied into one buffer
  *  and quantized by the plain octree to the budget (budget - 1 with a
  *  background), or the palette file's entries taken as they stand; every
- *  content pixel mapped by the exhaustive search over its allowed entries
+ *  content colour mapped by the exhaustive search over its allowed entries
  *  (0..budget-1 or 0..count-1, from 1 with a background); background pixels
  *  0 and entry 0 the key (or black, or the file's entry 0); the index-0 swap
  *  only for a made palette without background. `palette` is the file's

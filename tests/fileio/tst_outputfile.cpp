@@ -176,6 +176,9 @@ private slots:
         const QStringList before = QDir(at(QStringLiteral("refused"))).entryList(QDir::AllEntries | QDir::System);
 
         const QString path = name.isEmpty() ? name : at(QStringLiteral("refused/") + name);
+        kestrin::OutputFile looked(path); // the look before the work says the same
+        QVERIFY(!looked.check());
+        QCOMPARE(looked.failure().reason, reason);
         const Failure failure = saveInChunks(path, "x", 1);
         QCOMPARE(failure.kind, FailureKind::CannotCreateFile);
         QCOMPARE(failure.path, path);
@@ -272,6 +275,60 @@ private slots:
         }
         QCOMPARE(readAll(target), QByteArray("old"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.art")});
+    }
+
+    // A job with several outputs commits one keeping the file it replaced,
+    // and takes it back when a later output fails: the old bytes and inode
+    // return, or a file that was not there goes again; nothing is left beside.
+    void keptOldFileCanBeRestored_data()
+    {
+        QTest::addColumn<bool>("existed");
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("existing file, restored") << true << true;
+        QTest::newRow("new file, restored") << false << true;
+        QTest::newRow("existing file, kept new") << true << false;
+    }
+    void keptOldFileCanBeRestored()
+    {
+        QFETCH(bool, existed);
+        QFETCH(bool, restore);
+        const QString folder = at(QStringLiteral("keep-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/t.art");
+        if (existed)
+            QVERIFY(writeAll(path, "old"));
+        const quint64 oldInode = inodeOf(path);
+        {
+            kestrin::OutputFile file(path);
+            QVERIFY(file.open() && file.write("new"));
+            QVERIFY(file.commitKeepingOld());
+            QVERIFY(file.canRestore());
+            QCOMPARE(readAll(path), QByteArray("new"));
+            if (restore)
+                QVERIFY(file.restore());
+        }
+        if (restore && existed) {
+            QCOMPARE(readAll(path), QByteArray("old"));
+            QCOMPARE(inodeOf(path), oldInode);
+        }
+        QCOMPARE(QFile::exists(path), existed || !restore);
+        if (!restore)
+            QCOMPARE(readAll(path), QByteArray("new"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), existed || !restore ? 1 : 0);
+    }
+
+    // "-" is standard output only where the caller says so; the window's
+    // target "-" is a file of that name.
+    void dashAsAFileName()
+    {
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        kestrin::OutputFile file(QStringLiteral("-"), kestrin::OutputFile::Dash::FileName);
+        const bool ok = file.check() && file.open() && file.write("dash") && file.commit();
+        QDir::setCurrent(previous);
+        QVERIFY(ok);
+        QCOMPARE(file.mode(), kestrin::OutputFile::Mode::Replace);
+        QCOMPARE(readAll(at(QStringLiteral("-"))), QByteArray("dash"));
     }
 };
 

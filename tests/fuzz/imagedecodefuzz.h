@@ -5,7 +5,7 @@
 // is decoded under (the reader is chosen by suffix, then content); the rest
 // is the file. A decoded image must be whole: every pixel is read.
 
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -42,7 +42,8 @@ check_tree() {
         share/doc/kestrin/changelog.gz
     )
     for size in "${icon_sizes[@]}"; do files+=(share/icons/hicolor/${size}x${size}/apps/$app_id.png); done
-    [[ $has_cli == ON ]] && files+=(bin/kestrin-art share/man/man1/kestrin-art.1.gz)
+    [[ $has_cli == ON ]] && files+=(bin/kestrin-art share/man/man1/kestrin-art.1.gz
+                                    share/doc/kestrin-art/copyright share/doc/kestrin-art/changelog.gz)
     for f in "${files[@]}"; do [[ -f $root/$f ]] || fail "missing from the install: $f"; done
     for f in bin/kestrin bin/kestrin-art; do
         [[ -f $root/$f && ! -x $root/$f ]] && fail "not executable: $f"
@@ -90,6 +91,7 @@ check_cli_version() {
 
 # build_deb BUILD OUT: runs CPack's DEB generator for the build folder BUILD
 # into OUT; on failure shows its log, records the failure and ends the test.
+# (cpack.sh does this once for every test that looks at the packages.)
 build_deb() {
     if ! cpack --config "$1/CPackConfig.cmake" -G DEB -B "$2" >"$2.log" 2>&1; then
         cat "$2.log" >&2

@@ -1,29 +1,39 @@
 #!/usr/bin/env bash
-# The .deb and its -dbgsym package pass lintian without an error or warning;
-# the packaged binaries are hardened and stripped, their debug information (in
-# build types that make it; the last argument says whether this one does) in
-# the -dbgsym package under their build IDs; the manual pages, changelog and
-# copyright file are what Debian expects, and kestrin-art's page describes
-# every command and option that the packaged program has.
+# The .deb packages (kestrin, kestrin-art) and their -dbgsym packages, as
+# CPack built them into OUT (cpack.sh), pass lintian without an error or
+# warning; the packaged binaries are hardened and stripped, their debug
+# information (in build types that make it; the last argument says whether
+# this one does) in the -dbgsym packages under their build IDs; the manual
+# pages, changelogs and copyright files are what Debian expects, and
+# kestrin-art's page describes every command and option that the packaged
+# program has.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-build=$1 version=$2 has_cli=$3 has_debug_info=$4
-for tool in cpack dpkg-deb lintian readelf man; do
+out=$1 version=$2 has_cli=$3 has_debug_info=$4
+for tool in dpkg-deb lintian readelf man; do
     command -v $tool >/dev/null || skip "$tool is not installed"
 done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-build_deb "$build" "$tmp/out"
 arch=$(dpkg --print-architecture)
-deb=$tmp/out/kestrin_${version}_$arch.deb
-ddeb=$tmp/out/kestrin-dbgsym_${version}_$arch.ddeb
-packages=("$deb")
-[[ $has_debug_info == ON ]] && packages+=("$ddeb")
-for f in "${packages[@]}"; do
-    [[ -f $f ]] || { fail "no $(basename "$f"); cpack wrote: $(ls "$tmp/out")"; finish; }
+names=(kestrin)
+[[ $has_cli == ON ]] && names+=(kestrin-art)
+debs=() ddebs=()
+for name in "${names[@]}"; do
+    debs+=("$out/${name}_${version}_$arch.deb")
+    ddebs+=("$out/$name-dbgsym_${version}_$arch.ddeb")
 done
-[[ $has_debug_info == OFF && -e $ddeb ]] && fail "a debug package, although this build type makes no debug information"
+packages=("${debs[@]}")
+[[ $has_debug_info == ON ]] && packages+=("${ddebs[@]}")
+for f in "${packages[@]}"; do
+    [[ -f $f ]] || { fail "no $(basename "$f"); cpack wrote: $(ls "$out")"; finish; }
+done
+if [[ $has_debug_info == OFF ]]; then
+    for f in "${ddebs[@]}"; do
+        if [[ -e $f ]]; then fail "$(basename "$f"), although this build type makes no debug information"; fi
+    done
+fi
 
 # Errors and warnings fail. Info and pedantic notes are shown; of those, the
 # ones about hardening and stripping fail too.
@@ -35,8 +45,11 @@ cat "$tmp/lintian.log"
 grep -E '^[A-Z]: .*(hardening-|binary-has-unneeded-section|unstripped-binary)' "$tmp/lintian.log" &&
     fail "lintian notes binaries that are not hardened or not fully stripped"
 
-dpkg-deb -x "$deb" "$tmp/root"
-[[ $has_debug_info == ON ]] && dpkg-deb -x "$ddeb" "$tmp/dbgsym"
+# One tree of the binary packages, one of the debug packages.
+for f in "${debs[@]}"; do dpkg-deb -x "$f" "$tmp/root"; done
+if [[ $has_debug_info == ON ]]; then
+    for f in "${ddebs[@]}"; do dpkg-deb -x "$f" "$tmp/dbgsym"; done
+fi
 binaries=(kestrin)
 [[ $has_cli == ON ]] && binaries+=(kestrin-art)
 for name in "${binaries[@]}"; do
@@ -92,22 +105,24 @@ if [[ $has_cli == ON ]]; then
     done
 fi
 
-# The changelog's latest entry is this release: same version, same date as the metainfo's release.
-changelog=$tmp/root/usr/share/doc/kestrin/changelog.gz
-if command -v dpkg-parsechangelog >/dev/null; then
-    zcat "$changelog" >"$tmp/changelog"
-    [[ $(dpkg-parsechangelog -l "$tmp/changelog" -S Version) == "$version" ]] ||
-        fail "the changelog's latest entry is not version $version"
-    logged=$(date -u -d "$(dpkg-parsechangelog -l "$tmp/changelog" -S Date)" +%F)
-    released=$(sed -n 's/.*<release [^>]*date="\([^"]*\)".*/\1/p' "$tmp/root/usr/share/metainfo/$app_id.metainfo.xml")
-    [[ $logged == "$released" ]] || fail "the changelog dates the release $logged, the metainfo $released"
-fi
+# Each package's changelog's latest entry is this release: same version, same
+# date as the metainfo's release; each has the machine-readable copyright file.
+for name in "${names[@]}"; do
+    changelog=$tmp/root/usr/share/doc/$name/changelog.gz
+    if command -v dpkg-parsechangelog >/dev/null; then
+        zcat "$changelog" >"$tmp/changelog"
+        [[ $(dpkg-parsechangelog -l "$tmp/changelog" -S Version) == "$version" ]] ||
+            fail "$name: the changelog's latest entry is not version $version"
+        logged=$(date -u -d "$(dpkg-parsechangelog -l "$tmp/changelog" -S Date)" +%F)
+        released=$(sed -n 's/.*<release [^>]*date="\([^"]*\)".*/\1/p' "$tmp/root/usr/share/metainfo/$app_id.metainfo.xml")
+        [[ $logged == "$released" ]] || fail "$name: the changelog dates the release $logged, the metainfo $released"
+    fi
 
-# The copyright file is machine-readable: the format line, then a Files paragraph.
-copyright=$tmp/root/usr/share/doc/kestrin/copyright
-head -n1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
-    fail "copyright does not start with the machine-readable format line"
-for field in 'Files: \*' 'Copyright: .+' 'License: [A-Za-z].*'; do
-    grep -qxE "$field" "$copyright" || fail "copyright has no '$field' field"
+    copyright=$tmp/root/usr/share/doc/$name/copyright
+    head -n1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "$name: copyright does not start with the machine-readable format line"
+    for field in 'Files: \*' 'Copyright: .+' 'License: [A-Za-z].*'; do
+        grep -qxE "$field" "$copyright" || fail "$name's copyright has no '$field' field"
+    done
 done
 finish

@@ -406,16 +406,52 @@ private slots:
         QVERIFY(project.stages[0]->frames[1]->sourceImage.isNull());
     }
 
-    void unreadableFileCountsAsMissing()
+    // A name the pattern matches that cannot be read ends the load naming it
+    // and the system's reason: never a shorter stage. Permissions do not bind
+    // root; the command-line suite runs those cases in an unprivileged child.
+    void unreadableNameFailsTheLoad_data()
     {
-        if (geteuid() == 0)
-            QSKIP("root opens every file");
-        const QString folder = QStringLiteral("locked/");
-        writeStage(folder, 1, {0, 1});
-        QFile::setPermissions(at(folder + "camera01_0001.bmp"), QFileDevice::WriteOwner);
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("needsNonRoot");
+        QTest::newRow("link to nothing") << "dangling" << "symbolic link to a file that does not exist" << false;
+        QTest::newRow("loop of links") << "loop" << "Too many levels of symbolic links" << false;
+        QTest::newRow("file without read permission") << "mode000" << "Permission denied" << true;
+        QTest::newRow("stage folder without search permission") << "folder" << "Permission denied" << true;
+    }
+    void unreadableNameFailsTheLoad()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QFETCH(bool, needsNonRoot);
+        if (needsNonRoot && geteuid() == 0)
+            QSKIP("root reads every file; tests/cli covers this in an unprivileged child");
+        const QString folder = at(QStringLiteral("unreadable-%1/").arg(kind));
+        const bool inFolders = kind == QLatin1String("folder");
+        const FolderPattern p = source(folder, inFolders ? QStringLiteral("s%1/camera%2.bmp") : QStringLiteral("camera%1_%2.bmp"));
+        const auto name = [&](int s, int f) { return folder + kestrin::frameFileName(p.pattern, s, 2, f, 4); };
+        for (int f = 0; f < 2; ++f)
+            QVERIFY(writeFrame(name(1, f), 1, f));
+        QString bad = name(1, 2);
+        if (kind == QLatin1String("dangling")) {
+            QCOMPARE(::symlink("nothing.bmp", specialfiles::native(bad).constData()), 0);
+        } else if (kind == QLatin1String("loop")) {
+            QCOMPARE(::symlink("camera01_0002.bmp", specialfiles::native(bad).constData()), 0);
+        } else if (kind == QLatin1String("mode000")) {
+            QVERIFY(writeFrame(bad, 1, 2));
+            QVERIFY(QFile::setPermissions(bad, QFileDevice::Permissions()));
+        } else {
+            QVERIFY(writeFrame(name(2, 0), 2, 0));
+            QVERIFY(QFile::setPermissions(folder + "s02", QFileDevice::ReadOwner));
+            bad = name(2, 0);
+        }
         Project project;
-        QVERIFY(!kestrin::loadFolder(project, source(at(folder))));
-        QCOMPARE(project.stages[0]->frameCount, 1u);
+        const kestrin::Failure failure = kestrin::loadFolder(project, p);
+        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.path, bad);
+        QVERIFY2(failure.reason.contains(reason), qPrintable(failure.reason));
+        if (inFolders)
+            QVERIFY(QFile::setPermissions(folder + "s02", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     }
 
     // What a reader cannot decode, root included: a FIFO or a folder in place

@@ -3,7 +3,7 @@
 #include "fixtures.h"
 #include "testmain.h"
 
-#include "quantize/indexedimage.h"
+#include "indexedimage.h"
 #include "quantize/nearestcolor.h"
 
 #include <QTest>
@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-using kestrin::IndexedImage;
+using kestrinref::IndexedImage;
 using kestrin::NearestColorMap;
 
 using fixture::bgr;
@@ -223,7 +223,7 @@ private slots:
         }
         NearestColorMap map(palette.data(), first, end);
         for (quint32 p : probes) {
-            const int fast = map.search(p), plain = kestrin::nearestEntryInRange(palette.data(), first, end, p);
+            const int fast = map.search(p), plain = kestrinref::nearestEntryInRange(palette.data(), first, end, p);
             if (fast != plain || fast < first || fast >= end)
                 QFAIL(qPrintable(QStringLiteral("range %1..%2, pixel %3: fast %4, exhaustive %5")
                                      .arg(first)
@@ -237,7 +237,7 @@ private slots:
         image.build(nullptr, 0, 1);
         std::memcpy(image.palette(), palette.data(), 1024);
         for (int i = 0; i < 500; ++i)
-            QCOMPARE(kestrin::nearestEntryInRange(palette.data(), 0, 256, probes[size_t(i)]),
+            QCOMPARE(kestrinref::nearestEntryInRange(palette.data(), 0, 256, probes[size_t(i)]),
                      image.mapPixel(probes[size_t(i)]));
     }
 };

@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QColorSpace>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -18,6 +19,15 @@
 #include <algorithm>
 
 namespace kestrintest {
+
+/** The pixels of `image` without the colour space its reader tagged it
+ *  with: frames are taken as the numbers they hold, never colour-converted,
+ *  so the decoder leaves images untagged. */
+inline QImage pixelsOf(QImage image)
+{
+    image.setColorSpace(QColorSpace());
+    return image;
+}
 
 /** 37 x 23 (odd, unequal sides): gradients, noise and four alpha levels. */
 inline QImage samplePicture()
@@ -441,6 +451,7 @@ inline QByteArray plainPnm(const QImage &image, char kind)
 struct CorpusFile {
     QString name;     // its suffix is the format hint, as for a file on disk
     QByteArray bytes;
+    QImage exact = {}; // the pixels stored, where Qt's reader alters them; else null
 
     QByteArray hint() const { return QFileInfo(name).suffix().toLatin1(); }
 };
@@ -466,10 +477,12 @@ inline QList<CorpusFile> completeFiles(const QImage &sample, const QImage &block
         {QStringLiteral("photo.jpg"), writtenByQt(opaque, "jpg", 90)},
         {QStringLiteral("progressive.jpg"), writtenByQt(opaque, "jpg", 75, -1, true)},
         {QStringLiteral("letter.gif"), gifOf(blocky)},
-        {QStringLiteral("argb.tif"), writtenByQt(sample, "tif")},
+        // Unassociated alpha: Qt's reader premultiplies and divides back,
+        // losing the colour under low alpha.
+        {QStringLiteral("argb.tif"), writtenByQt(sample, "tif"), sample.convertToFormat(QImage::Format_ARGB32)},
         {QStringLiteral("indexed.tif"), writtenByQt(indexed, "tif")},
         {QStringLiteral("mono.tif"), writtenByQt(mono, "tif")},
-        {QStringLiteral("lzw.tif"), writtenByQt(sample, "tif", -1, 1)},
+        {QStringLiteral("lzw.tif"), writtenByQt(sample, "tif", -1, 1), sample.convertToFormat(QImage::Format_ARGB32)},
         {QStringLiteral("lossy.webp"), writtenByQt(sample, "webp", 80)},
         {QStringLiteral("lossless.webp"), writtenByQt(sample, "webp", 100)},
         {QStringLiteral("indexed.xpm"), writtenByQt(indexed, "xpm")},

@@ -2,14 +2,16 @@
 
 #include <QtGlobal>
 
-namespace kestrin {
+namespace kestrinref {
 
 /** A 256-entry palette plus one palette index per pixel.
  *
- *  This is the plain, exhaustive form of colour mapping: every pixel is
- *  compared with all 256 entries. The generator uses an exact, faster mapper
+ *  This is the plain, exhaustive form of colour mapping: every colour is
+ *  compared with all 256 entries (each distinct colour once; its pixels take
+ *  the remembered index). The generator uses an exact, faster mapper
  *  (NearestColorMap) that gives the same indices; this class stays the
- *  reference that the fast path is checked against.
+ *  reference that the fast path is checked against, in the tests and the
+ *  benchmark.
  *
  *  Palette entries are 4 bytes: blue, green, red, 0. Entries from
  *  colorCount() to 255 stay all zero (black). */
@@ -60,4 +62,4 @@ private:
  *  IndexedImage::mapPixel with that palette. Requires first < end <= 256. */
 [[nodiscard]] quint8 nearestEntryInRange(const quint8 *palette, int first, int end, quint32 pixel);
 
-} // namespace kestrin
+} // namespace kestrinref

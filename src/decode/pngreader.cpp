@@ -1,7 +1,12 @@
-#include "project/pngreader.h"
+#include "decode/pngreader.h"
+
+#include "decode/formatreaders.h"
 
 #include <libdeflate.h>
+#include <png.h>
 
+#include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -150,13 +155,8 @@ bool inflateAll(const PlainPng &png, uchar *raw, size_t rawBytes)
     return result == LIBDEFLATE_SUCCESS && usedIn == png.dataBytes && madeOut == rawBytes;
 }
 
-} // namespace
-
-QImage decodePlainPng(const QByteArray &bytes)
+QImage decodePlain(const PlainPng &png)
 {
-    PlainPng png;
-    if (!readChunks(bytes, png))
-        return QImage();
     const size_t pixel = size_t(png.channels);
     const size_t rowBytes = size_t(png.width) * pixel;
     const size_t rawBytes = (rowBytes + 1) * png.height;
@@ -188,6 +188,204 @@ QImage decodePlainPng(const QByteArray &bytes)
         image.setDotsPerMeterY(int(png.densityY));
     }
     return image;
+}
+
+} // namespace
+
+QImage decodePlainPng(const QByteArray &bytes)
+{
+    PlainPng png;
+    return readChunks(bytes, png) ? decodePlain(png) : QImage();
+}
+
+// ---- libpng ------------------------------------------------------------
+
+namespace {
+
+/** What a libpng decode has read and said. Plain data only: libpng leaves
+ *  its functions through longjmp, which must skip no destructor. */
+struct PngRun {
+    const uchar *data = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+    bool ranOut = false;    // the data ended where libpng wanted more
+    bool inRows = false;    // the header is read; libpng is decoding pixels
+    bool damaged = false;   // libpng warned about damaged or missing data
+    char message[256] = {}; // the first error or damaging warning
+    char notice[256] = {};  // the first harmless warning
+};
+
+void remember(char (&to)[256], const char *text)
+{
+    if (to[0] == '\0')
+        std::snprintf(to, sizeof to, "%s", text ? text : "");
+}
+
+void pngRead(png_structp png, png_bytep out, size_t length)
+{
+    auto *run = static_cast<PngRun *>(png_get_io_ptr(png));
+    if (run->size - run->pos < length) {
+        run->ranOut = true;
+        png_error(png, "the data ends early");
+    }
+    std::memcpy(out, run->data + run->pos, length);
+    run->pos += length;
+}
+
+void pngError(png_structp png, png_const_charp text)
+{
+    auto *run = static_cast<PngRun *>(png_get_error_ptr(png));
+    remember(run->message, text);
+    png_longjmp(png, 1);
+}
+
+/** Warnings about colour management leave the pixels as they are (they are
+ *  not converted); every other warning says data was lost or made up. */
+bool harmless(const char *text)
+{
+    if (std::strstr(text, "CRC"))
+        return false;
+    for (const char *chunk : {"iCCP", "sRGB", "cHRM", "gAMA"}) {
+        if (std::strncmp(text, chunk, 4) == 0)
+            return true;
+    }
+    return std::strstr(text, "profile") != nullptr;
+}
+
+void pngWarning(png_structp png, png_const_charp text)
+{
+    auto *run = static_cast<PngRun *>(png_get_error_ptr(png));
+    if (harmless(text)) {
+        remember(run->notice, text);
+        return;
+    }
+    run->damaged = true;
+    remember(run->message, text);
+}
+
+/** Reads the header and sets the transformations that give 8-bit B, G, R, A
+ *  bytes (A, R, G, B on big-endian machines): the layout of ARGB32. The
+ *  transformations are those Qt's reader applies, so pixels agree with it. */
+bool pngHeader(png_structp png, png_infop info, png_uint_32 *width, png_uint_32 *height)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    png_set_expand(png); // palette to RGB, grey under 8 bits to 8 bits, tRNS to alpha
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_bgr(png);
+    png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+#else
+    png_set_swap_alpha(png);
+    png_set_add_alpha(png, 0xff, PNG_FILLER_BEFORE);
+#endif
+    (void)png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    *width = png_get_image_width(png, info);
+    *height = png_get_image_height(png, info);
+    return png_get_rowbytes(png, info) == size_t(*width) * 4;
+}
+
+/** Decodes every row, then reads to IEND so that the checksums after the
+ *  last row (the zlib stream's, the last chunk's CRC) are checked too. */
+bool pngRows(png_structp png, png_infop info, png_bytepp rows, PngRun &run)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    run.inRows = true;
+    png_read_image(png, rows);
+    png_read_end(png, info);
+    return true;
+}
+
+QString libpngSays(const PngRun &run)
+{
+    return QStringLiteral("libpng: ") + QString::fromLatin1(run.message);
+}
+
+DecodeResult pngFailure(const PngRun &run)
+{
+    if (run.ranOut)
+        return decodeFailure(DecodeFailure::Truncated,
+                             QStringLiteral("the PNG data ends at byte %1 (%2)").arg(run.size).arg(libpngSays(run)));
+    if (run.inRows || run.damaged)
+        return decodeFailure(DecodeFailure::Truncated,
+                             QStringLiteral("the PNG image data is damaged (%1)").arg(libpngSays(run)));
+    return decodeFailure(DecodeFailure::NotAnImage, libpngSays(run));
+}
+
+} // namespace
+
+bool looksLikePng(const QByteArray &bytes)
+{
+    return bytes.startsWith("\x89PNG\r\n\x1a\n");
+}
+
+DecodeResult decodePng(const QByteArray &bytes, const DecodeLimits &limits)
+{
+    DecodeResult result;
+    // The plain kinds most frames are: one inflate over the whole stream.
+    // Whatever that path does not take, libpng decides.
+    QImage image;
+    PlainPng plain;
+    if (readChunks(bytes, plain)) {
+        if (exceedsLimits(plain.width, plain.height, limits, result))
+            return result;
+        image = decodePlain(plain);
+    }
+    if (!image.isNull()) {
+        result.image = image;
+        result.decoder = "png";
+        return result;
+    }
+    PngRun run;
+    run.data = reinterpret_cast<const uchar *>(bytes.constData());
+    run.size = size_t(bytes.size());
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &run, pngError, pngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    const auto destroy = [&] { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); };
+    if (!info) {
+        destroy();
+        return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for libpng"));
+    }
+    png_set_read_fn(png, &run, pngRead);
+    png_uint_32 width = 0, height = 0;
+    if (!pngHeader(png, info, &width, &height)) {
+        destroy();
+        if (run.message[0] == '\0')
+            remember(run.message, "a pixel layout this reader does not take");
+        return pngFailure(run);
+    }
+    if (exceedsLimits(width, height, limits, result)) {
+        destroy();
+        return result;
+    }
+    image = QImage(int(width), int(height), QImage::Format_ARGB32);
+    if (image.isNull()) {
+        destroy();
+        return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
+    }
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        rows[y] = image.scanLine(int(y));
+    const bool whole = pngRows(png, info, rows.data(), run);
+    png_uint_32 resX = 0, resY = 0;
+    int unit = 0;
+    const bool density = whole && png_get_pHYs(png, info, &resX, &resY, &unit) && unit == PNG_RESOLUTION_METER;
+    destroy();
+    if (!whole || run.damaged)
+        return pngFailure(run);
+    if (density) {
+        image.setDotsPerMeterX(int(resX));
+        image.setDotsPerMeterY(int(resY));
+    }
+    result.image = image;
+    result.decoder = "png";
+    if (run.notice[0] != '\0')
+        result.notices << QStringLiteral("libpng: ") + QString::fromLatin1(run.notice);
+    return result;
 }
 
 } // namespace kestrin

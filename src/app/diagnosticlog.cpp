@@ -1,4 +1,4 @@
-#include "diag/log.h"
+#include "app/diagnosticlog.h"
 
 #include <QFile>
 #include <QStringConverter>
@@ -9,16 +9,9 @@
 
 namespace kestrin {
 
-namespace {
-
-ErrorBoxHandler &errorBoxHandler()
+void logError(const QByteArray &message)
 {
-    static ErrorBoxHandler handler;
-    return handler;
-}
-
-void writeLine(const char *level, const QByteArray &message)
-{
+    static const char level[] = "Error(";
     const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toLatin1();
 
     QFile file(QStringLiteral("debug.txt"));
@@ -35,30 +28,6 @@ void writeLine(const char *level, const QByteArray &message)
     line.reserve(message.size() + 24);
     line.append(level).append(time).append("):").append(message).append('\n');
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-}
-
-} // namespace
-
-void Debug(const QByteArray &message)
-{
-    writeLine("Debug(", message);
-}
-
-void Warning(const QByteArray &message)
-{
-    writeLine("Warning(", message);
-}
-
-void Error(const QByteArray &message, bool showBox)
-{
-    writeLine("Error(", message);
-    if (showBox && errorBoxHandler())
-        errorBoxHandler()(QString::fromLatin1(message));
-}
-
-void setErrorBoxHandler(ErrorBoxHandler handler)
-{
-    errorBoxHandler() = std::move(handler);
 }
 
 } // namespace kestrin

@@ -1,6 +1,6 @@
-#include "project/stbdecoder.h"
+#include "decode/stbdecoder.h"
 
-#include "project/imagechecks.h"
+#include "decode/imagechecks.h"
 
 // stb_image from Debian's libstb-dev, built here with only the two readers
 // used after Qt's: fewer parsers exposed to untrusted files, and the

@@ -1,9 +1,9 @@
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
-#include "project/imagechecks.h"
-#include "project/messagecapture.h"
-#include "project/pngreader.h"
-#include "project/stbdecoder.h"
+#include "decode/formatreaders.h"
+#include "decode/imagechecks.h"
+#include "decode/messagecapture.h"
+#include "decode/stbdecoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -49,6 +49,29 @@ QString failureText(DecodeFailure failure)
 QString DecodeResult::message() const
 {
     return reason.isEmpty() ? failureText(failure) : failureText(failure) + QStringLiteral(": ") + reason;
+}
+
+DecodeResult decodeFailure(DecodeFailure kind, const QString &reason)
+{
+    DecodeResult result;
+    result.failure = kind;
+    result.reason = reason;
+    return result;
+}
+
+bool exceedsLimits(quint64 width, quint64 height, const DecodeLimits &limits, DecodeResult &result)
+{
+    const quint64 most = ~quint64(0);
+    const quint64 bytes = height != 0 && width > most / 4 / height ? most : width * height * 4;
+    if (limits.pixelBytes == 0 || bytes <= limits.pixelBytes)
+        return false;
+    result = decodeFailure(DecodeFailure::TooLarge,
+                           QStringLiteral("the image is %1 x %2 pixels, %3 MiB decoded; at most %4 MiB are decoded")
+                               .arg(width)
+                               .arg(height)
+                               .arg(bytes >> 20)
+                               .arg(limits.pixelBytes >> 20));
+    return true;
 }
 
 namespace {
@@ -110,10 +133,7 @@ private:
 
 DecodeResult failure(DecodeFailure kind, const QString &reason)
 {
-    DecodeResult result;
-    result.failure = kind;
-    result.reason = reason;
-    return result;
+    return decodeFailure(kind, reason);
 }
 
 /** A reader's message in Kestrin's words: without the "QTgaHandler::canRead(): " it starts with. */
@@ -144,28 +164,18 @@ QString joinMessages(const QStringList &messages)
 }
 
 /** Largest decoded image accepted, in bytes of 32-bit pixels: Qt's own allocation limit. */
-quint64 pixelByteLimit()
+DecodeLimits currentLimits()
 {
     const int megabytes = QImageReader::allocationLimit();
-    return megabytes > 0 ? quint64(megabytes) << 20 : 0;
+    DecodeLimits limits;
+    limits.pixelBytes = megabytes > 0 ? quint64(megabytes) << 20 : 0;
+    return limits;
 }
 
 /** A TooLarge failure when `size` needs more than the limit as 32-bit pixels. */
 bool exceedsLimit(QSize size, DecodeResult &result)
 {
-    const quint64 limit = pixelByteLimit();
-    if (!size.isValid() || limit == 0)
-        return false;
-    const quint64 bytes = quint64(size.width()) * quint64(size.height()) * 4;
-    if (bytes <= limit)
-        return false;
-    result = failure(DecodeFailure::TooLarge,
-                     QStringLiteral("the image is %1 x %2 pixels, %3 MiB decoded; at most %4 MiB are decoded")
-                         .arg(size.width())
-                         .arg(size.height())
-                         .arg(bytes >> 20)
-                         .arg(limit >> 20));
-    return true;
+    return size.isValid() && exceedsLimits(quint64(size.width()), quint64(size.height()), currentLimits(), result);
 }
 
 /** The image a Qt reader fills, cleared first: a reader that leaves pixels
@@ -207,6 +217,38 @@ void finish(const QImage &decoded, const QByteArray &decoder, const QStringList 
     result.notices = notices;
 }
 
+using LibraryDecoder = DecodeResult (*)(const QByteArray &, const DecodeLimits &);
+
+/** The library that reads data with this signature, if any. */
+LibraryDecoder librarySniffed(const QByteArray &bytes)
+{
+    if (looksLikePng(bytes))
+        return decodePng;
+    if (looksLikeJpeg(bytes))
+        return decodeJpeg;
+    if (looksLikeTiff(bytes))
+        return decodeTiff;
+    if (looksLikeWebp(bytes))
+        return decodeWebp;
+    if (looksLikePlainPbm(bytes))
+        return decodePlainPbm;
+    return nullptr;
+}
+
+/** The library for a name's suffix (or Qt's name for a format), if any. */
+LibraryDecoder libraryNamed(const QByteArray &format)
+{
+    if (format == "png")
+        return decodePng;
+    if (format == "jpg" || format == "jpeg" || format == "jpe")
+        return decodeJpeg;
+    if (format == "tif" || format == "tiff")
+        return decodeTiff;
+    if (format == "webp")
+        return decodeWebp;
+    return nullptr;
+}
+
 /** Why Qt's readers gave no image, when stb_image may still try. */
 struct QtDeclined {
     bool recognised = false; // a Qt reader took the data for its format
@@ -233,6 +275,11 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
     if (format.isEmpty()) {
         // Data cut inside its header is often too short for a reader to
         // recognise; the name says what it was meant to be.
+        const QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
+        if (const LibraryDecoder decode = libraryNamed(suffix)) {
+            result = decode(bytes, currentLimits());
+            return true;
+        }
         const CheckVerdict byName
             = checkForQtReader(QFileInfo(name).suffix().toLower().toLatin1(), bytes, [] { return QSize(); });
         if (byName.failure == DecodeFailure::Truncated) {
@@ -244,6 +291,10 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
         return false;
     }
     declined.recognised = true;
+    if (const LibraryDecoder decode = libraryNamed(format)) {
+        result = decode(bytes, currentLimits());
+        return true;
+    }
     // The check comes before the reader parses more than the signature
     // (some readers' libraries print to standard error on short data).
     const CheckVerdict verdict = checkForQtReader(format, bytes, [&reader] { return reader.size(); });
@@ -262,24 +313,8 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
     const QSize pixels(declared.width(), std::abs(declared.height()));
     if (exceedsLimit(pixels, result))
         return true;
-    // A plain 8-bit PNG inflates faster in one piece and gives the very
-    // pixels of Qt's reader; any other PNG, and any file the reader has
-    // already said something about, is left to the reader.
-    if (format == "png" && capture.messages().isEmpty()) {
-        const QImage plain = decodePlainPng(bytes);
-        if (!plain.isNull()) {
-            finish(plain, format, capture.messages(), result);
-            return true;
-        }
-    }
     QImage image = clearedImage(pixels, reader.imageFormat());
     if (reader.read(&image) && !image.isNull()) {
-        if ((format == "jpeg" || format == "jpg") && jpegWarningsMeanMissingData(capture.messages())) {
-            result = failure(DecodeFailure::Truncated,
-                             QStringLiteral("the JPEG data is cut short or damaged; libjpeg made up the rest (%1)")
-                                 .arg(joinMessages(capture.messages())));
-            return true;
-        }
         finish(image, format, capture.messages(), result);
         return true;
     }
@@ -292,6 +327,9 @@ bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &
 
 DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
 {
+    // The formats with a well-kept library: it alone decides.
+    if (const LibraryDecoder decode = librarySniffed(bytes))
+        return decode(bytes, currentLimits());
     MessageCapture capture;
     DecodeResult result;
     QtDeclined qt;
@@ -535,10 +573,15 @@ SizeProbe probeImageFile(const QString &path)
                                                              : std::make_unique<NamedSource>(path, whole);
     NamedSource &source = *device;
     source.open(QIODevice::ReadOnly);
-    QImageReader reader(&source);
     QSize size;
-    if (!reader.format().isEmpty())
-        size = reader.size();
+    // libtiff reads a TIFF's header, quietly (Qt's reader lets libtiff print).
+    if (looksLikeTiff(source.peek(4))) {
+        size = tiffDeclaredSize(file.fd, whole, file.size);
+    } else {
+        QImageReader reader(&source);
+        if (!reader.format().isEmpty())
+            size = reader.size();
+    }
     if (size.width() > 0 && size.height() < 0) // BMP stored top down
         size.setHeight(-size.height());
     if (!size.isValid() || size.isEmpty()) {

@@ -1,10 +1,13 @@
-#include "quantize/indexedimage.h"
+#include "indexedimage.h"
 
 #include "quantize/octreequantizer.h"
 
 #include <cstring>
+#include <unordered_map>
 
-namespace kestrin {
+namespace kestrinref {
+
+using kestrin::OctreeQuantizer;
 
 IndexedImage::~IndexedImage()
 {
@@ -26,12 +29,14 @@ int IndexedImage::build(const quint32 *pixels, quint32 width, quint32 height)
     }
     m_pixelCount = quint64(width) * height;
     m_indices = new quint8[m_pixelCount ? m_pixelCount : 1];
-    quint64 next = 0;
-    for (quint32 row = 0; row < height; ++row) {
-        for (quint32 column = 0; column < width; ++column) {
-            m_indices[next] = mapPixel(pixels[next]);
-            ++next;
-        }
+    // mapPixel reads only the colour, so each distinct colour is searched once.
+    std::unordered_map<quint32, quint8> searched;
+    for (quint64 i = 0; i < m_pixelCount; ++i) {
+        const quint32 colour = pixels[i] & 0xffffffu;
+        auto found = searched.find(colour);
+        if (found == searched.end())
+            found = searched.emplace(colour, mapPixel(colour)).first;
+        m_indices[i] = found->second;
     }
     return 1;
 }
@@ -84,4 +89,4 @@ quint8 nearestEntryInRange(const quint8 *palette, int first, int end, quint32 pi
     return quint8(bestIndex);
 }
 
-} // namespace kestrin
+} // namespace kestrinref

@@ -1,14 +1,14 @@
 #pragma once
 
-// Structural checks run before a reader sees the data: each one walks the
-// format's header, tables and pixel stream as the reader will, without
-// decoding pixels, and says whether the data defines every pixel the reader
-// is going to fill. They exist because several readers fill missing data
-// with whatever the pixel buffer held (Qt's BMP and XBM readers, TIFF
-// strips), with zeros (stb_image), or with a grey or background colour
-// (JPEG, GIF), and report success.
+// Structural checks run before a reader sees the data, for the formats no
+// well-kept library decodes (and GIF, still read by Qt's reader): each one
+// walks the format's header, tables and pixel stream as the reader will,
+// without decoding pixels, and says whether the data defines every pixel the
+// reader is going to fill. They exist because several readers fill missing
+// data with whatever the pixel buffer held (Qt's BMP and XBM readers), with
+// zeros (stb_image), or with a background colour (GIF), and report success.
 
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -34,21 +34,13 @@ struct CheckVerdict {
 [[nodiscard]] CheckVerdict checkForQtReader(const QByteArray &qtFormat, const QByteArray &data,
                                             const std::function<QSize()> &declaredSize);
 
-/** True when a JPEG decode that printed `messages` filled in missing or
- *  damaged data (libjpeg carries on after such warnings). */
-[[nodiscard]] bool jpegWarningsMeanMissingData(const QStringList &messages);
-
 [[nodiscard]] CheckVerdict checkBmp(const QByteArray &data);
-[[nodiscard]] CheckVerdict checkPng(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkGif(const QByteArray &data);
-[[nodiscard]] CheckVerdict checkJpeg(const QByteArray &data);
-[[nodiscard]] CheckVerdict checkTiff(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkXbm(const QByteArray &data, QSize declared);
 [[nodiscard]] CheckVerdict checkPnm(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkXpm(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkWbmp(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkIco(const QByteArray &data);
-[[nodiscard]] CheckVerdict checkWebp(const QByteArray &data);
 /** TGA as Qt's reader reads it: uncompressed true colour, footer required. */
 [[nodiscard]] CheckVerdict checkTgaForQt(const QByteArray &data);
 

@@ -1,6 +1,6 @@
-// The diagnostic log: one line per call in "debug.txt" of the working
-// directory, and the same line on standard output.
-#include "diag/log.h"
+// The window's diagnostic log: one line per call in "debug.txt" of the
+// working directory, and the same line on standard output.
+#include "app/diagnosticlog.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -60,13 +61,12 @@ private slots:
     {
         QDir::setCurrent(previous);
         delete dir;
-        kestrin::setErrorBoxHandler(nullptr);
     }
 
     void firstCallCreatesTheFileWithOneLine()
     {
         QVERIFY(!QFile::exists(QStringLiteral("debug.txt")));
-        const QByteArray out = captureStdout([] { kestrin::Error("GenFile: No stages found!", false); });
+        const QByteArray out = captureStdout([] { kestrin::logError("GenFile: No stages found!"); });
         const QByteArray log = readLog();
         QCOMPARE(log.count('\n'), 1);
         QVERIFY(log.startsWith("Error("));
@@ -82,16 +82,16 @@ private slots:
         existing.write("earlier bytes\r\nwithout a final newline");
         existing.close();
         captureStdout([] {
-            kestrin::Debug("one");
-            kestrin::Warning("two");
-            kestrin::Error("", false);
+            kestrin::logError("one");
+            kestrin::logError("two");
+            kestrin::logError("");
         });
         const QByteArray log = readLog();
         QVERIFY(log.startsWith("earlier bytes\r\nwithout a final newline"));
         const QList<QByteArray> lines = log.mid(38).split('\n');
         QCOMPARE(lines.size(), 4);
-        QVERIFY(lines[0].startsWith("Debug(") && lines[0].endsWith("):one"));
-        QVERIFY(lines[1].startsWith("Warning(") && lines[1].endsWith("):two"));
+        QVERIFY(lines[0].startsWith("Error(") && lines[0].endsWith("):one"));
+        QVERIFY(lines[1].startsWith("Error(") && lines[1].endsWith("):two"));
         QVERIFY(lines[2].startsWith("Error(") && lines[2].endsWith("):"));
         QCOMPARE(lines[2].size(), 16); // "Error(" + HH:MM:SS + "):"
         QVERIFY(lines[3].isEmpty());
@@ -100,7 +100,7 @@ private slots:
     void messageBytesAreWrittenAsTheyAre()
     {
         const QByteArray message("line one\nline two \xE9\0end", 23);
-        const QByteArray out = captureStdout([&] { kestrin::Error(message, false); });
+        const QByteArray out = captureStdout([&] { kestrin::logError(message); });
         const QByteArray log = readLog();
         // The file holds the Latin-1 character é in the locale's encoding.
         QVERIFY(log.endsWith(QByteArray("):line one\nline two \xC3\xA9\0end\n", 27)));
@@ -113,24 +113,12 @@ private slots:
     {
         // A folder in the way makes the file impossible to open, even for root.
         QVERIFY(QDir().mkdir(QStringLiteral("debug.txt")));
-        const QByteArray out = captureStdout([] { kestrin::Error("still here", false); });
+        const QByteArray out = captureStdout([] { kestrin::logError("still here"); });
         QVERIFY(out.startsWith("Error("));
         QVERIFY(out.endsWith("):still here\n"));
         QVERIFY(QFileInfo(QStringLiteral("debug.txt")).isDir());
     }
-
-    void boxOnlyWhenAsked()
-    {
-        QStringList shown;
-        kestrin::setErrorBoxHandler([&shown](const QString &text) { shown << text; });
-        captureStdout([] {
-            kestrin::Error("quiet", false);
-            kestrin::Error("loud \xE9", true);
-        });
-        QCOMPARE(shown, QStringList{QStringLiteral("loud \u00e9")});
-        QCOMPARE(readLog().count('\n'), 2);
-    }
 };
 
 KESTRIN_TEST(LogTest)
-#include "tst_log.moc"
+#include "tst_diagnosticlog.moc"

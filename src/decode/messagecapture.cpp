@@ -1,4 +1,4 @@
-#include "project/messagecapture.h"
+#include "decode/messagecapture.h"
 
 #include <QtGlobal>
 

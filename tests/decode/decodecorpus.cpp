@@ -4,7 +4,7 @@
 // the test suite, where any use of uninitialised memory fails the run;
 // `-v` prints each outcome.
 #include "imagecorpus.h"
-#include "project/imagedecoder.h"
+#include "decode/imagedecoder.h"
 
 #include <QCoreApplication>
 

@@ -1,0 +1,5 @@
+#pragma once
+
+#include "low/c.h"
+#include "high/b.h"
+#include <vector>
