@@ -28,6 +28,8 @@
 
 #include <random>
 
+#include <sys/stat.h>
+
 namespace {
 
 /** Answers the next modal message box with Ok after recording its title and text. */
@@ -121,6 +123,17 @@ private slots:
         QCOMPARE(title, QStringLiteral("Open sprite"));
         QVERIFY2(text.contains(path) && text.contains(reason), qPrintable(text));
         QVERIFY(viewersOf(w).isEmpty());
+    }
+
+    void aFifoIsRefusedWithoutWaitingForAWriter()
+    {
+        const QString fifo = dir.filePath(QStringLiteral("pipe.art"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        MainWindow w;
+        QString title, text;
+        answerBox(&title, &text);
+        QCOMPARE(w.openSprite(fifo), nullptr);
+        QVERIFY2(text.contains(QStringLiteral("not a regular file")), qPrintable(text));
     }
 
     void aDroppedSpriteOpensInAViewer()

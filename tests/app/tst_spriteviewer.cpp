@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -208,6 +209,11 @@ private slots:
         QTest::keyClick(&viewer, Qt::Key_Down);
         QTest::keyClick(&viewer, Qt::Key_Down);
         QCOMPARE(viewer.direction(), 7);
+
+        auto *palette = viewer.findChild<QSpinBox *>(QStringLiteral("palette"));
+        QCOMPARE(palette->maximum(), int(viewer.art().paletteCount));
+        palette->setValue(palette->maximum());
+        QCOMPARE(viewer.paletteCopy(), palette->maximum() - 1);
 
         QStringList names;
         for (QWidget *w : viewer.findChildren<QWidget *>())
