@@ -81,15 +81,18 @@ private slots:
     {
         QTest::addColumn<int>("zoom");
         QTest::addColumn<QColor>("background"); // invalid: the checkerboard
-        QTest::newRow("zoom 1 on a colour") << 1 << QColor(12, 200, 99);
-        QTest::newRow("zoom 3 on a colour") << 3 << QColor(Qt::magenta);
-        QTest::newRow("zoom 3 on the checkerboard") << 3 << QColor();
+        QTest::addColumn<int>("ratio");         // device pixels per device-independent pixel
+        QTest::newRow("zoom 1 on a colour") << 1 << QColor(12, 200, 99) << 1;
+        QTest::newRow("zoom 3 on a colour") << 3 << QColor(Qt::magenta) << 1;
+        QTest::newRow("zoom 3 on the checkerboard") << 3 << QColor() << 1;
+        QTest::newRow("zoom 3 on the checkerboard, HiDPI") << 3 << QColor() << 2;
     }
 
     void everyScreenPixelIsItsPaletteColour()
     {
         QFETCH(int, zoom);
         QFETCH(QColor, background);
+        QFETCH(int, ratio);
         auto *viewer = new SpriteViewer(sprite(8, 3, rotatable()), QStringLiteral("walk.art"));
         QScopedPointer<SpriteViewer> owner(viewer);
         viewer->setZoom(zoom);
@@ -98,8 +101,11 @@ private slots:
         viewer->step(2);
         auto *canvas = viewer->findChild<SpriteCanvas *>();
         QVERIFY(canvas);
-        const QImage shown = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown.devicePixelRatio(), 1.0);
+        // Painted as on a screen of `ratio` device pixels per pixel.
+        QImage shown(canvas->size() * ratio, QImage::Format_RGB32);
+        shown.setDevicePixelRatio(ratio);
+        shown.fill(Qt::black);
+        canvas->render(&shown);
 
         const kestrin::ArtFile &art = viewer->art();
         const int index = 2 * int(art.framesPerDirection) + 2;
@@ -107,14 +113,16 @@ private slots:
         const quint8 *indices = art.frameIndices(index);
         const QPoint origin = canvas->frameOrigin();
         int transparent = 0;
-        for (int y = 0; y < frame.height * zoom; ++y) {
-            for (int x = 0; x < frame.width * zoom; ++x) {
-                const QPoint at = origin + QPoint(x, y);
-                const quint8 i = indices[(y / zoom) * frame.width + x / zoom];
+        const int side = zoom * ratio; // device pixels of one file pixel
+        for (int y = 0; y < frame.height * side; ++y) {
+            for (int x = 0; x < frame.width * side; ++x) {
+                const QPoint at = origin * ratio + QPoint(x, y);
+                const quint8 i = indices[(y / side) * frame.width + x / side];
                 QRgb expected = art.color(i);
                 if (i == 0) {
                     ++transparent;
-                    const bool dark = (at.x() / SpriteCanvas::kCheckerSize + at.y() / SpriteCanvas::kCheckerSize) % 2;
+                    const int square = SpriteCanvas::kCheckerSize * ratio;
+                    const bool dark = (at.x() / square + at.y() / square) % 2;
                     expected = background.isValid() ? background.rgb()
                                                     : (dark ? SpriteCanvas::kCheckerDark : SpriteCanvas::kCheckerLight);
                 }
