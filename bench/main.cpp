@@ -1,7 +1,7 @@
 #include "benchharness.h"
 
 #include <QFile>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <cstring>
 
@@ -44,7 +44,7 @@ void resetPeakRss()
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     const std::string filter = argc > 1 ? argv[1] : "";
     for (const auto &entry : kestrinbench::registry()) {
         if (filter.empty() || entry.name.find(filter) != std::string::npos) {

@@ -27,8 +27,8 @@ done
 [[ -n $window ]] || { echo "the Kestrin window did not appear" >&2; exit 1; }
 
 # Clicks at a point of the form (x, y in the central widget, which starts
-# 17 px down in the window, below the empty menu and tool bars).
-click() { xdotool mousemove --window "$window" "$1" $(($2 + 17)) click 1; sleep 0.5; }
+# 38 px down in the window, below the menu bar and the empty tool bar).
+click() { xdotool mousemove --window "$window" "$1" $(($2 + 38)) click 1; sleep 0.5; }
 type_into() { click "$1" "$2"; xdotool key ctrl+a type "$3"; }
 
 type_into 90 40 examples/walker/   # leSourceFolder

@@ -1,8 +1,11 @@
 #include "app/formfont.h"
 #include "app/mainwindow.h"
+#include "app/windowcommandline.h"
 
 #include <QApplication>
 #include <QIcon>
+
+#include <cstdio>
 
 namespace {
 
@@ -25,6 +28,23 @@ QIcon applicationIcon()
 
 int main(int argc, char *argv[])
 {
+    // Read before QApplication exists: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const WindowCommandLine line = parseWindowCommandLine(arguments);
+    switch (line.kind) {
+    case WindowCommandLine::Help:
+    case WindowCommandLine::Version:
+        std::fputs(line.text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    case WindowCommandLine::Usage:
+        std::fputs(line.text.toLocal8Bit().constData(), stderr);
+        return kUsageExit;
+    case WindowCommandLine::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     applyFormFont();
     QGuiApplication::setDesktopFileName(QLatin1String(kDesktopId));
@@ -33,6 +53,8 @@ int main(int argc, char *argv[])
     {
         MainWindow window;
         window.show();
+        for (const QString &file : line.files)
+            window.openSprite(file);
         result = app.exec();
     }
     return result;

@@ -9,11 +9,12 @@
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<MainWindowForm>())
 {
     ui->setupForm(this);
+    buildMenus();
+    setAcceptDrops(true);
     frameRate = 0;
     hitFrame = 0;
     paletteCount = 4;
     rotatable = 0;
-    addProjectEntries(nullptr);
 }
 
 MainWindow::~MainWindow()

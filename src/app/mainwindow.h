@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/generation.h"
 #include "generate/projectfile.h"
 #include "project/project.h"
 
@@ -8,8 +9,12 @@
 #include <memory>
 
 class MainWindowForm;
+class PreviewRun;
+class QAction;
 class QListWidgetItem;
 class QMenu;
+class QMimeData;
+class SpriteViewer;
 
 /** Kestrin's only window: the form, the project and the four generation
  *  settings. Every user action enters through one of the slots below; the
@@ -25,6 +30,15 @@ public:
     /** Adds Open project..., Save project (Ctrl+S) and Save project as... to
      *  `fileMenu`, or to a File menu made for them when it is null. */
     void addProjectEntries(QMenu *fileMenu);
+    /** The one way a sprite viewer opens: reads the ".art" at `path` and
+     *  shows it in a new viewer window. A file that is not a valid sprite
+     *  gets a warning box with the reader's reason and nothing else happens
+     *  (null is returned). */
+    SpriteViewer *openSprite(const QString &path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void on_rbRotatable_toggled(bool checked);
@@ -66,6 +80,25 @@ private:
 
     // Generation (mainwindowgenerate.cpp)
     bool generateArt(const QString &targetPath);
+    /** The settings Start and Preview run with, as the controls hold them. */
+    kestrin::GenerationSettings generationSettings() const;
+    void showStep(kestrin::GenerationStep step);
+    /** The text of the "Generator Error" box for a failure; empty when it shows none. */
+    static QString generatorErrorText(const kestrin::Failure &failure);
+
+    // Menus (mainwindowmenus.cpp)
+    void buildMenus();
+    void showKeyboardShortcuts();
+    void showAbout();
+
+    // Sprites: opening, drops and Preview (mainwindowsprites.cpp)
+    /** Whether `data` holds something the window opens; with `open`, opens it. */
+    bool takeDrop(const QMimeData *data, bool open);
+    void openSpriteDialog();
+    /** Runs the generation into memory on a worker thread and shows the
+     *  result in a viewer titled "Preview"; nothing is written. */
+    void previewSprite();
+    void previewFinished();
 
     // Frame utilities (mainwindowutils.cpp)
     bool applyBoundRect(bool enabled);
@@ -87,4 +120,6 @@ private:
 
     QString projectPath;               // the project file opened or saved last; empty before
     kestrin::BuildProject projectKept; // what the form does not show (colour options, listed frames), kept for Save
+    QAction *m_previewAction = nullptr;
+    PreviewRun *m_preview = nullptr; // the Preview running, owned as a child
 };

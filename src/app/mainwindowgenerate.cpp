@@ -99,31 +99,43 @@ kestrin::Failure targetClash(const kestrin::Project &project, const QString &tar
 
 } // namespace
 
-bool MainWindow::generateArt(const QString &targetPath)
+kestrin::GenerationSettings MainWindow::generationSettings() const
 {
     kestrin::GenerationSettings settings;
     settings.frameRate = frameRate;
     settings.hitFrame = hitFrame;
     settings.paletteCount = paletteCount;
     settings.rotatable = rotatable;
+    return settings;
+}
 
+void MainWindow::showStep(kestrin::GenerationStep step)
+{
+    ui->lblProgress->setText(stepText(step));
+    ui->lblProgress->repaint();
+    const int value = kestrin::stepPercent(step);
+    if (value >= 0) {
+        ui->pbTotal->setValue(value);
+        ui->pbTotal->repaint();
+    }
+}
+
+QString MainWindow::generatorErrorText(const kestrin::Failure &failure)
+{
+    return boxText(failure);
+}
+
+bool MainWindow::generateArt(const QString &targetPath)
+{
     // The run blocks the window; repainting the two widgets shows each step
     // without processing any events.
-    const auto progress = [this](kestrin::GenerationStep step) {
-        ui->lblProgress->setText(stepText(step));
-        ui->lblProgress->repaint();
-        const int value = kestrin::stepPercent(step);
-        if (value >= 0) {
-            ui->pbTotal->setValue(value);
-            ui->pbTotal->repaint();
-        }
-    };
+    const auto progress = [this](kestrin::GenerationStep step) { showStep(step); };
     kestrin::GenerationOutcome outcome;
     outcome.failure = targetClash(project, targetPath);
     if (!outcome.failure) {
         // "-" is a file of that name here: the window has no standard output to write to.
         kestrin::FileSink sink(targetPath, kestrin::OutputFile::Dash::FileName);
-        outcome = kestrin::runGeneration(project, settings, sink, progress);
+        outcome = kestrin::runGeneration(project, generationSettings(), sink, progress);
     }
     using kestrin::FailureKind;
     const FailureKind kind = outcome.failure.kind;

@@ -74,7 +74,8 @@ void MainWindow::addProjectEntries(QMenu *fileMenu)
         fileMenu = menuBar()->addMenu(tr("&File"));
     QAction *open = fileMenu->addAction(tr("&Open project..."));
     open->setObjectName(QStringLiteral("actionOpenProject"));
-    open->setShortcut(QKeySequence::Open);
+    // Ctrl+O opens a sprite.
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     connect(open, &QAction::triggered, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("Open project"), QString(), kFilter);
         if (!path.isEmpty())

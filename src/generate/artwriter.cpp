@@ -143,23 +143,4 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
     return ok ? Failure() : Failure::of(FailureKind::CannotWriteFile, QString(), device.errorString());
 }
 
-Failure writeArt(QIODevice &device, const Project &project, const GenerationSettings &settings)
-{
-    Failure failure = checkSettings(project, settings);
-    PaletteFile paletteFile;
-    ColorOptions colorOptions;
-    if (!failure)
-        failure = prepareColorOptions(settings, &paletteFile, &colorOptions);
-    if (!failure)
-        failure = checkFrameCounts(project);
-    ArtPlan plan;
-    if (!failure)
-        failure = planArt(project, settings, &plan);
-    if (failure)
-        return failure;
-    ColorReduction colors(project, plan.framesPerStage, colorOptions);
-    colors.fixIndexZero(project, plan.framesPerStage);
-    return writeArtData(device, project, plan, colors);
-}
-
 } // namespace kestrin

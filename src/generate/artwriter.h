@@ -20,10 +20,4 @@ class ColorReduction;
 [[nodiscard]] Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &plan,
                                    const ColorReduction &colors, qint64 *mapNanoseconds = nullptr);
 
-/** The whole file for `project` written to an open `device`: the checks
- *  (settings, colour settings and palette file, frame counts, sizes), colour
- *  reduction, the index-0 fix and the data. For writing into memory (a QBuffer) and for tests; a file
- *  target goes through runGeneration. */
-[[nodiscard]] Failure writeArt(QIODevice &device, const Project &project, const GenerationSettings &settings);
-
 } // namespace kestrin

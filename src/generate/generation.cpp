@@ -202,6 +202,12 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     return outcome;
 }
 
+Failure writeArt(QIODevice &device, const Project &project, const GenerationSettings &settings)
+{
+    DeviceSink sink(device);
+    return runGeneration(project, settings, sink, GenerationProgress()).failure;
+}
+
 GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks &callbacks)
 {
     GenerationOutcome outcome;

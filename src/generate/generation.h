@@ -180,6 +180,11 @@ private:
                                               const QString &targetPath, const GenerationProgress &progress,
                                               ColorFeed *fed = nullptr);
 
+/** The file Start would make of `project`, written into `device` (open for
+ *  writing) by runGeneration without progress reports: the one assembly, for
+ *  memory, tests and the benchmark. The failure is the run's. */
+[[nodiscard]] Failure writeArt(QIODevice &device, const Project &project, const GenerationSettings &settings);
+
 /** A whole job from a folder of frames to a file, as the command line runs it. */
 struct BuildRequest {
     FolderPattern source;            // where the frames are

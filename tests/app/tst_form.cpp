@@ -4,8 +4,8 @@
 #include "inspector.h"
 #include "testmain.h"
 
-#include <QAction>
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -147,9 +147,10 @@ private slots:
         QCOMPARE(w.menuBar(), f.menuBar);
         QCOMPARE(f.menuBar->objectName(), QStringLiteral("menuBar"));
         QCOMPARE(f.menuBar->geometry(), QRect(0, 0, 800, 19));
-        // The menu bar holds only the File menu of the project entries.
-        QCOMPARE(f.menuBar->actions().size(), 1);
-        QCOMPARE(f.menuBar->actions().at(0)->text(), QStringLiteral("&File"));
+        QStringList menus;
+        for (QAction *menu : f.menuBar->actions())
+            menus << menu->text();
+        QCOMPARE(menus, QStringList({"&File", "&Sprite", "&Help"}));
         QCOMPARE(f.mainToolBar->objectName(), QStringLiteral("mainToolBar"));
         QCOMPARE(w.toolBarArea(f.mainToolBar), Qt::TopToolBarArea);
         QVERIFY(f.mainToolBar->actions().isEmpty());
@@ -159,6 +160,20 @@ private slots:
         // 67 widgets in the form: the central widget, the 63 of the group
         // boxes and the menu, tool and status bars.
         QCOMPARE(int(std::size(kWidgets)) + 4, 67);
+    }
+
+    void menusLeaveTheFormInPlace()
+    {
+        // The form sits whole right below the menu bar and the empty tool
+        // bar, with every control where the form puts it.
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        MainWindowForm &f = MainWindowInspector::form(w);
+        QCOMPARE(f.menuBar->geometry(), QRect(0, 0, 800, f.menuBar->sizeHint().height()));
+        QCOMPARE(f.centralWidget->y(), f.menuBar->height() + f.mainToolBar->height());
+        QVERIFY(f.centralWidget->rect().contains(f.groupBox_7->geometry()));
+        QVERIFY(f.centralWidget->rect().contains(f.groupBox_6->geometry()));
     }
 
     void widgets_data()

@@ -5,7 +5,7 @@
 
 #include "artfile/artformat.h"
 #include "fileio/failure.h"
-#include "generate/artwriter.h"
+#include "generate/generation.h"
 #include "project/project.h"
 
 #include <QBuffer>
