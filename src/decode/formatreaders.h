@@ -1,10 +1,11 @@
 #pragma once
 
-// The readers that hand a format to its own library (libpng, libjpeg-turbo,
-// libtiff, libwebp): each one lets the library decide whether the data is
-// whole, treats the library's warnings about missing or damaged data as
-// failures, and words the failure with the library's own message. No library
-// message reaches standard error.
+// The readers that decide a format on their own, without Qt's image readers:
+// those that hand the format to its library (libpng, libjpeg-turbo, libtiff,
+// libwebp), and Kestrin's reader of plain bitmaps. A library reader lets the
+// library decide whether the data is whole, treats its warnings about missing
+// or damaged data as failures, and words the failure with the library's own
+// message. No library message reaches standard error.
 
 #include "decode/imagedecoder.h"
 

@@ -5,6 +5,7 @@
 #include "decode/messagecapture.h"
 #include "decode/stbdecoder.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -216,8 +217,8 @@ bool hasTgaFooter(const QByteArray &bytes)
  *  memory runs out for the conversion). */
 void finish(const QImage &decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
 {
-    const QImage image
-        = decoded.format() == QImage::Format_ARGB32 ? decoded : decoded.convertToFormat(QImage::Format_ARGB32);
+    QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded : decoded.convertToFormat(QImage::Format_ARGB32);
+    image.setColorSpace(QColorSpace()); // the numbers as stored; nothing here converts colours
     if (image.isNull()) {
         result = failure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
         return;
