@@ -242,6 +242,8 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodeTiff;
     if (looksLikeWebp(bytes))
         return decodeWebp;
+    if (looksLikeGif(bytes))
+        return decodeGif;
     if (looksLikePlainPbm(bytes))
         return decodePlainPbm;
     return nullptr;
@@ -258,6 +260,8 @@ LibraryDecoder libraryNamed(const QByteArray &format)
         return decodeTiff;
     if (format == "webp")
         return decodeWebp;
+    if (format == "gif")
+        return decodeGif;
     return nullptr;
 }
 
