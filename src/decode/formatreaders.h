@@ -1,10 +1,11 @@
 #pragma once
 
-// The readers that hand a format to its own library (libpng, libjpeg-turbo,
-// libtiff, libwebp): each one lets the library decide whether the data is
-// whole, treats the library's warnings about missing or damaged data as
-// failures, and words the failure with the library's own message. No library
-// message reaches standard error.
+// The readers that decide a format on their own, without Qt's image readers:
+// those that hand the format to its library (libpng, libjpeg-turbo, libtiff,
+// libwebp, giflib), and Kestrin's reader of plain bitmaps. A library reader lets the
+// library decide whether the data is whole, treats its warnings about missing
+// or damaged data as failures, and words the failure with the library's own
+// message. No library message reaches standard error.
 
 #include "decode/imagedecoder.h"
 
@@ -30,6 +31,7 @@ struct DecodeLimits {
 [[nodiscard]] bool looksLikeJpeg(const QByteArray &bytes);
 [[nodiscard]] bool looksLikeTiff(const QByteArray &bytes);
 [[nodiscard]] bool looksLikeWebp(const QByteArray &bytes);
+[[nodiscard]] bool looksLikeGif(const QByteArray &bytes);
 
 /** The decoders. Each gives Format_ARGB32 pixels and `decoder` set, or a
  *  failure: Truncated when the data ends early or the library reports missing
@@ -39,6 +41,8 @@ struct DecodeLimits {
 [[nodiscard]] DecodeResult decodeJpeg(const QByteArray &bytes, const DecodeLimits &limits);
 [[nodiscard]] DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits);
 [[nodiscard]] DecodeResult decodeWebp(const QByteArray &bytes, const DecodeLimits &limits);
+/** The first frame only, on its canvas. */
+[[nodiscard]] DecodeResult decodeGif(const QByteArray &bytes, const DecodeLimits &limits);
 
 /** Plain bitmaps (P1): Kestrin's own reader, with the contract above. */
 [[nodiscard]] bool looksLikePlainPbm(const QByteArray &bytes);

@@ -1,12 +1,12 @@
 #pragma once
 
 // Structural checks run before a reader sees the data, for the formats no
-// well-kept library decodes (and GIF, still read by Qt's reader): each one
+// well-kept library decodes: each one
 // walks the format's header, tables and pixel stream as the reader will,
 // without decoding pixels, and says whether the data defines every pixel the
 // reader is going to fill. They exist because several readers fill missing
-// data with whatever the pixel buffer held (Qt's BMP and XBM readers), with
-// zeros (stb_image), or with a background colour (GIF), and report success.
+// data with whatever the pixel buffer held (Qt's BMP and XBM readers) or with
+// zeros (stb_image), and report success.
 
 #include "decode/imagedecoder.h"
 
@@ -35,7 +35,6 @@ struct CheckVerdict {
                                             const std::function<QSize()> &declaredSize);
 
 [[nodiscard]] CheckVerdict checkBmp(const QByteArray &data);
-[[nodiscard]] CheckVerdict checkGif(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkXbm(const QByteArray &data, QSize declared);
 [[nodiscard]] CheckVerdict checkPnm(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkXpm(const QByteArray &data);

@@ -5,6 +5,7 @@
 #include "decode/messagecapture.h"
 #include "decode/stbdecoder.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -216,8 +217,8 @@ bool hasTgaFooter(const QByteArray &bytes)
  *  memory runs out for the conversion). */
 void finish(const QImage &decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
 {
-    const QImage image
-        = decoded.format() == QImage::Format_ARGB32 ? decoded : decoded.convertToFormat(QImage::Format_ARGB32);
+    QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded : decoded.convertToFormat(QImage::Format_ARGB32);
+    image.setColorSpace(QColorSpace()); // the numbers as stored; nothing here converts colours
     if (image.isNull()) {
         result = failure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
         return;
@@ -241,6 +242,8 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodeTiff;
     if (looksLikeWebp(bytes))
         return decodeWebp;
+    if (looksLikeGif(bytes))
+        return decodeGif;
     if (looksLikePlainPbm(bytes))
         return decodePlainPbm;
     return nullptr;
@@ -257,6 +260,8 @@ LibraryDecoder libraryNamed(const QByteArray &format)
         return decodeTiff;
     if (format == "webp")
         return decodeWebp;
+    if (format == "gif")
+        return decodeGif;
     return nullptr;
 }
 

@@ -87,19 +87,32 @@ constexpr quint64 kMaxFileBytesPerPixel = 32;
 /** Decodes an image held in memory. `formatHint` plays the part of a file
  *  name's suffix ("bmp", "tga", ...; empty: choose by content only).
  *
- *  - Every file one of Qt's image readers decodes gives exactly the pixels of
- *    QImage::load + convertToFormat(Format_ARGB32), provided the data defines
- *    every pixel. Before a reader sees the data, a check of the format's
- *    structure (header, tables, pixel stream) refuses as Truncated what does
- *    not: data that ends early, RLE streams that stop early, skip pixels or
- *    run past a row or the image, headers that claim more pixels than the
- *    data holds. The pixel buffer a reader fills is cleared beforehand, so no
- *    byte of the result ever comes from uninitialised memory.
- *  - TGA (RLE or not, any origin, 8 to 32 bits, colour-mapped, with or
- *    without the version-2 footer) and PSD (the flattened composite) that
- *    Qt's readers decline are decoded by stb_image, with the same rule.
+ *  - PNG, JPEG, TIFF and WebP (recognised by their first bytes, or by the
+ *    hint when the data is too short to tell) are decoded by libpng,
+ *    libjpeg-turbo, libtiff and libwebp, which alone decide whether the data
+ *    is whole: their errors, and their warnings about missing or damaged
+ *    data, refuse the file (Truncated once pixel data is involved) with the
+ *    library's message as the reason. Where Qt's readers decode these
+ *    correctly the pixels are theirs; unassociated alpha in TIFFs and PNG
+ *    colour keys of 16-bit images are kept exactly as stored. Plain bitmaps
+ *    (P1) have Kestrin's own reader.
+ *  - Every other file one of Qt's image readers decodes gives exactly the
+ *    pixels of QImage::load + convertToFormat(Format_ARGB32), provided the
+ *    data defines every pixel. Before the reader sees the data, a check of
+ *    the format's structure that agrees with the reader refuses as Truncated
+ *    what does not: data that ends early, RLE streams that stop early, skip
+ *    pixels or run past the reader's row or the image, headers that claim
+ *    more pixels than the data holds, XPM colours Qt does not know, plain
+ *    PNM text that is no number. The pixel buffer a reader fills is cleared
+ *    beforehand, so no byte of the result ever comes from uninitialised
+ *    memory.
+ *  - TGA (RLE or not, any origin and row direction, 8 to 32 bits,
+ *    colour-mapped, with or without the version-2 footer) and PSD (the
+ *    flattened composite, colours as stored) that Qt's readers decline or
+ *    misread are decoded by stb_image, with the same rule.
  *  - Images whose pixels would need more than QImageReader::allocationLimit()
  *    are refused as TooLarge before any pixel is decoded.
+ *  - Images carry no colour space: frames are the numbers their files hold.
  *  - The messages the readers print go into the failure's reason (or into
  *    `notices`), never to standard error.
  *
@@ -107,7 +120,8 @@ constexpr quint64 kMaxFileBytesPerPixel = 32;
 [[nodiscard]] DecodeResult decodeImageData(const QByteArray &bytes, const QByteArray &formatHint = {});
 
 /** The width and height that the image file at `path` declares, read from
- *  its header (QImageReader::size(), or the TGA/PSD header) without decoding
+ *  its header (a PNG's IHDR, libtiff for a TIFF, QImageReader::size(), or
+ *  the TGA/PSD header) quietly, without decoding
  *  pixels and without reading the whole file. Refuses what decodeImageFile
  *  refuses before reading (not a regular file, cannot open, too large) and
  *  gives NotAnImage when no reader recognises the header. The size is a

@@ -28,6 +28,7 @@ struct JpegRun {
     const uchar *data = nullptr;
     size_t size = 0;
     bool ranOut = false;                // the data ended; libjpeg was given an end-of-image marker
+    bool multipleScans = false;         // progressive (or multi-scan) data: later scans refine earlier ones
     bool allRows = false;               // every row has been decoded
     bool damaged = false;               // a warning came while pixels were still to come
     char message[JMSG_LENGTH_MAX] = {}; // the first error or damaging warning
@@ -113,6 +114,9 @@ bool jpegHeader(jpeg_decompress_struct *info, JpegRun &run)
     info->src = &run.source;
     if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
         return false;
+    // Asked here: libjpeg answers only between reading the header and
+    // finishing (and reports a wrong moment through the error handler).
+    run.multipleScans = jpeg_has_multiple_scans(info);
     if (info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK)
         info->out_color_space = JCS_CMYK;
     else
@@ -209,7 +213,7 @@ DecodeResult decodeJpeg(const QByteArray &bytes, const DecodeLimits &limits)
         return decodeFailure(DecodeFailure::Truncated,
                              QStringLiteral("the JPEG scan data is cut short or damaged; libjpeg made up the rest (%1)")
                                  .arg(libjpegSays(run.message[0] ? run.message : "it stopped early")));
-    if (run.ranOut && jpeg_has_multiple_scans(&info))
+    if (run.ranOut && run.multipleScans)
         return decodeFailure(DecodeFailure::Truncated,
                              QStringLiteral("the progressive JPEG data ends at byte %1 without its end-of-image "
                                             "marker: later scans may be missing")

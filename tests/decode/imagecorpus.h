@@ -596,7 +596,7 @@ inline QList<BrokenFile> overclaimingFiles()
         {QStringLiteral("154-byte BMP claiming 5000 x 5000"), "bmp", bmp(5000, 5000, 24, 154),
          QStringLiteral("BMP pixel data")},
         {QStringLiteral("GIF claiming 64 x 64 with 3 pixels of LZW data"), "gif",
-         gifAround(64, 64, {qRgb(1, 2, 3)}, gifLzw({1, 2, 3})), QStringLiteral("sets 3 of")},
+         gifAround(64, 64, {qRgb(1, 2, 3)}, gifLzw({1, 2, 3})), QStringLiteral("first frame stops")},
         {QStringLiteral("TGA with footer claiming 64 x 64"), "tga", tga, QStringLiteral("TGA pixel data")},
         {QStringLiteral("PSD claiming a million columns"), "psd", psd, QStringLiteral("PSD composite")},
     };

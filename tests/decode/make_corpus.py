@@ -225,7 +225,34 @@ def webp_gif_files():
     run(tool("gifsicle"), "-O2", "pil.gif", "-o", "gifsicle.gif")
     valid("gifsicle.gif", indexed.convert("RGB"))
     cut("gifsicle.gif", "cut.gif", -60)
-    broken("cut.gif", "Truncated", "")
+    broken("cut.gif", "Truncated", "giflib")
+
+    # A 4 x 3 frame at (1, 1) of a 6 x 5 canvas whose background is colour 2:
+    # around the frame the canvas shows the background colour, or, when the
+    # frame has a transparent colour (1), that colour with alpha 0.
+    palette = [(10, 20, 30), (200, 0, 0), (0, 200, 0), (0, 0, 200)]
+    indices = [0, 1, 2, 3, 1, 1, 2, 2, 3, 3, 0, 0]
+    frame = Image.new("P", (4, 3))
+    frame.putpalette([c for rgb in palette for c in rgb] + [0] * (256 * 3 - 12))
+    frame.putdata(indices)
+    for transparent in (None, 1):
+        name = "frame-on-canvas%s.gif" % ("-transparent" if transparent is not None else "")
+        extra = {} if transparent is None else {"transparency": transparent}
+        frame.save(at(name), **extra)
+        data = bytearray(open(at(name), "rb").read())
+        struct.pack_into("<HH", data, 6, 6, 5)
+        data[11] = 2  # background colour
+        descriptor = data.index(b",")
+        struct.pack_into("<HH", data, descriptor + 1, 1, 1)
+        open(at(name), "wb").write(bytes(data))
+
+        def colour(i):
+            return palette[i] + ((0,) if i == transparent else (255,))
+
+        canvas = Image.new("RGBA", (6, 5), colour(2 if transparent is None else transparent))
+        for k, i in enumerate(indices):
+            canvas.putpixel((1 + k % 4, 1 + k // 4), colour(i))
+        valid(name, canvas)
 
 
 # ---- BMP, PNM, ICO, XPM --------------------------------------------------------

@@ -96,15 +96,18 @@ inline QList<DecodeSeed> decodeSeeds()
     qt("valid-argb.ico", ico);
     qt("valid-argb.png", completeFile("argb.png"));
     own("valid-footer24.tga", completeFile("footer24.tga"));
+    qt("valid-argb.tif", completeFile("argb.tif"));
     qt("valid-indexed.tif", completeFile("indexed.tif"));
     qt("valid-indexed.xpm", completeFile("indexed.xpm"));
     qt("valid-indexed4.bmp", completeFile("indexed4.bmp"));
     own("valid-letter.gif", completeFile("letter.gif"));
     qt("valid-lossless.webp", completeFile("lossless.webp"));
     own("valid-mapped-rle.tga", kestrintest::tgaOf(blocky, mappedRle, &ignored));
+    qt("valid-mono.tif", completeFile("mono.tif"));
     qt("valid-mono.wbmp", completeFile("mono.wbmp"));
     qt("valid-mono.xbm", completeFile("mono.xbm"));
     qt("valid-photo.jpg", jpg);
+    own("valid-plain.pbm", completeFile("plain.pbm"));
     own("valid-plain.pgm", completeFile("plain.pgm"));
     own("valid-raw.psd", completeFile("raw.psd"));
     qt("valid-rgb.ppm", completeFile("rgb.ppm"));
