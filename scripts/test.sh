@@ -63,14 +63,16 @@ cmake --build "$root/build-asan" --parallel "$jobs" --target kestrin-tests
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs"
-echo "== fuzz the .art reader and the frame decoder for 60 seconds each (libFuzzer, clang) =="
+# Seconds each fuzz target runs: the reader and the decoder, the palette parser.
+fuzz_seconds=45 palette_fuzz_seconds=20
+echo "== fuzz the .art reader and the frame decoder for $fuzz_seconds seconds each (libFuzzer, clang) =="
 # A separate clang build of the fuzz targets; the corpora they grow stay in
 # build-fuzz/, and a crash fails the test command with the input saved there.
 cmake -S "$root/tests/fuzz/target" -B "$root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build-fuzz" --parallel "$jobs"
 mkdir -p "$root/build-fuzz/corpus" "$root/build-fuzz/crashes"
-if ! "$root/build-fuzz/fuzz_artreader" -max_total_time=60 -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
+if ! "$root/build-fuzz/fuzz_artreader" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
     -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
     "$root/build-fuzz/corpus" "$root/tests/fuzz/corpus" "$root/tests/fuzz/regressions"; then
     echo "The fuzzer found an input that breaks the .art reader (saved in build-fuzz/crashes/)." >&2
@@ -80,7 +82,7 @@ fi
 # The decoder's readers (libtiff, libpng) print their complaints about broken
 # inputs straight to standard error: they go to a log, shown when it fails.
 mkdir -p "$root/build-fuzz/decode-corpus"
-if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=60 -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
+if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
     -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
     "$root/build-fuzz/decode-corpus" "$root/tests/fuzz/decode-corpus" "$root/tests/fuzz/decode-regressions" \
     >"$root/build-fuzz/fuzz_imagedecoder.log" 2>&1; then
@@ -91,9 +93,9 @@ if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=60 -max_len=8192 -rss_
 fi
 grep '^stat::' "$root/build-fuzz/fuzz_imagedecoder.log"
 
-echo "== fuzz the palette-file parser for 30 seconds (libFuzzer, clang) =="
+echo "== fuzz the palette-file parser for $palette_fuzz_seconds seconds (libFuzzer, clang) =="
 mkdir -p "$root/build-fuzz/palette-corpus"
-if ! "$root/build-fuzz/fuzz_palette" -max_total_time=30 -max_len=4096 -rss_limit_mb=2048 -timeout=10 \
+if ! "$root/build-fuzz/fuzz_palette" -max_total_time=$palette_fuzz_seconds -max_len=4096 -rss_limit_mb=2048 -timeout=10 \
     -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
     "$root/build-fuzz/palette-corpus" "$root/tests/fuzz/palette-corpus"; then
     echo "The fuzzer found an input that breaks the palette parser (saved in build-fuzz/crashes/)." >&2
