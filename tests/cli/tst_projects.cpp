@@ -182,8 +182,12 @@ private slots:
                               .arg(projectPath));
         QVERIFY(bad.out.contains(QStringLiteral("\"kind\": \"bad-project-file\"")));
         QVERIFY(!QFileInfo::exists(path("bad.art")));
-        const Run noTarget = run({QStringLiteral("build"), projectPath.left(projectPath.size() - 13) + "x.kestrin"});
-        QCOMPARE(noTarget.exitCode, 1); // cannot be read: a failed job
+        const Run missing = run({QStringLiteral("build"), path(QStringLiteral("missing.kestrin")), "-o", "x.art"});
+        QCOMPARE(missing.exitCode, 1); // cannot be read: a failed job
+        QVERIFY(writeAll(projectPath, R"({"stages": [[{"file": "frames/camera01_0000.png"}]]})"));
+        const Run listed = run({QStringLiteral("build"), projectPath, "-o", "x.art", "--stage-max", "3"});
+        QCOMPARE(listed.exitCode, 2); // a range means nothing to a project that lists its frames
+        QVERIFY2(listed.err.contains(QStringLiteral("--stage-max: the project lists its frames")), qPrintable(listed.err));
     }
 
     // extract --indexed, then build of the project it wrote: the same bytes.
