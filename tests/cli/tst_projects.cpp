@@ -170,8 +170,13 @@ private slots:
         const QString projectPath = path(QStringLiteral("named.kestrin"));
         QVERIFY(writeAll(projectPath, R"({"folder": "frames", "pattern": "camera%1_%2.png", "target": "out/n.art"})"));
         QVERIFY(QDir().mkpath(path(QStringLiteral("out"))));
-        QCOMPARE(run({QStringLiteral("build"), projectPath, QStringLiteral("-q")}).exitCode, 0);
+        const Run named = run({QStringLiteral("build"), projectPath, QStringLiteral("--json")});
+        QCOMPARE(named.exitCode, 0);
         QVERIFY(QFileInfo(path(QStringLiteral("out/n.art"))).size() > 0);
+        // The project is the first file the job read, for reports and depfiles.
+        const QJsonObject report = QJsonDocument::fromJson(named.out.toUtf8()).object();
+        QCOMPARE(report.value(QStringLiteral("inputs")).toArray().first().toString(), projectPath);
+        QCOMPARE(report.value(QStringLiteral("target")).toString(), path(QStringLiteral("out/n.art")));
 
         QVERIFY(writeAll(projectPath, R"({"folder": "frames", "pattern": "camera%1_%2.png", "palettes": 9})"));
         const Run bad = run({QStringLiteral("build"), projectPath, QStringLiteral("-o"), path("bad.art"),
