@@ -290,6 +290,9 @@ int runBuild(const BuildJob &job, Console &console)
         console.progress(stepText(step), lastPercent);
     };
     GenerationOutcome outcome = buildSprite(request, callbacks);
+    // The project file was read first; a change to it changes the target.
+    if (!job.project.isEmpty())
+        outcome.inputFiles.prepend(job.project);
     console.endProgress();
     if (!outcome.failure) {
         outcome.failure = commitOutputs(job, target.file(), rule);

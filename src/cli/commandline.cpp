@@ -355,6 +355,15 @@ CommandLine parseBuild(const QStringList &arguments)
         read.fail(QStringLiteral("--output: the target file name is empty"));
     else if (job.target.isEmpty() && !job.projectFailure)
         read.fail(QStringLiteral("--output: the project names no target; give one (-o OUT.art)"));
+    if (job.frames) {
+        for (const char *option :
+             {"pattern", "stage-min", "stage-max", "stage-width", "frame-min", "frame-max", "frame-width"}) {
+            if (parser.isSet(QLatin1String(option)))
+                read.fail(QStringLiteral("--%1: the project lists its frames one by one (stages), it has no folder "
+                                         "pattern")
+                              .arg(QLatin1String(option)));
+        }
+    }
     if (parser.isSet(QStringLiteral("pattern")))
         job.source.pattern = parser.value(QStringLiteral("pattern"));
     if (patternShape(job.source.pattern) == PatternShape::NoFrameNumber)

@@ -170,8 +170,13 @@ private slots:
         const QString projectPath = path(QStringLiteral("named.kestrin"));
         QVERIFY(writeAll(projectPath, R"({"folder": "frames", "pattern": "camera%1_%2.png", "target": "out/n.art"})"));
         QVERIFY(QDir().mkpath(path(QStringLiteral("out"))));
-        QCOMPARE(run({QStringLiteral("build"), projectPath, QStringLiteral("-q")}).exitCode, 0);
+        const Run named = run({QStringLiteral("build"), projectPath, QStringLiteral("--json")});
+        QCOMPARE(named.exitCode, 0);
         QVERIFY(QFileInfo(path(QStringLiteral("out/n.art"))).size() > 0);
+        // The project is the first file the job read, for reports and depfiles.
+        const QJsonObject report = QJsonDocument::fromJson(named.out.toUtf8()).object();
+        QCOMPARE(report.value(QStringLiteral("inputs")).toArray().first().toString(), projectPath);
+        QCOMPARE(report.value(QStringLiteral("target")).toString(), path(QStringLiteral("out/n.art")));
 
         QVERIFY(writeAll(projectPath, R"({"folder": "frames", "pattern": "camera%1_%2.png", "palettes": 9})"));
         const Run bad = run({QStringLiteral("build"), projectPath, QStringLiteral("-o"), path("bad.art"),
@@ -182,8 +187,12 @@ private slots:
                               .arg(projectPath));
         QVERIFY(bad.out.contains(QStringLiteral("\"kind\": \"bad-project-file\"")));
         QVERIFY(!QFileInfo::exists(path("bad.art")));
-        const Run noTarget = run({QStringLiteral("build"), projectPath.left(projectPath.size() - 13) + "x.kestrin"});
-        QCOMPARE(noTarget.exitCode, 1); // cannot be read: a failed job
+        const Run missing = run({QStringLiteral("build"), path(QStringLiteral("missing.kestrin")), "-o", "x.art"});
+        QCOMPARE(missing.exitCode, 1); // cannot be read: a failed job
+        QVERIFY(writeAll(projectPath, R"({"stages": [[{"file": "frames/camera01_0000.png"}]]})"));
+        const Run listed = run({QStringLiteral("build"), projectPath, "-o", "x.art", "--stage-max", "3"});
+        QCOMPARE(listed.exitCode, 2); // a range means nothing to a project that lists its frames
+        QVERIFY2(listed.err.contains(QStringLiteral("--stage-max: the project lists its frames")), qPrintable(listed.err));
     }
 
     // extract --indexed, then build of the project it wrote: the same bytes.
