@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -555,13 +556,19 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
     NamedSource &source = *device;
     source.open(QIODevice::ReadOnly);
     QSize size;
-    const QByteArray head = source.peek(24);
-    // libtiff reads a TIFF's header, quietly (Qt's reader lets libtiff print).
-    if (head.size() == 24 && looksLikePng(head) && head.mid(12, 4) == "IHDR") {
-        const auto *h = reinterpret_cast<const uchar *>(head.constData());
+    const QByteArray head = source.peek(26);
+    const auto *h = reinterpret_cast<const uchar *>(head.constData());
+    // The two commonest headers are read here (the size sits at a fixed
+    // place); libtiff reads a TIFF's, quietly (Qt's reader lets libtiff print).
+    if (head.size() >= 24 && looksLikePng(head) && head.mid(12, 4) == "IHDR") {
         const qint64 width = qFromBigEndian<quint32>(h + 16), height = qFromBigEndian<quint32>(h + 20);
         if (width <= 0x7fffffff && height <= 0x7fffffff)
             size = QSize(int(width), int(height));
+    } else if (head.size() == 26 && head.startsWith("BM") && qFromLittleEndian<quint32>(h + 14) >= 40) {
+        // Windows info headers (40 bytes and longer); a negative height: rows stored top down.
+        const qint32 width = qFromLittleEndian<qint32>(h + 18), height = qFromLittleEndian<qint32>(h + 22);
+        if (width > 0 && height != 0 && height != std::numeric_limits<qint32>::min())
+            size = QSize(width, std::abs(height));
     } else if (looksLikeTiff(head)) {
         size = tiffDeclaredSize(file.fd, whole, file.size);
     } else {
