@@ -60,6 +60,8 @@ void MainWindow::showKeyboardShortcuts()
                              tr("<table>"
                                 "<tr><th colspan=2 align=left>Main window</th></tr>"
                                 "<tr><td>Ctrl+O</td><td>Open a sprite file in a viewer</td></tr>"
+                                "<tr><td>Ctrl+Shift+O</td><td>Open a project file</td></tr>"
+                                "<tr><td>Ctrl+S, Ctrl+Shift+S</td><td>Save the project, or save it as</td></tr>"
                                 "<tr><td>F5</td><td>Preview the sprite Start would write</td></tr>"
                                 "<tr><td>Ctrl+Q</td><td>Quit</td></tr>"
                                 "<tr><th colspan=2 align=left>Sprite viewer</th></tr>"

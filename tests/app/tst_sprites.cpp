@@ -82,8 +82,9 @@ private slots:
         }
         seen.sort();
         QCOMPARE(seen,
-                 QStringList({"actionAbout=", "actionOpenSprite=Ctrl+O", "actionPreview=F5", "actionQuit=Ctrl+Q",
-                              "actionShortcuts="}));
+                 QStringList({"actionAbout=", "actionOpenProject=Ctrl+Shift+O", "actionOpenSprite=Ctrl+O",
+                              "actionPreview=F5", "actionQuit=Ctrl+Q", "actionSaveProject=Ctrl+S",
+                              "actionSaveProjectAs=Ctrl+Shift+S", "actionShortcuts="}));
         QVERIFY(MainWindowInspector::form(w).mainToolBar->actions().isEmpty());
 
         QString title, text;
