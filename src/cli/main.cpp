@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include <fcntl.h>
@@ -70,6 +71,17 @@ int main(int argc, char *argv[])
 {
     using namespace kestrin::cli;
     holdClosedStreams();
+    // The version alone is answered before Qt starts: build systems ask it
+    // often, and it needs nothing of Qt.
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
+        static const char kVersionLine[] = "kestrin-art " KESTRIN_VERSION "\n";
+        if (const int error = writeStandardOutput(QByteArray::fromRawData(kVersionLine, sizeof kVersionLine - 1))) {
+            std::fprintf(stderr, "kestrin-art: standard output: cannot write: %s\n",
+                         std::generic_category().message(error).c_str());
+            return ExitFailure;
+        }
+        return ExitSuccess;
+    }
     qInstallMessageHandler(messageHandler);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrin-art"));
