@@ -79,8 +79,7 @@ if ! "$root/build-fuzz/fuzz_artreader" -max_total_time=$fuzz_seconds -max_len=81
     echo "Fix the reader and keep the input in tests/fuzz/regressions/, named after what broke." >&2
     exit 1
 fi
-# The decoder's readers (libtiff, libpng) print their complaints about broken
-# inputs straight to standard error: they go to a log, shown when it fails.
+# The fuzzer's own report is long: it goes to a log, shown when it fails.
 mkdir -p "$root/build-fuzz/decode-corpus"
 if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
     -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
