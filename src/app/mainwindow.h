@@ -1,13 +1,18 @@
 #pragma once
 
+#include "fileio/failure.h"
+#include "generate/generationsettings.h"
 #include "project/project.h"
 
 #include <QMainWindow>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 
 class MainWindowForm;
 class QListWidgetItem;
+class QMenu;
 
 /** Kestrin's only window: the form, the project and the four generation
  *  settings. Every user action enters through one of the slots below; the
@@ -19,6 +24,17 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    /** Shows the sprite file at `path` and records it among the recent sprites. */
+    void openSprite(const QString &path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    /** While a Load or Start runs: holds back the user's input to the
+     *  window, and turns Escape into a cancel. */
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_rbRotatable_toggled(bool checked);
@@ -53,8 +69,31 @@ private:
     bool GenFile(const QString &folder, const QString &pattern, quint32 stageMin, quint32 stageMax, int stageWidth,
                  quint32 frameMin, quint32 frameMax, int frameWidth);
 
+    /** Shows the box naming the file that did not load and why. */
+    void showLoadFailure(const kestrin::Failure &failure);
+
     // Generation (mainwindowgenerate.cpp)
     bool generateArt(const QString &targetPath);
+    /** Asks whether a frame whose file failed to load may be written empty;
+     *  true when there is none or the answer is Yes. */
+    bool confirmFailedFrames();
+    /** The save dialog of Browse; the path chosen, empty on Cancel. */
+    QString askTarget();
+
+    // Work off the window's thread (mainwindowrun.cpp)
+    /** Runs `job` on a worker thread and returns when it has returned; the
+     *  window repaints meanwhile and Escape sets `cancelRequested`. */
+    void runInBackground(const std::function<void()> &job);
+    /** Runs `show` on the window's thread and waits for it, so what a worker
+     *  reports is on screen (and a cancel seen) before it goes on. */
+    void showFromWorker(const std::function<void()> &show);
+
+    // Menus, remembered settings and drops (mainwindowsettings.cpp)
+    void addColourMenuEntries(QMenu *sprite);
+    void addRecentSpritesMenu(QMenu *file);
+    QMenu *menuNamed(const QString &title);
+    void showColourOptions();
+    void rememberSprite(const QString &path);
 
     // Frame utilities (mainwindowutils.cpp)
     bool applyBoundRect(bool enabled);
@@ -73,4 +112,9 @@ private:
     qint32 hitFrame = 0;
     quint32 paletteCount = 4; // starts equal to what sbPaletteCount shows
     quint32 rotatable = 0;    // 1 = rotatable, 0 = static
+
+    kestrin::GenerationSettings colourOptions; // only its colour fields are used
+    std::atomic_bool cancelRequested{false};   // set by Escape while a job runs
+    bool running = false;                      // a Load or Start is running
+    kestrin::Failure lastLoadFailure;          // of the latest Load (folder or frame)
 };

@@ -11,12 +11,47 @@
 
 void MainWindow::on_pbStart_clicked()
 {
-    if (generateArt(ui->leTargetFile->text()))
+    QString target = ui->leTargetFile->text();
+    // The field's first text is a prompt, not a file name.
+    if (project.stageCount > 0 && target == tr("Where to save Art?")) {
+        target = askTarget();
+        if (target.isEmpty())
+            return;
+        ui->leTargetFile->setText(target);
+    }
+    if (!confirmFailedFrames())
+        return;
+    if (generateArt(target)) {
+        rememberSprite(target);
         QMessageBox::information(this, tr("Success..."), tr("Generation successful!"), QMessageBox::Ok,
                                  QMessageBox::NoButton);
-    else
+    } else if (cancelRequested) {
+        ui->lblProgress->setText(tr("Generation cancelled: the target is as it was."));
+    } else {
         QMessageBox::information(this, tr("Failed..."), tr("Generation failed!"), QMessageBox::Ok,
                                  QMessageBox::NoButton);
+    }
+}
+
+bool MainWindow::confirmFailedFrames()
+{
+    for (quint32 s = 0; s < project.stageCount; ++s) {
+        const kestrin::Stage &stage = *project.stages[s];
+        for (quint32 f = 0; f < stage.frameCount; ++f) {
+            const kestrin::Frame &frame = *stage.frames[f];
+            if (frame.failedFile.isEmpty() || !frame.sourceImage.isNull())
+                continue;
+            const QString question = tr("Frame %1 of stage %2 (%3) has no image: its file did not load (%4). "
+                                        "Write it as an empty frame?")
+                                         .arg(f)
+                                         .arg(s)
+                                         .arg(frame.failedFile, frame.failedReason);
+            return QMessageBox::question(this, tr("Frame without image"), question, QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::No)
+                == QMessageBox::Yes;
+        }
+    }
+    return true;
 }
 
 namespace {
@@ -53,6 +88,7 @@ QString boxText(const kestrin::Failure &failure)
     using kestrin::FailureKind;
     switch (failure.kind) {
     case FailureKind::None:
+    case FailureKind::Cancelled:
     case FailureKind::NoStages:
     case FailureKind::CannotWriteFile:
         return QString();
@@ -66,6 +102,14 @@ QString boxText(const kestrin::Failure &failure)
                    .arg(failure.expected)
                    .arg(failure.found)
             + kAborting;
+    case FailureKind::CannotReadFile:
+    case FailureKind::UnknownPaletteFormat:
+    case FailureKind::PaletteLineError:
+    case FailureKind::PaletteByteError:
+    case FailureKind::PaletteTooLarge:
+    case FailureKind::PaletteTooSmall:
+        // The palette file of the colour options.
+        return failure.path + QStringLiteral(": ") + kestrin::describeFailure(failure) + kAborting;
     default:
         return kestrin::describeFailure(failure) + kAborting;
     }
@@ -75,24 +119,27 @@ QString boxText(const kestrin::Failure &failure)
 
 bool MainWindow::generateArt(const QString &targetPath)
 {
-    kestrin::GenerationSettings settings;
+    kestrin::GenerationSettings settings = colourOptions;
     settings.frameRate = frameRate;
     settings.hitFrame = hitFrame;
     settings.paletteCount = paletteCount;
     settings.rotatable = rotatable;
+    settings.cancel = &cancelRequested;
 
-    // The run blocks the window; repainting the two widgets shows each step
-    // without processing any events.
+    // The run is on a worker thread; each step is on screen before it begins.
     const auto progress = [this](kestrin::GenerationStep step) {
-        ui->lblProgress->setText(stepText(step));
-        ui->lblProgress->repaint();
-        const int value = kestrin::stepPercent(step);
-        if (value >= 0) {
-            ui->pbTotal->setValue(value);
-            ui->pbTotal->repaint();
-        }
+        showFromWorker([this, step] {
+            ui->lblProgress->setText(stepText(step));
+            const int value = kestrin::stepPercent(step);
+            if (value >= 0)
+                ui->pbTotal->setValue(value);
+        });
     };
-    const kestrin::GenerationOutcome outcome = kestrin::runGeneration(project, settings, targetPath, progress);
+    kestrin::GenerationOutcome outcome;
+    runInBackground([&] { outcome = kestrin::runGeneration(project, settings, targetPath, progress); });
+    // An Escape the run did not act on cancelled nothing.
+    if (outcome.failure.kind != kestrin::FailureKind::Cancelled)
+        cancelRequested = false;
     const QString text = boxText(outcome.failure);
     if (!text.isEmpty())
         QMessageBox::warning(this, tr("Generator Error"), text, QMessageBox::Ok, QMessageBox::NoButton);

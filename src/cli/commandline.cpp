@@ -132,27 +132,10 @@ void addColorOptions(QCommandLineParser &parser)
     });
 }
 
-/** "R,G,B" with each a whole number 0..255, as 0x00RRGGBB. */
-std::optional<quint32> parseKey(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 3)
-        return std::nullopt;
-    quint32 rgb = 0;
-    for (const QString &part : parts) {
-        bool ok = false;
-        const int value = part.trimmed().toInt(&ok, 10);
-        if (!ok || value < 0 || value > 255)
-            return std::nullopt;
-        rgb = rgb << 8 | quint32(value);
-    }
-    return rgb;
-}
-
 void readColorOptions(const QCommandLineParser &parser, OptionReader &read, GenerationSettings &colors)
 {
     if (parser.isSet(QStringLiteral("key"))) {
-        const std::optional<quint32> key = parseKey(parser.value(QStringLiteral("key")));
+        const std::optional<quint32> key = parseKeyColor(parser.value(QStringLiteral("key")));
         if (!key)
             read.fail(QStringLiteral("--key: \"%1\" is not R,G,B with each a whole number from 0 to 255")
                           .arg(parser.value(QStringLiteral("key"))));
@@ -161,19 +144,16 @@ void readColorOptions(const QCommandLineParser &parser, OptionReader &read, Gene
     }
     if (parser.isSet(QStringLiteral("key-tolerance")) && !colors.useKey)
         read.fail(QStringLiteral("--key-tolerance: needs --key"));
-    colors.keyTolerance = int(read.number(QStringLiteral("key-tolerance"), 0, 442, 0));
-    colors.alphaThreshold = int(read.number(QStringLiteral("alpha-threshold"), 1, 255, 0));
-    colors.colorBudget = quint32(read.number(QStringLiteral("colors"), 2, 256, 256));
-    colors.quantizer = read.choice(QStringLiteral("quantizer"), {QStringLiteral("octree"), QStringLiteral("refined")},
-                                   QStringLiteral("octree"))
-            == QLatin1String("refined")
-        ? QuantizerKind::Refined
-        : QuantizerKind::Octree;
-    colors.dither = read.choice(QStringLiteral("dither"), {QStringLiteral("none"), QStringLiteral("floyd-steinberg")},
-                                QStringLiteral("none"))
-            == QLatin1String("floyd-steinberg")
-        ? DitherKind::FloydSteinberg
-        : DitherKind::None;
+    colors.keyTolerance = int(read.number(QStringLiteral("key-tolerance"), 0, kMaxKeyTolerance, 0));
+    colors.alphaThreshold
+        = int(read.number(QStringLiteral("alpha-threshold"), kMinAlphaThreshold, kMaxAlphaThreshold, 0));
+    colors.colorBudget
+        = quint32(read.number(QStringLiteral("colors"), kMinColorBudget, kMaxColorBudget, kMaxColorBudget));
+    colors.quantizer = quantizerNamed(read.choice(QStringLiteral("quantizer"), quantizerNames(),
+                                                  quantizerName(QuantizerKind::Octree)))
+                           .value_or(QuantizerKind::Octree);
+    colors.dither = ditherNamed(read.choice(QStringLiteral("dither"), ditherNames(), ditherName(DitherKind::None)))
+                        .value_or(DitherKind::None);
     colors.threads = int(read.number(QStringLiteral("threads"), 1, 1024, 0));
     if (parser.isSet(QStringLiteral("palette"))) {
         colors.paletteFile = parser.value(QStringLiteral("palette"));

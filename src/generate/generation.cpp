@@ -91,6 +91,8 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         if (progress)
             progress(step);
     };
+    const auto cancelled = [&] { return settings.cancel && settings.cancel->load(); };
+    const auto cancelledFailure = [&] { return Failure::of(FailureKind::Cancelled, targetPath); };
     GenerationOutcome outcome;
     outcome.rotatable = settings.rotatable == 1;
     outcome.stageCount = project.stageCount;
@@ -124,7 +126,7 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     }
 
     report(GenerationStep::Preparing);
-    outcome.failure = checkFrameCounts(project);
+    outcome.failure = cancelled() ? cancelledFailure() : checkFrameCounts(project);
     ArtPlan plan;
     if (!outcome.failure)
         outcome.failure = planArt(project, settings, &plan);
@@ -135,6 +137,10 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     QElapsedTimer timer;
     timer.start();
     report(GenerationStep::Reducing);
+    if (cancelled()) {
+        outcome.failure = cancelledFailure();
+        return outcome;
+    }
     ColorReduction colors(project, plan.framesPerStage, colorOptions, fed);
     outcome.colorCount = colors.colorCount();
     if (colors.madeOpaquePixels()) {
@@ -143,12 +149,22 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     }
 
     report(GenerationStep::FixingIndices);
+    if (cancelled()) {
+        outcome.failure = cancelledFailure();
+        return outcome;
+    }
     colors.fixIndexZero(project, plan.framesPerStage);
     outcome.timings.reduce = timer.nsecsElapsed();
 
     timer.restart();
     report(GenerationStep::Writing);
     outcome.failure = writeArtData(file.device(), project, plan, colors, &outcome.timings.map);
+    // The last moment a cancel can keep the target as it was.
+    if (!outcome.failure && cancelled()) {
+        file.cancel();
+        outcome.failure = cancelledFailure();
+        return outcome;
+    }
     const bool committed = !outcome.failure && file.commit();
     outcome.timings.write = timer.nsecsElapsed() - outcome.timings.map;
     if (!committed) {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 namespace kestrin {
@@ -87,6 +88,10 @@ struct LoadOptions {
      *  order and on the calling thread, while later files may still be
      *  decoding. It may change the frame: the project keeps what it made. */
     std::function<void(Frame &frame)> frameLoaded;
+    /** When set, read after each frame joins the project (and progress has
+     *  run); once true, loading stops with FailureKind::Cancelled. May be
+     *  set from any thread. */
+    const std::atomic_bool *cancel = nullptr;
 };
 
 /** Appends to `project` the stages and frames that `pattern` finds, in
@@ -105,7 +110,10 @@ struct LoadOptions {
  *    headers) would not fit in memory, with nothing appended;
  *  - CannotLoadFrame (path and reason) when a file exists but does not load;
  *    loading stops there and what was built stays in the project, including
- *    the failed frame, empty, as the last frame of the last stage;
+ *    the failed frame, empty, as the last frame of the last stage, its
+ *    failedFile and failedReason saying what did not load and why;
+ *  - Cancelled when options.cancel became true, with what was built so far
+ *    in the project;
  *  - NoStagesFound when the project has no stage at the end (the reason says
  *    which numbers and which first name were tried).
  *  Nothing is logged: the caller decides how to show the outcome. */

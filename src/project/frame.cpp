@@ -11,6 +11,8 @@ bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome)
     frame.sourceImage = outcome.image;
     frame.workImage = frame.sourceImage;
     frame.boundRect = BoundRect();
+    frame.failedFile.clear();
+    frame.failedReason.clear();
     return true;
 }
 
