@@ -92,4 +92,14 @@ void addRecentSprite(const QString &path)
     store().setValue(QStringLiteral("recent/sprites"), recent.mid(0, kMaxRecent));
 }
 
+QVariant value(const QString &key, const QVariant &fallback)
+{
+    return store().value(key, fallback);
+}
+
+void setValue(const QString &key, const QVariant &value)
+{
+    store().setValue(key, value);
+}
+
 } // namespace appsettings

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 /** What the window remembers between sessions, in the user's configuration
  *  folder ($XDG_CONFIG_HOME/kestrin/kestrin.conf). The form's own fields are
@@ -27,5 +28,10 @@ void setColourOptions(const kestrin::GenerationSettings &settings);
 constexpr int kMaxRecent = 10;
 [[nodiscard]] QStringList recentSprites();
 void addRecentSprite(const QString &path);
+
+/** Any other remembered value, e.g. the viewer's "viewer/zoom" and
+ *  "viewer/background", in the same store. */
+[[nodiscard]] QVariant value(const QString &key, const QVariant &fallback = QVariant());
+void setValue(const QString &key, const QVariant &value);
 
 } // namespace appsettings
