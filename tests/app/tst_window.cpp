@@ -32,9 +32,11 @@ namespace {
 
 // Every window of this suite remembers its settings in a folder of its own,
 // never in the user's: set before the application (and QSettings) starts.
+// The folder is removed when the suite ends.
+char settingsFolder[] = "/tmp/kestrin-tst_app-XXXXXX";
 const bool kIsolatedSettings = [] {
-    char folder[] = "/tmp/kestrin-tst_app-XXXXXX";
-    return mkdtemp(folder) && setenv("XDG_CONFIG_HOME", folder, 1) == 0;
+    return mkdtemp(settingsFolder) && setenv("XDG_CONFIG_HOME", settingsFolder, 1) == 0
+        && std::atexit([] { QDir(QString::fromLocal8Bit(settingsFolder)).removeRecursively(); }) == 0;
 }();
 
 QString frameName(int stage, int frame)
