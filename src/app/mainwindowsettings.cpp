@@ -53,8 +53,15 @@ void MainWindow::addColourMenuEntries(QMenu *sprite)
 
 void MainWindow::addRecentSpritesMenu(QMenu *file)
 {
-    QMenu *recent = file->addMenu(tr("Open recent"));
+    auto *recent = new QMenu(tr("Open recent"), file);
     recent->setObjectName(QStringLiteral("menuOpenRecent"));
+    // Above Quit when the menu ends with it.
+    QAction *quit = nullptr;
+    for (QAction *action : file->actions()) {
+        if (action->objectName() == QLatin1String("actionQuit"))
+            quit = action;
+    }
+    file->insertMenu(quit, recent);
     // Built as it opens, so it shows what other windows recorded too.
     connect(recent, &QMenu::aboutToShow, this, [this, recent] {
         recent->clear();

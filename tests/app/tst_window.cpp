@@ -209,6 +209,37 @@ private slots:
         QVERIFY(MainWindowInspector::colourOptions(w.window).paletteFile.isEmpty());
     }
 
+    // The rules between options, as the command line's: a tolerance needs a
+    // key; a palette file fixes the colours, so no budget and no quantizer.
+    void optionsFollowTheCommandLineRules()
+    {
+        Window w;
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *key = dialog->findChild<QLineEdit *>(QStringLiteral("leKeyColour"));
+            auto *tolerance = dialog->findChild<QSpinBox *>(QStringLiteral("sbKeyTolerance"));
+            auto *colours = dialog->findChild<QSpinBox *>(QStringLiteral("sbColours"));
+            auto *quantizer = dialog->findChild<QComboBox *>(QStringLiteral("cbQuantizer"));
+            QCOMPARE(tolerance->accessibleName(), QStringLiteral("Key tolerance"));
+            QVERIFY(!tolerance->isEnabled());
+            key->setText(QStringLiteral("0,0,0"));
+            tolerance->setValue(12);
+            key->clear();
+            QVERIFY(!tolerance->isEnabled());
+            QCOMPARE(tolerance->value(), 0);
+
+            colours->setValue(16);
+            quantizer->setCurrentText(QStringLiteral("refined"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("lePaletteFile"))->setText(QStringLiteral("x.gpl"));
+            QVERIFY(!colours->isEnabled() && !quantizer->isEnabled());
+            QCOMPARE(colours->value(), 256);
+            QCOMPARE(quantizer->currentText(), QStringLiteral("octree"));
+            dialog->reject();
+        });
+        w.window.findChild<QAction *>(QStringLiteral("actionColourOptions"))->trigger();
+    }
+
     // ---- failed loads ------------------------------------------------------------
 
     // A frame whose file did not load is written only when the user says so;
