@@ -24,21 +24,24 @@ struct BoundRect {
 
 /** One image of the animation. */
 struct Frame {
-    QString filePath;     // file the frame was last loaded from; empty until a load succeeds
-    QImage sourceImage;   // the image as loaded, always Format_ARGB32; never changed by the utilities
-    QImage workImage;     // trimmed / keyed copy that is shown and written
-    BoundRect boundRect;  // where workImage lies inside sourceImage
-    QString failedFile;   // the file whose failed load left this frame without an image; empty otherwise
-    QString failedReason; // why failedFile did not load, in the decoder's or the system's words
+    QString filePath;    // file the frame was last loaded from; empty until a load succeeds
+    QImage sourceImage;  // the image as loaded, always Format_ARGB32; never changed by the utilities
+    QImage workImage;    // trimmed / keyed copy that is shown and written
+    BoundRect boundRect; // where workImage lies inside sourceImage
+
+    // Set when loading a folder stopped at this frame's file, which left it without an image.
+    QString failedFile;   // that file; empty otherwise
+    QString failedReason; // why it did not load, in the decoder's or the system's words
 };
 
 /** Loads the image file at `path` into `frame`, decoded by decodeImageFile.
  *
  *  On success the frame's path is replaced, sourceImage becomes the image
  *  converted to 32-bit ARGB (not premultiplied), workImage shares it, the
- *  bounds return to the loading value and no failed load is remembered. On failure (empty path, missing file,
- *  not a regular file, not an image, truncated, too large to decode) false is
- *  returned and the frame is left exactly as it was. */
+ *  bounds return to the loading value and no failed load is remembered. On
+ *  failure (empty path, missing file, not a regular file, not an image,
+ *  truncated, too large to decode) false is returned and the frame is left
+ *  exactly as it was. */
 [[nodiscard]] bool loadFrame(Frame &frame, const QString &path);
 
 /** As loadFrame(frame, path); `outcome` receives the decode's result, whose
