@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 
+#include "app/appsettings.h"
 #include "app/mainwindowform.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -15,6 +17,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_uniq
     hitFrame = 0;
     paletteCount = 4;
     rotatable = 0;
+    colourOptions = appsettings::colourOptions();
+    addRecentSpritesMenu(menuNamed(tr("File")));
+    addColourMenuEntries(menuNamed(tr("Sprite")));
 }
 
 MainWindow::~MainWindow()
@@ -54,24 +59,52 @@ void MainWindow::on_sbPaletteCount_valueChanged(int value)
 
 // ---- browse dialogs -------------------------------------------------------
 
+// Each dialog starts in the folder it last used; Cancel leaves its field as it was.
+
+namespace {
+
+/** Every kind of file the frame loader reads (Qt's readers and plugins, and
+ *  the TGA and PSD files read by the built-in decoder). */
+const char *const kFrameFilter = "Images (*.bmp *.png *.jpg *.jpeg *.gif *.pbm *.pgm *.ppm *.xpm *.xbm *.ico *.cur "
+                                 "*.tif *.tiff *.webp *.wbmp *.icns *.mng *.tga *.psd);;All files (*)";
+
+} // namespace
+
+QString MainWindow::askTarget()
+{
+    const QString start = appsettings::lastFolder(QStringLiteral("target"), QStringLiteral("/home"));
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), start + QStringLiteral("/file.art"),
+                                                      tr("Sprite (*.art)"));
+    appsettings::rememberFolder(QStringLiteral("target"), path);
+    return path;
+}
+
 void MainWindow::on_pbBrowseTarget_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), QStringLiteral("/home/file.art"),
-                                                      tr("Morvane Art (*.art)"));
-    ui->leTargetFile->setText(path);
+    const QString path = askTarget();
+    if (!path.isEmpty())
+        ui->leTargetFile->setText(path);
 }
 
 void MainWindow::on_pbBrowseFolder_clicked()
 {
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Open Directory"), QStringLiteral("/home"),
-                                                          QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), appsettings::lastFolder(QStringLiteral("folder"), QStringLiteral("/home")),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (dir.isEmpty())
+        return;
+    appsettings::rememberFolder(QStringLiteral("folder"), dir);
     ui->leSourceFolder->setText(dir + QLatin1Char('/'));
 }
 
 void MainWindow::on_pbBrowseFile_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QStringLiteral("/home"),
-                                                      tr("Images (*.bmp *.jpg *.png *.xpm)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open File"), appsettings::lastFolder(QStringLiteral("frame"), QStringLiteral("/home")),
+        tr(kFrameFilter));
+    if (path.isEmpty())
+        return;
+    appsettings::rememberFolder(QStringLiteral("frame"), path);
     ui->leSourceFile->setText(path);
 }
 
@@ -79,7 +112,23 @@ void MainWindow::on_pbBrowseFile_clicked()
 
 bool MainWindow::loadFrame(kestrin::Frame *frame, const QString &path)
 {
-    return frame && kestrin::loadFrame(*frame, path);
+    if (!frame)
+        return false;
+    // Decoded into a copy, so that a cancel leaves the frame as it was.
+    kestrin::Frame loaded = *frame;
+    kestrin::DecodeResult result;
+    bool ok = false;
+    runInBackground([&] { ok = kestrin::loadFrame(loaded, path, result); });
+    if (cancelRequested) {
+        lastLoadFailure = kestrin::Failure::of(kestrin::FailureKind::Cancelled, path);
+        ui->lblProgress->setText(tr("Load cancelled: the frame is as it was."));
+        return false;
+    }
+    lastLoadFailure
+        = ok ? kestrin::Failure() : kestrin::Failure::of(kestrin::FailureKind::CannotLoadFrame, path, result.message());
+    if (ok)
+        *frame = std::move(loaded);
+    return ok;
 }
 
 bool MainWindow::clearStages()

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "fileio/failure.h"
 #include "generate/generation.h"
+#include "generate/generationsettings.h"
 #include "generate/projectfile.h"
 #include "project/project.h"
 
 #include <QMainWindow>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 
 class MainWindowForm;
@@ -39,6 +43,10 @@ public:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    /** While a Load or Start runs: holds back the user's input to the
+     *  window, and turns Escape into a cancel. */
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_rbRotatable_toggled(bool checked);
@@ -91,14 +99,37 @@ private:
     void showKeyboardShortcuts();
     void showAbout();
 
-    // Sprites: opening, drops and Preview (mainwindowsprites.cpp)
-    /** Whether `data` holds something the window opens; with `open`, opens it. */
-    bool takeDrop(const QMimeData *data, bool open);
+    // Sprites: opening and Preview (mainwindowsprites.cpp)
     void openSpriteDialog();
     /** Runs the generation into memory on a worker thread and shows the
      *  result in a viewer titled "Preview"; nothing is written. */
     void previewSprite();
     void previewFinished();
+
+    /** Shows the box naming the file that did not load and why. */
+    void showLoadFailure(const kestrin::Failure &failure);
+
+    // Generation, continued (mainwindowgenerate.cpp)
+    /** Asks whether a frame whose file failed to load may be written empty;
+     *  true when there is none or the answer is Yes. */
+    bool confirmFailedFrames();
+    /** The save dialog of Browse; the path chosen, empty on Cancel. */
+    QString askTarget();
+
+    // Work off the window's thread (mainwindowrun.cpp)
+    /** Runs `job` on a worker thread and returns when it has returned; the
+     *  window repaints meanwhile and Escape sets `cancelRequested`. */
+    void runInBackground(const std::function<void()> &job);
+    /** Runs `show` on the window's thread and waits for it, so what a worker
+     *  reports is on screen (and a cancel seen) before it goes on. */
+    void showFromWorker(const std::function<void()> &show);
+
+    // Menus, remembered settings and drops (mainwindowsettings.cpp)
+    void addColourMenuEntries(QMenu *sprite);
+    void addRecentSpritesMenu(QMenu *file);
+    QMenu *menuNamed(const QString &title);
+    void showColourOptions();
+    void rememberSprite(const QString &path);
 
     // Frame utilities (mainwindowutils.cpp)
     bool applyBoundRect(bool enabled);
@@ -121,5 +152,9 @@ private:
     QString projectPath;               // the project file opened or saved last; empty before
     kestrin::BuildProject projectKept; // what the form does not show (colour options, listed frames), kept for Save
     QAction *m_previewAction = nullptr;
-    PreviewRun *m_preview = nullptr; // the Preview running, owned as a child
+    PreviewRun *m_preview = nullptr;           // the Preview running, owned as a child
+    kestrin::GenerationSettings colourOptions; // only its colour fields are used
+    std::atomic_bool cancelRequested{false};   // set by Escape while a job runs
+    bool running = false;                      // a Load or Start is running
+    kestrin::Failure lastLoadFailure;          // of the latest Load (folder or frame)
 };

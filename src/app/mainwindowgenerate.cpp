@@ -13,12 +13,47 @@
 
 void MainWindow::on_pbStart_clicked()
 {
-    if (generateArt(ui->leTargetFile->text()))
+    QString target = ui->leTargetFile->text();
+    // The field's first text is a prompt, not a file name.
+    if (project.stageCount > 0 && target == tr("Where to save Art?")) {
+        target = askTarget();
+        if (target.isEmpty())
+            return;
+        ui->leTargetFile->setText(target);
+    }
+    if (!confirmFailedFrames())
+        return;
+    if (generateArt(target)) {
+        rememberSprite(target);
         QMessageBox::information(this, tr("Success..."), tr("Generation successful!"), QMessageBox::Ok,
                                  QMessageBox::NoButton);
-    else
+    } else if (cancelRequested) {
+        ui->lblProgress->setText(tr("Generation cancelled: the target is as it was."));
+    } else {
         QMessageBox::information(this, tr("Failed..."), tr("Generation failed!"), QMessageBox::Ok,
                                  QMessageBox::NoButton);
+    }
+}
+
+bool MainWindow::confirmFailedFrames()
+{
+    for (quint32 s = 0; s < project.stageCount; ++s) {
+        const kestrin::Stage &stage = *project.stages[s];
+        for (quint32 f = 0; f < stage.frameCount; ++f) {
+            const kestrin::Frame &frame = *stage.frames[f];
+            if (frame.failedFile.isEmpty() || !frame.sourceImage.isNull())
+                continue;
+            const QString question = tr("Frame %1 of stage %2 (%3) has no image: its file did not load (%4). "
+                                        "Write it as an empty frame?")
+                                         .arg(f)
+                                         .arg(s)
+                                         .arg(frame.failedFile, frame.failedReason);
+            return QMessageBox::question(this, tr("Frame without image"), question, QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::No)
+                == QMessageBox::Yes;
+        }
+    }
+    return true;
 }
 
 namespace {
@@ -55,6 +90,7 @@ QString boxText(const kestrin::Failure &failure)
     using kestrin::FailureKind;
     switch (failure.kind) {
     case FailureKind::None:
+    case FailureKind::Cancelled:
     case FailureKind::NoStages:
         return QString();
     case FailureKind::CannotWriteFile:
@@ -73,6 +109,14 @@ QString boxText(const kestrin::Failure &failure)
                    .arg(failure.expected)
                    .arg(failure.found)
             + kAborting;
+    case FailureKind::CannotReadFile:
+    case FailureKind::UnknownPaletteFormat:
+    case FailureKind::PaletteLineError:
+    case FailureKind::PaletteByteError:
+    case FailureKind::PaletteTooLarge:
+    case FailureKind::PaletteTooSmall:
+        // The palette file of the colour options.
+        return failure.path + QStringLiteral(": ") + kestrin::describeFailure(failure) + kAborting;
     default:
         return kestrin::describeFailure(failure) + kAborting;
     }
@@ -101,7 +145,7 @@ kestrin::Failure targetClash(const kestrin::Project &project, const QString &tar
 
 kestrin::GenerationSettings MainWindow::generationSettings() const
 {
-    kestrin::GenerationSettings settings;
+    kestrin::GenerationSettings settings = colourOptions;
     settings.frameRate = frameRate;
     settings.hitFrame = hitFrame;
     settings.paletteCount = paletteCount;
@@ -127,16 +171,22 @@ QString MainWindow::generatorErrorText(const kestrin::Failure &failure)
 
 bool MainWindow::generateArt(const QString &targetPath)
 {
-    // The run blocks the window; repainting the two widgets shows each step
-    // without processing any events.
-    const auto progress = [this](kestrin::GenerationStep step) { showStep(step); };
+    kestrin::GenerationSettings settings = generationSettings();
+    settings.cancel = &cancelRequested;
+    // The run is on a worker thread; each step is on screen before it begins.
+    const auto progress = [this](kestrin::GenerationStep step) { showFromWorker([this, step] { showStep(step); }); };
     kestrin::GenerationOutcome outcome;
     outcome.failure = targetClash(project, targetPath);
     if (!outcome.failure) {
-        // "-" is a file of that name here: the window has no standard output to write to.
-        kestrin::FileSink sink(targetPath, kestrin::OutputFile::Dash::FileName);
-        outcome = kestrin::runGeneration(project, generationSettings(), sink, progress);
+        runInBackground([&] {
+            // "-" is a file of that name here: the window has no standard output to write to.
+            kestrin::FileSink sink(targetPath, kestrin::OutputFile::Dash::FileName);
+            outcome = kestrin::runGeneration(project, settings, sink, progress);
+        });
     }
+    // An Escape the run did not act on cancelled nothing.
+    if (outcome.failure.kind != kestrin::FailureKind::Cancelled)
+        cancelRequested = false;
     using kestrin::FailureKind;
     const FailureKind kind = outcome.failure.kind;
     if (kind == FailureKind::CannotCreateFile || kind == FailureKind::CannotWriteFile

@@ -6,8 +6,13 @@
 #include "project/filenamerule.h"
 #include "project/folderloader.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include <utility>
 
 namespace {
 
@@ -64,7 +69,6 @@ int lowestSelectedRow(const QListWidget *list)
 
 void MainWindow::on_pbStageLoad_clicked()
 {
-    clearStages();
     const QString folder = ui->leSourceFolder->text();
     const QString pattern = ui->leBrowseFormat->text();
     const quint32 stageMin = unsignedField(ui->leStageMin);
@@ -73,9 +77,22 @@ void MainWindow::on_pbStageLoad_clicked()
     const quint32 frameMin = unsignedField(ui->leFrameMin);
     const quint32 frameMax = unsignedField(ui->leFrameMax);
     const int frameWidth = signedField(ui->leFrameWidth);
-    // Failures are in the log; the list shows whatever was loaded.
+    // The load fills an empty project; the one shown stays alive until the
+    // load is over, so a cancelled load can put it back untouched.
+    kestrin::Project previous = std::exchange(project, kestrin::Project());
     (void)GenFile(folder, pattern, stageMin, stageMax, stageWidth, frameMin, frameMax, frameWidth);
+    if (lastLoadFailure.kind == kestrin::FailureKind::Cancelled) {
+        project = std::move(previous);
+        ui->lblProgress->setText(tr("Load cancelled: the project is as it was."));
+        return;
+    }
+    // The list shows whatever was loaded, even after a failure.
+    ui->lwStageEdit->clear();
+    ui->lwFrameEdit->clear();
+    previous.clear();
     refreshStageList();
+    if (lastLoadFailure)
+        showLoadFailure(lastLoadFailure);
 }
 
 bool MainWindow::GenFile(const QString &folder, const QString &pattern, quint32 stageMin, quint32 stageMax,
@@ -90,10 +107,28 @@ bool MainWindow::GenFile(const QString &folder, const QString &pattern, quint32 
     source.frameMin = frameMin;
     source.frameMax = frameMax;
     source.frameWidth = frameWidth;
-    const kestrin::Failure failure = kestrin::loadFolder(project, source);
-    if (failure)
+    kestrin::LoadOptions options;
+    options.cancel = &cancelRequested;
+    options.progress = [this](quint64 done, quint64 total) {
+        showFromWorker([this, done, total] {
+            statusBar()->showMessage(tr("Loading frames: %1 of %2 (Esc cancels)").arg(done).arg(total));
+        });
+    };
+    kestrin::Failure failure;
+    runInBackground([&] { failure = kestrin::loadFolder(project, source, options); });
+    statusBar()->clearMessage();
+    lastLoadFailure = failure;
+    if (failure && failure.kind != kestrin::FailureKind::Cancelled)
         kestrin::logError("GenFile: " + loadLogMessage(failure));
     return !failure;
+}
+
+void MainWindow::showLoadFailure(const kestrin::Failure &failure)
+{
+    // Worded as kestrin-art words it: the file (or the folder) concerned, then what went wrong.
+    const QString subject = failure.path.isEmpty() ? ui->leSourceFolder->text() : failure.path;
+    QMessageBox::warning(this, tr("Load Error"), subject + QStringLiteral(": ") + kestrin::describeFailure(failure),
+                         QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void MainWindow::on_pbPreviewUpdate_clicked()
@@ -181,6 +216,7 @@ void MainWindow::on_pbFrameLoad_clicked()
     kestrin::Frame *frame = selectedFrame();
     if (!frame)
         return;
-    // A file that does not load leaves the frame as it was; nothing is shown.
-    (void)loadFrame(frame, ui->leSourceFile->text());
+    // A file that does not load leaves the frame as it was, and says why.
+    if (!loadFrame(frame, ui->leSourceFile->text()) && lastLoadFailure.kind != kestrin::FailureKind::Cancelled)
+        showLoadFailure(lastLoadFailure);
 }

@@ -70,38 +70,9 @@ SpriteViewer *MainWindow::openSprite(const QString &path)
 void MainWindow::openSpriteDialog()
 {
     const QString path
-        = QFileDialog::getOpenFileName(this, tr("Open sprite"), QString(), tr("Morvane Art (*.art);;All files (*)"));
+        = QFileDialog::getOpenFileName(this, tr("Open sprite"), QString(), tr("Sprite (*.art);;All files (*)"));
     if (!path.isEmpty())
         openSprite(path);
-}
-
-bool MainWindow::takeDrop(const QMimeData *data, bool open)
-{
-    QStringList sprites;
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile() && url.toLocalFile().endsWith(QLatin1String(".art"), Qt::CaseInsensitive))
-            sprites.append(url.toLocalFile());
-    }
-    if (open) {
-        // After the drop has returned: a box must not hold up the drag's source.
-        QTimer::singleShot(0, this, [this, sprites] {
-            for (const QString &path : sprites)
-                openSprite(path);
-        });
-    }
-    return !sprites.isEmpty();
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (takeDrop(event->mimeData(), false))
-        event->acceptProposedAction();
-}
-
-void MainWindow::dropEvent(QDropEvent *event)
-{
-    if (takeDrop(event->mimeData(), true))
-        event->acceptProposedAction();
 }
 
 void MainWindow::previewSprite()

@@ -149,27 +149,10 @@ void addColorOptions(QCommandLineParser &parser)
     });
 }
 
-/** "R,G,B" with each a whole number 0..255, as 0x00RRGGBB. */
-std::optional<quint32> parseKey(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 3)
-        return std::nullopt;
-    quint32 rgb = 0;
-    for (const QString &part : parts) {
-        bool ok = false;
-        const int value = part.trimmed().toInt(&ok, 10);
-        if (!ok || value < 0 || value > 255)
-            return std::nullopt;
-        rgb = rgb << 8 | quint32(value);
-    }
-    return rgb;
-}
-
 void readColorOptions(const QCommandLineParser &parser, OptionReader &read, GenerationSettings &colors)
 {
     if (parser.isSet(QStringLiteral("key"))) {
-        const std::optional<quint32> key = parseKey(parser.value(QStringLiteral("key")));
+        const std::optional<quint32> key = parseKeyColor(parser.value(QStringLiteral("key")));
         if (!key)
             read.fail(QStringLiteral("--key: \"%1\" is not R,G,B with each a whole number from 0 to 255")
                           .arg(parser.value(QStringLiteral("key"))));
@@ -179,8 +162,10 @@ void readColorOptions(const QCommandLineParser &parser, OptionReader &read, Gene
     colors.keyTolerance = int(read.number(QStringLiteral("key-tolerance"), colors.keyTolerance));
     colors.alphaThreshold = int(read.number(QStringLiteral("alpha-threshold"), colors.alphaThreshold));
     colors.colorBudget = quint32(read.number(QStringLiteral("colors"), colors.colorBudget));
-    colors.quantizer = quantizerNamed(read.choice(QStringLiteral("quantizer"), quantizerName(colors.quantizer)));
-    colors.dither = ditherNamed(read.choice(QStringLiteral("dither"), ditherName(colors.dither)));
+    colors.quantizer = quantizerNamed(read.choice(QStringLiteral("quantizer"), quantizerName(colors.quantizer)))
+                           .value_or(colors.quantizer);
+    colors.dither
+        = ditherNamed(read.choice(QStringLiteral("dither"), ditherName(colors.dither))).value_or(colors.dither);
     colors.threads = int(read.number(QStringLiteral("threads"), colors.threads));
     // A palette fixes the colours: one on the line replaces a project's
     // colour budget and quantizer, and a budget or quantizer on the line

@@ -45,6 +45,8 @@ QString describeFailure(const Failure &f)
         return withReason(QStringLiteral("No stages found"), f.reason);
     case FailureKind::CannotLoadFrame:
         return withReason(QStringLiteral("Cannot load frame"), f.reason);
+    case FailureKind::Cancelled:
+        return QStringLiteral("Cancelled");
     case FailureKind::NotEnoughMemory:
         return QStringLiteral("Not enough memory: the decoded frames need %1, at most %2 are available")
             .arg(mebibytes(f.found), mebibytes(f.expected));
@@ -164,6 +166,8 @@ QString failureKindName(FailureKind kind)
         return QStringLiteral("palette-too-large");
     case FailureKind::PaletteTooSmall:
         return QStringLiteral("palette-too-small");
+    case FailureKind::Cancelled:
+        return QStringLiteral("cancelled");
     }
     return QString();
 }

@@ -46,6 +46,9 @@ enum class FailureKind {
     PaletteByteError,     // path, reason; found: the byte offset in a binary palette, -1 when the reason says where
     PaletteTooLarge,      // path; found: the number of entries (more than expected = 256)
     PaletteTooSmall,      // path; found: the number of entries; expected: the fewest the job needs
+
+    // The one who started the job stopped it; nothing of it was kept.
+    Cancelled,
 };
 
 /** A failure: its kind, the file or folder it concerns and the reason the

@@ -15,10 +15,18 @@ constexpr qint64 kI32Min = -0x80000000LL;
 // The window's spin boxes bound rate, hit frame and palettes; the same
 // bounds apply everywhere.
 const NumberOption kNumberOptions[] = {
-    {"stage-min", 0, kU32},    {"stage-max", kI32Min, kU32}, {"stage-width", -kMaxFieldWidth, kMaxFieldWidth},
-    {"frame-min", 0, kU32},    {"frame-max", kI32Min, kU32}, {"frame-width", -kMaxFieldWidth, kMaxFieldWidth},
-    {"frame-rate", 0, 99},     {"hit-frame", 0, 99},         {"palettes", art::kMinPaletteCount, art::kMaxPaletteCount},
-    {"key-tolerance", 0, 442}, {"alpha-threshold", 1, 255},  {"colors", 2, 256},
+    {"stage-min", 0, kU32},
+    {"stage-max", kI32Min, kU32},
+    {"stage-width", -kMaxFieldWidth, kMaxFieldWidth},
+    {"frame-min", 0, kU32},
+    {"frame-max", kI32Min, kU32},
+    {"frame-width", -kMaxFieldWidth, kMaxFieldWidth},
+    {"frame-rate", 0, 99},
+    {"hit-frame", 0, 99},
+    {"palettes", art::kMinPaletteCount, art::kMaxPaletteCount},
+    {"key-tolerance", 0, kMaxKeyTolerance},
+    {"alpha-threshold", kMinAlphaThreshold, kMaxAlphaThreshold},
+    {"colors", kMinColorBudget, kMaxColorBudget},
     {"threads", 1, 1024},
 };
 
@@ -38,9 +46,9 @@ QStringList optionChoices(QStringView option)
     if (option == QLatin1String("type"))
         return {QStringLiteral("static"), QStringLiteral("rotatable")};
     if (option == QLatin1String("quantizer"))
-        return {QStringLiteral("octree"), QStringLiteral("refined")};
+        return quantizerNames();
     if (option == QLatin1String("dither"))
-        return {QStringLiteral("none"), QStringLiteral("ordered"), QStringLiteral("floyd-steinberg")};
+        return ditherNames();
     return {};
 }
 
@@ -69,36 +77,6 @@ QString optionOfKey(const QString &key)
             option += c;
     }
     return option;
-}
-
-QuantizerKind quantizerNamed(QStringView name)
-{
-    return name == QLatin1String("refined") ? QuantizerKind::Refined : QuantizerKind::Octree;
-}
-
-DitherKind ditherNamed(QStringView name)
-{
-    if (name == QLatin1String("ordered"))
-        return DitherKind::Ordered;
-    return name == QLatin1String("floyd-steinberg") ? DitherKind::FloydSteinberg : DitherKind::None;
-}
-
-QString quantizerName(QuantizerKind kind)
-{
-    return kind == QuantizerKind::Refined ? QStringLiteral("refined") : QStringLiteral("octree");
-}
-
-QString ditherName(DitherKind kind)
-{
-    switch (kind) {
-    case DitherKind::Ordered:
-        return QStringLiteral("ordered");
-    case DitherKind::FloydSteinberg:
-        return QStringLiteral("floyd-steinberg");
-    case DitherKind::None:
-        break;
-    }
-    return QStringLiteral("none");
 }
 
 std::optional<OptionConflict> colorOptionConflict(const std::function<bool(const char *)> &given,

@@ -36,14 +36,6 @@ struct NumberOption {
 /** The long option of a project file key: "stageMin" -> "stage-min". */
 [[nodiscard]] QString optionOfKey(const QString &key);
 
-/** The enum value of an accepted choice (see optionChoices); the defaults for
- *  anything else. */
-[[nodiscard]] QuantizerKind quantizerNamed(QStringView name);
-[[nodiscard]] DitherKind ditherNamed(QStringView name);
-/** The choice word of an enum value. */
-[[nodiscard]] QString quantizerName(QuantizerKind kind);
-[[nodiscard]] QString ditherName(DitherKind kind);
-
 /** A rule between options that a set of options breaks. */
 struct OptionConflict {
     enum Kind {

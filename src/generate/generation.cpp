@@ -115,6 +115,8 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         if (progress)
             progress(step);
     };
+    const auto cancelled = [&] { return settings.cancel && settings.cancel->load(); };
+    const auto cancelledFailure = [] { return Failure::of(FailureKind::Cancelled); };
     GenerationOutcome outcome;
     outcome.rotatable = settings.rotatable == 1;
     outcome.stageCount = project.stageCount;
@@ -141,7 +143,7 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         return outcome;
 
     report(GenerationStep::Preparing);
-    outcome.failure = checkFrameCounts(project);
+    outcome.failure = cancelled() ? cancelledFailure() : checkFrameCounts(project);
     ArtPlan plan;
     if (!outcome.failure)
         outcome.failure = planArt(project, settings, &plan);
@@ -157,6 +159,10 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     QElapsedTimer timer;
     timer.start();
     report(GenerationStep::Reducing);
+    if (cancelled()) {
+        outcome.failure = cancelledFailure();
+        return outcome;
+    }
     ColorReduction colors(project, plan.framesPerStage, colorOptions, fed);
     outcome.colorCount = colors.colorCount();
     if (colors.madeOpaquePixels()) {
@@ -165,6 +171,10 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     }
 
     report(GenerationStep::FixingIndices);
+    if (cancelled()) {
+        outcome.failure = cancelledFailure();
+        return outcome;
+    }
     colors.fixIndexZero(project, plan.framesPerStage);
     outcome.timings.reduce = timer.nsecsElapsed();
 
@@ -176,6 +186,12 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     }
     report(GenerationStep::Writing);
     outcome.failure = writeArtData(*device, project, plan, colors, &outcome.timings.map);
+    // The last moment a cancel can keep the target as it was: an unfinished
+    // sink puts nothing in place.
+    if (!outcome.failure && cancelled()) {
+        outcome.failure = cancelledFailure();
+        return outcome;
+    }
     const bool finished = !outcome.failure && sink.finish();
     outcome.timings.write = timer.nsecsElapsed() - outcome.timings.map;
     if (!finished) {

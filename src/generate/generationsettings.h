@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
+
+#include <atomic>
+#include <optional>
 
 namespace kestrin {
 
@@ -41,8 +45,38 @@ struct GenerationSettings {
     QString paletteFile; // .gpl, .pal, .act or .art whose entries are used as they stand; empty = make one
     int threads = 0;     // worker threads for every multi-threaded step; 0 = one per core
 
+    /** Not a setting of the file: when set, the run reads it as each step
+     *  begins and once more before the file takes its place; once true, the
+     *  run stops with FailureKind::Cancelled and the target stays as it was.
+     *  May be set from any thread. */
+    const std::atomic_bool *cancel = nullptr;
+
     /** True when entry 0 is reserved for background pixels. */
     bool backgroundMode() const { return useKey || alphaThreshold > 0; }
 };
+
+/** The ranges the colour settings accept (checked by prepareColorOptions);
+ *  0 as alphaThreshold stands for "alpha ignored" and is not offered as a value. */
+constexpr int kMaxKeyTolerance = 442; // the distance from black to white
+constexpr int kMinAlphaThreshold = 1;
+constexpr int kMaxAlphaThreshold = 255;
+constexpr quint32 kMinColorBudget = 2;
+constexpr quint32 kMaxColorBudget = 256;
+
+/** The names of the quantizers and dithering kinds as people choose them
+ *  ("octree", "refined"; "none", "ordered", "floyd-steinberg"), every value of the enum,
+ *  in the enum's order. */
+[[nodiscard]] QStringList quantizerNames();
+[[nodiscard]] QStringList ditherNames();
+[[nodiscard]] QString quantizerName(QuantizerKind kind);
+[[nodiscard]] QString ditherName(DitherKind kind);
+/** "R,G,B" with each a whole number 0..255 (spaces around a number allowed),
+ *  as 0x00RRGGBB; nothing for any other text. */
+[[nodiscard]] std::optional<quint32> parseKeyColor(const QString &text);
+/** 0x00RRGGBB as "R,G,B", the text parseKeyColor reads. */
+[[nodiscard]] QString keyColorText(quint32 rgb);
+/** The kind a name stands for; nothing for a name not in the list. */
+[[nodiscard]] std::optional<QuantizerKind> quantizerNamed(const QString &name);
+[[nodiscard]] std::optional<DitherKind> ditherNamed(const QString &name);
 
 } // namespace kestrin

@@ -148,9 +148,9 @@ std::optional<KeyProblem> Reader::readKey(const QString &key, const QJsonValue &
         if (key == QLatin1String("type"))
             m_project.settings.rotatable = word == QLatin1String("rotatable") ? 1 : 0;
         else if (key == QLatin1String("quantizer"))
-            m_project.settings.quantizer = quantizerNamed(word);
+            m_project.settings.quantizer = quantizerNamed(word).value_or(QuantizerKind::Octree);
         else
-            m_project.settings.dither = ditherNamed(word);
+            m_project.settings.dither = ditherNamed(word).value_or(DitherKind::None);
         return std::nullopt;
     }
     if (key == QLatin1String("version")) {

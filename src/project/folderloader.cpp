@@ -646,13 +646,18 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOpt
             // fails leaves an empty frame behind, as the last one.
             Frame *frame = stage->appendFrame();
             const DecodeQueue::Loaded &loaded = decoded.take(distinct.indexOf.value(path));
-            if (!loaded.ok)
-                return Failure::of(FailureKind::CannotLoadFrame, path, loaded.result.message());
+            if (!loaded.ok) {
+                frame->failedFile = path;
+                frame->failedReason = loaded.result.message();
+                return Failure::of(FailureKind::CannotLoadFrame, path, frame->failedReason);
+            }
             *frame = loaded.frame;
             if (options.frameLoaded)
                 options.frameLoaded(*frame);
             if (options.progress)
                 options.progress(++done, total);
+            if (options.cancel && options.cancel->load())
+                return Failure::of(FailureKind::Cancelled, pattern.folder);
         }
     }
     if (project.stageCount == 0)

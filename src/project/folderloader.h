@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 namespace kestrin {
@@ -116,6 +117,10 @@ struct LoadOptions {
      *  the memory check: 2 when frameLoaded makes a new image of every frame
      *  (trimming) while its source is still held. */
     int copiesPerFrame = 1;
+    /** When set, read after each frame joins the project (and progress has
+     *  run); once true, loading stops with FailureKind::Cancelled. May be
+     *  set from any thread. */
+    const std::atomic_bool *cancel = nullptr;
 };
 
 /** Appends to `project` the stages and frames that `pattern` finds, in
@@ -137,7 +142,10 @@ struct LoadOptions {
  *    the decoding threads read whole at once;
  *  - CannotLoadFrame (path and reason) when a file exists but does not load;
  *    loading stops there and what was built stays in the project, including
- *    the failed frame, empty, as the last frame of the last stage;
+ *    the failed frame, empty, as the last frame of the last stage, its
+ *    failedFile and failedReason saying what did not load and why;
+ *  - Cancelled when options.cancel became true, with what was built so far
+ *    in the project;
  *  - NoStagesFound when the project has no stage at the end (the reason says
  *    which numbers and which first name were tried).
  *  Nothing is logged: the caller decides how to show the outcome. */

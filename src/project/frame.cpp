@@ -12,6 +12,8 @@ bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome)
     frame.workImage = frame.sourceImage;
     frame.boundRect = BoundRect();
     frame.centre.reset();
+    frame.failedFile.clear();
+    frame.failedReason.clear();
     return true;
 }
 

@@ -34,14 +34,19 @@ struct Frame {
     // The centre written for this frame, in sourceImage coordinates, instead
     // of the middle of sourceImage; set by a project that lists its frames.
     std::optional<QPoint> centre;
+
+    // Set when loading a folder stopped at this frame's file, which left it without an image.
+    QString failedFile;   // that file; empty otherwise
+    QString failedReason; // why it did not load, in the decoder's or the system's words
 };
 
 /** Loads the image file at `path` into `frame`, decoded by decodeImageFile.
  *
  *  On success the frame's path is replaced, sourceImage becomes the image
  *  converted to 32-bit ARGB (not premultiplied), workImage shares it, the
- *  bounds return to the loading value and a fixed centre is dropped. On failure (empty path, missing file,
- *  not a regular file, not an image, truncated, too large to decode) false is
+ *  bounds return to the loading value, a fixed centre is dropped and no
+ *  failed load is remembered. On failure (empty path, missing file, not a
+ *  regular file, not an image, truncated, too large to decode) false is
  *  returned and the frame is left exactly as it was. */
 [[nodiscard]] bool loadFrame(Frame &frame, const QString &path);
 

@@ -17,6 +17,7 @@ public:
     static qint32 hitFrame(const MainWindow &w) { return w.hitFrame; }
     static quint32 paletteCount(const MainWindow &w) { return w.paletteCount; }
     static quint32 rotatable(const MainWindow &w) { return w.rotatable; }
+    static const kestrin::GenerationSettings &colourOptions(const MainWindow &w) { return w.colourOptions; }
 
     static bool loadFrame(MainWindow &w, kestrin::Frame *f, const QString &path) { return w.loadFrame(f, path); }
     static bool clearStages(MainWindow &w) { return w.clearStages(); }

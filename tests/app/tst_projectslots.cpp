@@ -3,6 +3,7 @@
 #include "fixtures.h"
 #include "inspector.h"
 #include "testmain.h"
+#include "windowfixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +29,7 @@ QString frameName(int stage, int frame)
 /** A window and what a user can do with it. */
 struct Window {
     MainWindow window;
+    windowfixture::BoxAnswerer boxes; // every box the window opens, answered with Ok
 
     template <typename T> T *widget(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QListWidget *stages() { return widget<QListWidget>("lwStageEdit"); }
@@ -163,6 +165,9 @@ private slots:
         QCOMPARE(w.stages()->count(), 0);
         QCOMPARE(w.frames()->count(), 0);
         QCOMPARE(takeLog(), QStringList{"GenFile: No stages found!"});
+        QCOMPARE(w.boxes.boxes.size(), 1);
+        QCOMPARE(w.boxes.boxes[0].title, QStringLiteral("Load Error"));
+        QVERIFY(w.boxes.boxes[0].text.startsWith(QLatin1String("Load frames from folder...: No stages found")));
 
         w.type("leSourceFolder", QStringLiteral("frames/"));
         w.click("pbStageLoad");
@@ -253,6 +258,13 @@ private slots:
         for (int f = 0; f < badFrame; ++f)
             QCOMPARE(w.frameOf(f)->sourceImage.pixel(0, 0), qRgb(badStage * 40, f * 30, 7));
         QCOMPARE(takeLog(), QStringList{"GenFile: Cannot load frame: " + folder + frameName(badStage, badFrame)});
+        // The box after the load names the file and the decoder's reason, as kestrin-art does.
+        const QString bad = folder + frameName(badStage, badFrame);
+        QCOMPARE(w.boxes.texts().size(), 1);
+        QVERIFY2(w.boxes.texts()[0].startsWith(bad + ": Cannot load frame: ") && w.boxes.texts()[0].size() > bad.size() + 21,
+                 qPrintable(w.boxes.texts()[0]));
+        QCOMPARE(w.frameOf(badFrame)->failedFile, bad);
+        QVERIFY(!w.frameOf(badFrame)->failedReason.isEmpty());
     }
 
     // Loads refused before anything is decoded leave one log line each and an
@@ -469,9 +481,11 @@ private slots:
         QCOMPARE(w.frameTexts(), numbered("Frame", {0}));
 
         w.type("leSourceFile", QStringLiteral("frames/missing.bmp"));
-        w.click("pbFrameLoad"); // fails silently, the frame keeps its image
+        w.click("pbFrameLoad"); // fails with a box, the frame keeps its image
         QCOMPARE(frame->filePath, QStringLiteral("frames/") + frameName(2, 3));
         QVERIFY(takeLog().isEmpty());
+        QCOMPARE(w.boxes.texts().size(), 2); // the placeholder text, then the missing file
+        QVERIFY(w.boxes.texts()[1].startsWith(QLatin1String("frames/missing.bmp: Cannot load frame: ")));
     }
 
     void frameLoadNeedsAFrame()

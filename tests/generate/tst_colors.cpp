@@ -80,7 +80,7 @@ QByteArray gimpPalette(const std::vector<quint32> &colours)
 
 const DitherKind kDithers[] = {DitherKind::None, DitherKind::Ordered, DitherKind::FloydSteinberg};
 
-const char *ditherName(DitherKind dither)
+const char *ditherSuffix(DitherKind dither)
 {
     return dither == DitherKind::None ? "" : dither == DitherKind::Ordered ? ", ordered" : ", floyd-steinberg";
 }
@@ -217,7 +217,7 @@ private slots:
         for (int source = 0; source < 3; ++source) {
             for (DitherKind dither : kDithers) {
                 const QByteArray name
-                    = QByteArray(source == 0 ? "octree" : source == 1 ? "refined" : "fixed") + ditherName(dither);
+                    = QByteArray(source == 0 ? "octree" : source == 1 ? "refined" : "fixed") + ditherSuffix(dither);
                 QTest::newRow(name + ", alpha") << source << dither << alpha << (source == 2 ? 0xffffffu : 0u);
                 QTest::newRow(name + ", key") << source << dither << key << (source == 2 ? 0xffffffu : 0xff00ffu);
             }
@@ -492,7 +492,7 @@ private slots:
         for (int source = 0; source < 3; ++source) {
             for (DitherKind dither : kDithers) {
                 for (int alpha : {0, 128})
-                    QTest::addRow("source %d%s%s", source, ditherName(dither), alpha ? ", alpha" : "")
+                    QTest::addRow("source %d%s%s", source, ditherSuffix(dither), alpha ? ", alpha" : "")
                         << source << dither << alpha;
             }
         }
