@@ -10,6 +10,7 @@
 #include "benchsets.h"
 
 #include "artfile/artreader.h"
+#include "cli/artimage.h"
 #include "generate/artwriter.h"
 #include "generate/generation.h"
 
@@ -107,7 +108,7 @@ std::vector<QImage> artFrames(const QByteArray &bytes)
     if (!kestrin::parseArt(bytes, art, error))
         return out;
     for (size_t i = 0; i < art.frames.size(); ++i)
-        out.push_back(art.frameImage(int(i), false));
+        out.push_back(kestrin::frameImage(art, int(i), false));
     return out;
 }
 
@@ -396,7 +397,7 @@ Flicker measureFlicker(const std::vector<QImage> &frames, GenerationSettings set
         return {};
     std::vector<QImage> out;
     for (size_t i = 0; i < art.frames.size(); ++i)
-        out.push_back(art.frameImage(int(i), false));
+        out.push_back(kestrin::frameImage(art, int(i), false));
     Flicker result;
     result.psnr = contentPsnr(frames, out);
     result.smoothPsnr = smoothedPsnr(frames, out);

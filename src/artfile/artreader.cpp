@@ -2,10 +2,8 @@
 
 #include "artfile/artformat.h"
 
-#include <QFile>
 #include <QIODevice>
 
-#include <cstdio>
 #include <cstring>
 
 namespace kestrin {
@@ -351,42 +349,6 @@ const quint8 *ArtFile::frameIndices(int index) const
     return at(bytes, frames.at(size_t(index)).dataOffset);
 }
 
-QImage ArtFile::frameImage(int index, bool transparentZero) const
-{
-    const ArtFrame &frame = frames.at(size_t(index));
-    if (frame.dataSize == 0)
-        return QImage();
-    QVector<QRgb> lookup = colorTable(false);
-    if (transparentZero)
-        lookup[0] = 0;
-    QImage image(frame.width, frame.height, QImage::Format_ARGB32);
-    if (image.isNull())
-        return image; // more pixels than QImage can hold
-    const quint8 *indices = frameIndices(index);
-    for (int y = 0; y < frame.height; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        const quint8 *in = indices + qint64(y) * frame.width;
-        for (int x = 0; x < frame.width; ++x)
-            row[x] = lookup[in[x]];
-    }
-    return image;
-}
-
-QImage ArtFile::frameIndexedImage(int index, bool transparentZero) const
-{
-    const ArtFrame &frame = frames.at(size_t(index));
-    if (frame.dataSize == 0)
-        return QImage();
-    QImage image(frame.width, frame.height, QImage::Format_Indexed8);
-    if (image.isNull())
-        return image;
-    image.setColorTable(colorTable(transparentZero));
-    const quint8 *indices = frameIndices(index);
-    for (int y = 0; y < frame.height; ++y)
-        std::memcpy(image.scanLine(y), indices + qint64(y) * frame.width, size_t(frame.width));
-    return image;
-}
-
 bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error)
 {
     Input input(bytes);
@@ -401,20 +363,6 @@ bool readArt(QIODevice &device, ArtFile &art, QString &error)
     }
     Input input(device);
     return parse(input, art, error);
-}
-
-bool readArtFile(const QString &path, ArtFile &art, QString &error)
-{
-    // Unbuffered: a pipe or device is read no further than the reader asks.
-    QFile file;
-    const bool opened = path == QLatin1String("-")
-        ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
-        : (file.setFileName(path), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    if (!opened) {
-        error = file.errorString();
-        return false;
-    }
-    return readArt(file, art, error);
 }
 
 } // namespace kestrin

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
+#include <QRgb>
 #include <QString>
 #include <QVector>
 
@@ -48,14 +48,6 @@ struct ArtFile {
     QVector<QRgb> colorTable(bool transparentZero) const;
     /** The index bytes of frame `index`: width * height, rows top to bottom. */
     const quint8 *frameIndices(int index) const;
-    /** Frame `index` drawn through the palette as a width x height ARGB32
-     *  image; with `transparentZero`, index 0 becomes fully transparent.
-     *  A frame without pixels gives a null image. */
-    QImage frameImage(int index, bool transparentZero) const;
-    /** Frame `index` as a width x height Format_Indexed8 image whose pixels
-     *  are the file's indices and whose colour table is colorTable(). A
-     *  frame without pixels gives a null image. */
-    QImage frameIndexedImage(int index, bool transparentZero) const;
 };
 
 /** Parses and validates a whole ".art" file held in `bytes`.
@@ -89,10 +81,5 @@ struct ArtFile {
  *  sequential device, bytes after the last frame are reported without a
  *  count, since only one of them is read. */
 [[nodiscard]] bool readArt(QIODevice &device, ArtFile &art, QString &error);
-
-/** Opens the file at `path` ("-" is standard input; unbuffered, so a pipe
- *  or device is read no further than readArt asks) and reads it with readArt. `error` (without
- *  the path) also covers a file that cannot be opened or read. */
-[[nodiscard]] bool readArtFile(const QString &path, ArtFile &art, QString &error);
 
 } // namespace kestrin

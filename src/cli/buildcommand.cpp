@@ -2,9 +2,9 @@
 // the same loader, frame passes and generation as the window.
 #include "cli/commands.h"
 
+#include "cli/buildreport.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
-#include "generate/buildreport.h"
 #include "generate/generation.h"
 #include "generate/projectfile.h"
 

@@ -3,13 +3,13 @@
 
 #include "artfile/artformat.h"
 #include "artfile/artreader.h"
+#include "cli/artfileopen.h"
 #include "cli/artjson.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
 
 namespace kestrin::cli {
-
 namespace {
 
 /** Direction and position within it of frame `index`. */

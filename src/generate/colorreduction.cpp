@@ -1,11 +1,11 @@
 #include "generate/colorreduction.h"
 
 #include "generate/artplan.h"
+#include "palettes/palettefile.h"
 #include "quantize/colorhistogram.h"
 #include "quantize/dither.h"
 #include "quantize/nearestcolor.h"
 #include "quantize/octreequantizer.h"
-#include "quantize/palettefile.h"
 #include "quantize/parallelranges.h"
 #include "quantize/refinedquantizer.h"
 

@@ -6,7 +6,7 @@
 #include "generate/artplan.h"
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include <QElapsedTimer>
 #include <QIODevice>

@@ -1,6 +1,7 @@
 // kestrin-art build --json and --depfile: the report against the file it
 // describes, the errors it carries, and the rule a build system reads.
 #include "artfile/artreader.h"
+#include "cli/artfileopen.h"
 #include "clifixtures.h"
 #include "testmain.h"
 

@@ -5,6 +5,7 @@
 #include "testmain.h"
 
 #include "artfile/artreader.h"
+#include "cli/artfileopen.h"
 
 #include <QDateTime>
 #include <QProcess>

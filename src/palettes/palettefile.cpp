@@ -1,4 +1,4 @@
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include "artfile/artreader.h"
 
