@@ -5,7 +5,8 @@ namespace kestrin {
 Failure loadFrameList(Project &project, const FrameList &stages, const LoadOptions &options)
 {
     if (stages.empty())
-        return Failure::of(FailureKind::NoStagesFound, QString(), QStringLiteral("the project lists no stage"));
+        return Failure::of(FailureKind::NoStagesFound, QString(), QStringLiteral("the project lists no stage"))
+            .at(FailureStep::Find);
     quint64 total = 0;
     for (const auto &listed : stages)
         total += listed.size();

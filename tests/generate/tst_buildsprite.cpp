@@ -199,5 +199,97 @@ private slots:
     }
 };
 
+// Every failure of a job says which step it came from, so that a front end
+// can tell what it is about without knowing every kind.
+class FailureStepTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void eachStepMarksItsFailures_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("spoil"); // position of a file made no image; -1: none
+        QTest::addColumn<bool>("dropLast");
+        QTest::addColumn<quint32>("paletteCount");
+        QTest::addColumn<QString>("paletteFile"); // under the job's folder; empty: none
+        QTest::addColumn<QString>("target");      // under the job's folder
+        QTest::addColumn<bool>("refuseOutputs");  // the caller's check of the outputs fails
+        QTest::addColumn<FailureKind>("kind");
+        QTest::addColumn<kestrin::FailureStep>("step");
+        const QString grid = QStringLiteral("camera%1_%2.png");
+        const QString out = QStringLiteral("out.art");
+        using Step = kestrin::FailureStep;
+        QTest::newRow("pattern without a frame number") << QStringLiteral("camera%1.png") << -1 << false << 1u
+                                                        << QString() << out << false << FailureKind::NoFrameNumber
+                                                        << Step::Find;
+        QTest::newRow("no file matches") << QStringLiteral("other%1_%2.png") << -1 << false << 1u << QString() << out
+                                         << false << FailureKind::NoStagesFound << Step::Find;
+        QTest::newRow("a frame that is no image") << grid << 3 << false << 1u << QString() << out << false
+                                                  << FailureKind::CannotLoadFrame << Step::Load;
+        QTest::newRow("caller refuses the outputs") << grid << -1 << false << 1u << QString() << out << true
+                                                    << FailureKind::OutputIsInput << Step::Output;
+        QTest::newRow("five palettes") << grid << -1 << false << 5u << QString() << out << false
+                                       << FailureKind::BadPaletteCount << Step::Check;
+        QTest::newRow("palette file missing") << grid << -1 << false << 1u << QStringLiteral("none.gpl") << out
+                                              << false << FailureKind::CannotReadFile << Step::Palette;
+        QTest::newRow("target folder missing") << grid << -1 << false << 1u << QString()
+                                               << QStringLiteral("missing/out.art") << false
+                                               << FailureKind::CannotCreateFile << Step::Output;
+        QTest::newRow("frame counts differ") << grid << -1 << true << 1u << QString() << out << false
+                                             << FailureKind::FrameCountMismatch << Step::Check;
+    }
+    void eachStepMarksItsFailures()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, spoil);
+        QFETCH(bool, dropLast);
+        QFETCH(quint32, paletteCount);
+        QFETCH(QString, paletteFile);
+        QFETCH(QString, target);
+        QFETCH(bool, refuseOutputs);
+        QFETCH(FailureKind, kind);
+        QFETCH(kestrin::FailureStep, step);
+        const QString folder = dir.filePath(QString::fromLatin1(QTest::currentDataTag())) + QLatin1Char('/');
+        QVERIFY(writeGrid(folder, 5, 2, 3));
+        kestrin::BuildRequest request;
+        request.source.folder = folder;
+        request.source.pattern = pattern;
+        request.target = folder + target;
+        request.settings.paletteCount = paletteCount;
+        if (!paletteFile.isEmpty())
+            request.settings.paletteFile = folder + paletteFile;
+        QStringList paths;
+        for (const kestrin::FoundStage &stage : kestrin::scanFolder(request.source).stages)
+            paths << stage.framePaths;
+        if (spoil >= 0)
+            QVERIFY(fixture::spoilFile(paths[spoil], fixture::BadFile::NotAnImage));
+        if (dropLast)
+            QVERIFY(QFile::remove(paths.last()));
+        kestrin::BuildCallbacks callbacks;
+        if (refuseOutputs) {
+            callbacks.check = [&](const QStringList &inputs) {
+                return kestrin::Failure::of(FailureKind::OutputIsInput, request.target, inputs.first());
+            };
+        }
+        const kestrin::Failure failure = kestrin::buildSprite(request, callbacks).failure;
+        QCOMPARE(failure.kind, kind);
+        QCOMPARE(failure.step, step);
+        QVERIFY(!QFile::exists(request.target));
+    }
+
+    void noFailureHasNoStep()
+    {
+        QCOMPARE(kestrin::Failure().at(kestrin::FailureStep::Output).step, kestrin::FailureStep::None);
+        const kestrin::Failure marked =
+            kestrin::Failure::of(FailureKind::CannotWriteFile, QStringLiteral("x")).at(kestrin::FailureStep::Output);
+        QCOMPARE(marked.step, kestrin::FailureStep::Output);
+        QCOMPARE(marked.path, QStringLiteral("x"));
+    }
+};
+
 KESTRIN_TEST(BuildSpriteTest)
+KESTRIN_TEST(FailureStepTest)
 #include "tst_buildsprite.moc"
