@@ -137,9 +137,8 @@ Quality ours(const FrameSet &set, const GenerationSettings &settings, const kest
             std::printf("  failed: %s\n", qPrintable(kestrin::describeFailure(f)));
     });
     kestrin::ArtFile art;
-    QString error;
-    if (!kestrin::parseArt(bytes, art, error)) {
-        std::printf("  unreadable file: %s\n", qPrintable(error));
+    if (const kestrin::Failure failure = kestrin::parseArt(bytes, art)) {
+        std::printf("  unreadable file: %s\n", qPrintable(failure.reason));
         return Quality();
     }
     std::vector<QImage> outputs;
@@ -264,8 +263,7 @@ void runCreature(bool keyed)
 double wholePsnr(const Project &project, const QByteArray &art)
 {
     kestrin::ArtFile file;
-    QString error;
-    if (!kestrin::parseArt(art, file, error))
+    if (kestrin::parseArt(art, file))
         return 0;
     double sum = 0;
     quint64 samples = 0;

@@ -103,9 +103,8 @@ double contentPsnr(const std::vector<QImage> &in, const std::vector<QImage> &out
 std::vector<QImage> artFrames(const QByteArray &bytes)
 {
     kestrin::ArtFile art;
-    QString error;
     std::vector<QImage> out;
-    if (!kestrin::parseArt(bytes, art, error))
+    if (kestrin::parseArt(bytes, art))
         return out;
     for (size_t i = 0; i < art.frames.size(); ++i)
         out.push_back(kestrin::frameImage(art, int(i), false));
@@ -392,8 +391,7 @@ Flicker measureFlicker(const std::vector<QImage> &frames, GenerationSettings set
         return {};
     }
     kestrin::ArtFile art;
-    QString error;
-    if (!kestrin::parseArt(bytes, art, error))
+    if (kestrin::parseArt(bytes, art))
         return {};
     std::vector<QImage> out;
     for (size_t i = 0; i < art.frames.size(); ++i)

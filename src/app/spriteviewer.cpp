@@ -108,7 +108,9 @@ bool SpriteViewer::readFile(const QString &path, kestrin::ArtFile &art, QString 
         error = in.errorString();
         return false;
     }
-    return kestrin::readArt(in, art, error);
+    const kestrin::Failure failure = kestrin::readArt(in, art);
+    error = failure.reason;
+    return !failure;
 }
 
 void SpriteViewer::buildControls()

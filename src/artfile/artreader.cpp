@@ -63,6 +63,7 @@ public:
             m_bytes.resize(have + qMax<qint64>(got, 0));
             if (got < 0) {
                 error = m_device->errorString();
+                m_readFailed = true;
                 return Failed;
             }
             if (got == 0) {
@@ -86,6 +87,7 @@ public:
         const qint64 got = read(&byte, 1);
         if (got < 0) {
             error = m_device->errorString();
+            m_readFailed = true;
             return Failed;
         }
         count = got == 0 ? 0 : -1;
@@ -96,6 +98,8 @@ public:
 
     /** The input's length in bytes; -1 while a stream has not ended. */
     qint64 length() const { return m_length; }
+    /** True once the device refused a read (its errorString() is the error). */
+    bool readFailed() const { return m_readFailed; }
     const QByteArray &bytes() const { return m_bytes; }
 
 private:
@@ -113,6 +117,7 @@ private:
     QIODevice *m_device = nullptr;
     QByteArray m_bytes;
     qint64 m_length = -1;
+    bool m_readFailed = false;
 };
 
 /** Header fields, checked as far as the header alone allows. */
@@ -349,20 +354,24 @@ const quint8 *ArtFile::frameIndices(int index) const
     return at(bytes, frames.at(size_t(index)).dataOffset);
 }
 
-bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error)
+Failure parseArt(const QByteArray &bytes, ArtFile &art)
 {
     Input input(bytes);
-    return parse(input, art, error);
+    QString error;
+    if (parse(input, art, error))
+        return Failure();
+    return Failure::of(FailureKind::MalformedFile, QString(), error);
 }
 
-bool readArt(QIODevice &device, ArtFile &art, QString &error)
+Failure readArt(QIODevice &device, ArtFile &art)
 {
-    if (!device.isReadable()) {
-        error = QStringLiteral("not open for reading");
-        return false;
-    }
+    if (!device.isReadable())
+        return Failure::of(FailureKind::CannotReadFile, QString(), QStringLiteral("not open for reading"));
     Input input(device);
-    return parse(input, art, error);
+    QString error;
+    if (parse(input, art, error))
+        return Failure();
+    return Failure::of(input.readFailed() ? FailureKind::CannotReadFile : FailureKind::MalformedFile, QString(), error);
 }
 
 } // namespace kestrin

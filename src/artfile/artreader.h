@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileio/failure.h"
+
 #include <QByteArray>
 #include <QRgb>
 #include <QString>
@@ -61,10 +63,10 @@ struct ArtFile {
  *  ending exactly at the end of the file. Nothing is allocated from a count
  *  in the file before that count has been checked against the file length.
  *
- *  On success `art` holds the file and true is returned. On failure false is
- *  returned, `error` says what is wrong and where (no file name), and `art`
- *  is left unchanged. */
-[[nodiscard]] bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error);
+ *  On success `art` holds the file and no failure is returned. Otherwise the
+ *  failure is MalformedFile, its reason says what is wrong and where, its
+ *  path is empty (the caller knows the file), and `art` is left unchanged. */
+[[nodiscard]] Failure parseArt(const QByteArray &bytes, ArtFile &art);
 
 /** Reads a ".art" file from the current position of `device` with the
  *  checks of parseArt, validating as it reads: the header first, then only
@@ -76,10 +78,11 @@ struct ArtFile {
  *  longer than its headers declare is refused before its data is read. A
  *  sequential device (a pipe, a FIFO, a character device) is read in pieces
  *  until the declared end; declared sizes beyond 4294967295 bytes, more than
- *  the format can hold, are refused without reading. Errors as for
- *  parseArt, plus the device's errorString() when a read fails; on a
+ *  the format can hold, are refused without reading. Failures as for
+ *  parseArt, plus CannotReadFile with the device's errorString() when a
+ *  read fails or the device is not open for reading; on a
  *  sequential device, bytes after the last frame are reported without a
  *  count, since only one of them is read. */
-[[nodiscard]] bool readArt(QIODevice &device, ArtFile &art, QString &error);
+[[nodiscard]] Failure readArt(QIODevice &device, ArtFile &art);
 
 } // namespace kestrin

@@ -6,18 +6,18 @@
 
 namespace kestrin {
 
-bool readArtFile(const QString &path, ArtFile &art, QString &error)
+Failure readArtFile(const QString &path, ArtFile &art)
 {
     // Unbuffered: a pipe or device is read no further than the reader asks.
     QFile file;
     const bool opened = path == QLatin1String("-")
         ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
         : (file.setFileName(path), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    if (!opened) {
-        error = file.errorString();
-        return false;
-    }
-    return readArt(file, art, error);
+    if (!opened)
+        return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+    Failure failure = readArt(file, art);
+    failure.path = failure ? path : QString();
+    return failure;
 }
 
 } // namespace kestrin

@@ -433,9 +433,8 @@ int makeFolders(const QString &path)
 int runExtract(const ExtractJob &job, Console &console)
 {
     ArtFile art;
-    QString error;
-    if (!readArtFile(job.file, art, error)) {
-        console.error(job.file, error);
+    if (const Failure failure = readArtFile(job.file, art)) {
+        console.error(job.file, failure.reason);
         return ExitFailure;
     }
     if (const int error = makeFolders(job.outDir)) {

@@ -58,7 +58,7 @@ kestrin::ArtFile readArt(const QString &path)
 {
     kestrin::ArtFile art;
     QString error;
-    if (!kestrin::readArtFile(path, art, error))
+    if (!fixture::succeeded(kestrin::readArtFile(path, art), error))
         qWarning() << path << error;
     return art;
 }

@@ -64,7 +64,7 @@ private slots:
         const QJsonObject report = onlyJson(cli);
         kestrin::ArtFile art;
         QString error;
-        QVERIFY2(kestrin::readArtFile(target, art, error), qPrintable(error));
+        QVERIFY2(fixture::succeeded(kestrin::readArtFile(target, art), error), qPrintable(error));
 
         QCOMPARE(report.value(QStringLiteral("ok")).toBool(), true);
         QVERIFY(!report.contains(QStringLiteral("error")));

@@ -15,8 +15,7 @@ namespace kestrinfuzz {
 inline bool exerciseArtReader(const QByteArray &bytes)
 {
     kestrin::ArtFile art;
-    QString error;
-    if (!kestrin::parseArt(bytes, art, error))
+    if (kestrin::parseArt(bytes, art))
         return false;
     // A volatile sink keeps the compiler from dropping the reads.
     volatile quint64 sink = quint64(art.colorCount());
