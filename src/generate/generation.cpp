@@ -243,6 +243,7 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
         outcome.timings.load = timer.nsecsElapsed();
         return outcome;
     }
+    colours.finish(); // every frame of the project, in order
     const qint64 loadTime = timer.nsecsElapsed();
     const QStringList framesRead = outcome.inputFiles;
     if (callbacks.loaded)
