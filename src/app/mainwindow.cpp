@@ -79,7 +79,7 @@ void MainWindow::on_pbBrowseFile_clicked()
 
 bool MainWindow::loadFrame(kestrin::Frame *frame, const QString &path)
 {
-    return frame && kestrin::loadFrame(*frame, path);
+    return frame && !kestrin::loadFrame(*frame, path);
 }
 
 bool MainWindow::clearStages()
