@@ -8,6 +8,7 @@
 #include "benchsets.h"
 
 #include "artfile/artreader.h"
+#include "cli/artimage.h"
 #include "generate/artwriter.h"
 #include "generate/generation.h"
 #include "quantize/backgroundrule.h"
@@ -136,14 +137,13 @@ Quality ours(const FrameSet &set, const GenerationSettings &settings, const kest
             std::printf("  failed: %s\n", qPrintable(kestrin::describeFailure(f)));
     });
     kestrin::ArtFile art;
-    QString error;
-    if (!kestrin::parseArt(bytes, art, error)) {
-        std::printf("  unreadable file: %s\n", qPrintable(error));
+    if (const kestrin::Failure failure = kestrin::parseArt(bytes, art)) {
+        std::printf("  unreadable file: %s\n", qPrintable(failure.reason));
         return Quality();
     }
     std::vector<QImage> outputs;
     for (size_t i = 0; i < art.frames.size(); ++i)
-        outputs.push_back(art.frameImage(int(i), true));
+        outputs.push_back(kestrin::frameImage(art, int(i), true));
     Quality q = compare(set, outputs, rule);
     q.ms = ms;
     return q;
@@ -263,15 +263,14 @@ void runCreature(bool keyed)
 double wholePsnr(const Project &project, const QByteArray &art)
 {
     kestrin::ArtFile file;
-    QString error;
-    if (!kestrin::parseArt(art, file, error))
+    if (kestrin::parseArt(art, file))
         return 0;
     double sum = 0;
     quint64 samples = 0;
     int i = 0;
     for (const auto &stage : project.stages) {
         for (const auto &frame : stage->frames) {
-            const QImage out = file.frameImage(i++, false);
+            const QImage out = kestrin::frameImage(file, i++, false);
             for (int y = 0; y < out.height(); ++y) {
                 const auto *a = reinterpret_cast<const QRgb *>(frame->workImage.constScanLine(y));
                 const auto *b = reinterpret_cast<const QRgb *>(out.constScanLine(y));

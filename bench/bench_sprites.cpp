@@ -10,6 +10,7 @@
 #include "benchsets.h"
 
 #include "artfile/artreader.h"
+#include "cli/artimage.h"
 #include "generate/artwriter.h"
 #include "generate/generation.h"
 
@@ -102,12 +103,11 @@ double contentPsnr(const std::vector<QImage> &in, const std::vector<QImage> &out
 std::vector<QImage> artFrames(const QByteArray &bytes)
 {
     kestrin::ArtFile art;
-    QString error;
     std::vector<QImage> out;
-    if (!kestrin::parseArt(bytes, art, error))
+    if (kestrin::parseArt(bytes, art))
         return out;
     for (size_t i = 0; i < art.frames.size(); ++i)
-        out.push_back(art.frameImage(int(i), false));
+        out.push_back(kestrin::frameImage(art, int(i), false));
     return out;
 }
 
@@ -391,12 +391,11 @@ Flicker measureFlicker(const std::vector<QImage> &frames, GenerationSettings set
         return {};
     }
     kestrin::ArtFile art;
-    QString error;
-    if (!kestrin::parseArt(bytes, art, error))
+    if (kestrin::parseArt(bytes, art))
         return {};
     std::vector<QImage> out;
     for (size_t i = 0; i < art.frames.size(); ++i)
-        out.push_back(art.frameImage(int(i), false));
+        out.push_back(kestrin::frameImage(art, int(i), false));
     Flicker result;
     result.psnr = contentPsnr(frames, out);
     result.smoothPsnr = smoothedPsnr(frames, out);

@@ -116,19 +116,17 @@ bool MainWindow::loadFrame(kestrin::Frame *frame, const QString &path)
         return false;
     // Decoded into a copy, so that a cancel leaves the frame as it was.
     kestrin::Frame loaded = *frame;
-    kestrin::DecodeResult result;
-    bool ok = false;
-    runInBackground([&] { ok = kestrin::loadFrame(loaded, path, result); });
+    kestrin::Failure failure;
+    runInBackground([&] { failure = kestrin::loadFrame(loaded, path); });
     if (cancelRequested) {
         lastLoadFailure = kestrin::Failure::of(kestrin::FailureKind::Cancelled, path);
         ui->lblProgress->setText(tr("Load cancelled: the frame is as it was."));
         return false;
     }
-    lastLoadFailure
-        = ok ? kestrin::Failure() : kestrin::Failure::of(kestrin::FailureKind::CannotLoadFrame, path, result.message());
-    if (ok)
+    lastLoadFailure = failure;
+    if (!failure)
         *frame = std::move(loaded);
-    return ok;
+    return !failure;
 }
 
 bool MainWindow::clearStages()

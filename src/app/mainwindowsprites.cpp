@@ -111,11 +111,10 @@ void MainWindow::previewFinished()
         return;
     }
     kestrin::ArtFile art;
-    QString error;
-    if (!kestrin::parseArt(run->bytes, art, error)) {
+    if (const kestrin::Failure failure = kestrin::parseArt(run->bytes, art)) {
         // The generation and the reader disagree: say so rather than show nothing.
-        QMessageBox::warning(this, tr("Preview"), tr("The preview cannot be shown:\n%1").arg(error), QMessageBox::Ok,
-                             QMessageBox::NoButton);
+        QMessageBox::warning(this, tr("Preview"), tr("The preview cannot be shown:\n%1").arg(failure.reason),
+                             QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
     (new SpriteViewer(std::move(art), tr("Preview"), this))->show();

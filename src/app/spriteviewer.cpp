@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -101,7 +102,15 @@ bool SpriteViewer::readFile(const QString &path, kestrin::ArtFile &art, QString 
         error = tr("not a regular file (a device, FIFO or socket)");
         return false;
     }
-    return kestrin::readArtFile(file, art, error);
+    // Unbuffered: a device is read no further than the reader asks.
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        error = in.errorString();
+        return false;
+    }
+    const kestrin::Failure failure = kestrin::readArt(in, art);
+    error = failure.reason;
+    return !failure;
 }
 
 void SpriteViewer::buildControls()

@@ -2,10 +2,8 @@
 
 #include "artfile/artformat.h"
 
-#include <QFile>
 #include <QIODevice>
 
-#include <cstdio>
 #include <cstring>
 
 namespace kestrin {
@@ -65,6 +63,7 @@ public:
             m_bytes.resize(have + qMax<qint64>(got, 0));
             if (got < 0) {
                 error = m_device->errorString();
+                m_readFailed = true;
                 return Failed;
             }
             if (got == 0) {
@@ -88,6 +87,7 @@ public:
         const qint64 got = read(&byte, 1);
         if (got < 0) {
             error = m_device->errorString();
+            m_readFailed = true;
             return Failed;
         }
         count = got == 0 ? 0 : -1;
@@ -98,6 +98,8 @@ public:
 
     /** The input's length in bytes; -1 while a stream has not ended. */
     qint64 length() const { return m_length; }
+    /** True once the device refused a read (its errorString() is the error). */
+    bool readFailed() const { return m_readFailed; }
     const QByteArray &bytes() const { return m_bytes; }
 
 private:
@@ -115,6 +117,7 @@ private:
     QIODevice *m_device = nullptr;
     QByteArray m_bytes;
     qint64 m_length = -1;
+    bool m_readFailed = false;
 };
 
 /** Header fields, checked as far as the header alone allows. */
@@ -351,70 +354,24 @@ const quint8 *ArtFile::frameIndices(int index) const
     return at(bytes, frames.at(size_t(index)).dataOffset);
 }
 
-QImage ArtFile::frameImage(int index, bool transparentZero) const
-{
-    const ArtFrame &frame = frames.at(size_t(index));
-    if (frame.dataSize == 0)
-        return QImage();
-    QVector<QRgb> lookup = colorTable(false);
-    if (transparentZero)
-        lookup[0] = 0;
-    QImage image(frame.width, frame.height, QImage::Format_ARGB32);
-    if (image.isNull())
-        return image; // more pixels than QImage can hold
-    const quint8 *indices = frameIndices(index);
-    for (int y = 0; y < frame.height; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        const quint8 *in = indices + qint64(y) * frame.width;
-        for (int x = 0; x < frame.width; ++x)
-            row[x] = lookup[in[x]];
-    }
-    return image;
-}
-
-QImage ArtFile::frameIndexedImage(int index, bool transparentZero) const
-{
-    const ArtFrame &frame = frames.at(size_t(index));
-    if (frame.dataSize == 0)
-        return QImage();
-    QImage image(frame.width, frame.height, QImage::Format_Indexed8);
-    if (image.isNull())
-        return image;
-    image.setColorTable(colorTable(transparentZero));
-    const quint8 *indices = frameIndices(index);
-    for (int y = 0; y < frame.height; ++y)
-        std::memcpy(image.scanLine(y), indices + qint64(y) * frame.width, size_t(frame.width));
-    return image;
-}
-
-bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error)
+Failure parseArt(const QByteArray &bytes, ArtFile &art)
 {
     Input input(bytes);
-    return parse(input, art, error);
+    QString error;
+    if (parse(input, art, error))
+        return Failure();
+    return Failure::of(FailureKind::MalformedFile, QString(), error);
 }
 
-bool readArt(QIODevice &device, ArtFile &art, QString &error)
+Failure readArt(QIODevice &device, ArtFile &art)
 {
-    if (!device.isReadable()) {
-        error = QStringLiteral("not open for reading");
-        return false;
-    }
+    if (!device.isReadable())
+        return Failure::of(FailureKind::CannotReadFile, QString(), QStringLiteral("not open for reading"));
     Input input(device);
-    return parse(input, art, error);
-}
-
-bool readArtFile(const QString &path, ArtFile &art, QString &error)
-{
-    // Unbuffered: a pipe or device is read no further than the reader asks.
-    QFile file;
-    const bool opened = path == QLatin1String("-")
-        ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
-        : (file.setFileName(path), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    if (!opened) {
-        error = file.errorString();
-        return false;
-    }
-    return readArt(file, art, error);
+    QString error;
+    if (parse(input, art, error))
+        return Failure();
+    return Failure::of(input.readFailed() ? FailureKind::CannotReadFile : FailureKind::MalformedFile, QString(), error);
 }
 
 } // namespace kestrin

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "fileio/failure.h"
+
 #include <QByteArray>
-#include <QImage>
+#include <QRgb>
 #include <QString>
 #include <QVector>
 
@@ -48,14 +50,6 @@ struct ArtFile {
     QVector<QRgb> colorTable(bool transparentZero) const;
     /** The index bytes of frame `index`: width * height, rows top to bottom. */
     const quint8 *frameIndices(int index) const;
-    /** Frame `index` drawn through the palette as a width x height ARGB32
-     *  image; with `transparentZero`, index 0 becomes fully transparent.
-     *  A frame without pixels gives a null image. */
-    QImage frameImage(int index, bool transparentZero) const;
-    /** Frame `index` as a width x height Format_Indexed8 image whose pixels
-     *  are the file's indices and whose colour table is colorTable(). A
-     *  frame without pixels gives a null image. */
-    QImage frameIndexedImage(int index, bool transparentZero) const;
 };
 
 /** Parses and validates a whole ".art" file held in `bytes`.
@@ -69,10 +63,10 @@ struct ArtFile {
  *  ending exactly at the end of the file. Nothing is allocated from a count
  *  in the file before that count has been checked against the file length.
  *
- *  On success `art` holds the file and true is returned. On failure false is
- *  returned, `error` says what is wrong and where (no file name), and `art`
- *  is left unchanged. */
-[[nodiscard]] bool parseArt(const QByteArray &bytes, ArtFile &art, QString &error);
+ *  On success `art` holds the file and no failure is returned. Otherwise the
+ *  failure is MalformedFile, its reason says what is wrong and where, its
+ *  path is empty (the caller knows the file), and `art` is left unchanged. */
+[[nodiscard]] Failure parseArt(const QByteArray &bytes, ArtFile &art);
 
 /** Reads a ".art" file from the current position of `device` with the
  *  checks of parseArt, validating as it reads: the header first, then only
@@ -84,15 +78,11 @@ struct ArtFile {
  *  longer than its headers declare is refused before its data is read. A
  *  sequential device (a pipe, a FIFO, a character device) is read in pieces
  *  until the declared end; declared sizes beyond 4294967295 bytes, more than
- *  the format can hold, are refused without reading. Errors as for
- *  parseArt, plus the device's errorString() when a read fails; on a
+ *  the format can hold, are refused without reading. Failures as for
+ *  parseArt, plus CannotReadFile with the device's errorString() when a
+ *  read fails or the device is not open for reading; on a
  *  sequential device, bytes after the last frame are reported without a
  *  count, since only one of them is read. */
-[[nodiscard]] bool readArt(QIODevice &device, ArtFile &art, QString &error);
-
-/** Opens the file at `path` ("-" is standard input; unbuffered, so a pipe
- *  or device is read no further than readArt asks) and reads it with readArt. `error` (without
- *  the path) also covers a file that cannot be opened or read. */
-[[nodiscard]] bool readArtFile(const QString &path, ArtFile &art, QString &error);
+[[nodiscard]] Failure readArt(QIODevice &device, ArtFile &art);
 
 } // namespace kestrin

@@ -2,9 +2,9 @@
 // the same loader, frame passes and generation as the window.
 #include "cli/commands.h"
 
+#include "cli/buildreport.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
-#include "generate/buildreport.h"
 #include "generate/generation.h"
 #include "generate/projectfile.h"
 
@@ -58,44 +58,6 @@ QString stepText(GenerationStep step)
     return QString::fromLatin1(texts[int(step)]);
 }
 
-/** True for the failures of finding and decoding the frames, which come
- *  before anything of the target is touched. */
-bool isLoadFailure(FailureKind kind)
-{
-    switch (kind) {
-    case FailureKind::NoSuchFolder:
-    case FailureKind::NotAFolder:
-    case FailureKind::BadProjectFile:
-    case FailureKind::NoFrameNumber:
-    case FailureKind::NameRepeats:
-    case FailureKind::NameNeverChanges:
-    case FailureKind::TooManyFrames:
-    case FailureKind::RangeTooLarge:
-    case FailureKind::NoStagesFound:
-    case FailureKind::CannotLoadFrame:
-    case FailureKind::NotEnoughMemory:
-        return true;
-    default:
-        return false;
-    }
-}
-
-/** True for the failures of reading the palette file, which name it. */
-bool isPaletteFailure(FailureKind kind)
-{
-    switch (kind) {
-    case FailureKind::CannotReadFile:
-    case FailureKind::UnknownPaletteFormat:
-    case FailureKind::PaletteLineError:
-    case FailureKind::PaletteByteError:
-    case FailureKind::PaletteTooLarge:
-    case FailureKind::PaletteTooSmall:
-        return true;
-    default:
-        return false;
-    }
-}
-
 /** Says once that content pixels lost their partial alpha, and how the
  *  alpha threshold decides it; and that a hit frame lies beyond the frames. */
 void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Console &console)
@@ -126,24 +88,16 @@ void reportWarnings(const BuildJob &job, const GenerationOutcome &outcome, Conso
  *  for problems of the project as a whole. */
 QString failureSubject(const BuildJob &job, const Failure &failure)
 {
-    const bool aboutTarget = failure.kind == FailureKind::CannotCreateFile
-        || failure.kind == FailureKind::CannotWriteFile || failure.kind == FailureKind::OutputIsInput
-        || failure.kind == FailureKind::NameNotExact || isPaletteFailure(failure.kind);
-    if ((failure.kind == FailureKind::NoSuchFolder || failure.kind == FailureKind::NotAFolder) && job.project.isEmpty())
-        return job.folderArgument;
-    const bool namesFile = failure.kind == FailureKind::CannotLoadFrame || failure.kind == FailureKind::NameRepeats
-        || failure.kind == FailureKind::BadProjectFile;
-    if (failure.path.isEmpty() || (!aboutTarget && !namesFile))
-        return job.source.folder;
-    return failure.path;
+    const bool aboutProject = failure.step == FailureStep::Find || failure.step == FailureStep::Check;
+    return aboutProject || failure.path.isEmpty() ? job.source.folder : failure.path;
 }
 
 /** Names the failure on standard error: the file it concerns, then what
- *  went wrong. */
+ *  went wrong, and that nothing was generated when the frames had loaded. */
 void reportFailure(const BuildJob &job, const Failure &failure, Console &console)
 {
     console.error(failureSubject(job, failure), describeFailure(failure));
-    if (!isLoadFailure(failure.kind))
+    if (failure.step != FailureStep::Find && failure.step != FailureStep::Load)
         console.error(job.target, QStringLiteral("Generation failed!"));
 }
 
@@ -239,7 +193,7 @@ int runBuild(const BuildJob &job, Console &console)
 {
     if (job.projectFailure) {
         GenerationOutcome outcome;
-        outcome.failure = job.projectFailure;
+        outcome.failure = job.projectFailure.at(FailureStep::Load);
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }
@@ -249,7 +203,8 @@ int runBuild(const BuildJob &job, Console &console)
     if (!job.frames && (!folder.exists() || !folder.isDir())) {
         GenerationOutcome outcome;
         outcome.failure
-            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, folderArgument);
+            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, folderArgument)
+                  .at(FailureStep::Load);
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }
@@ -295,7 +250,7 @@ int runBuild(const BuildJob &job, Console &console)
         outcome.inputFiles.prepend(job.project);
     console.endProgress();
     if (!outcome.failure) {
-        outcome.failure = commitOutputs(job, target.file(), rule);
+        outcome.failure = commitOutputs(job, target.file(), rule).at(FailureStep::Output);
         if (outcome.failure)
             outcome.bytes = 0;
     }

@@ -5,6 +5,8 @@
 #include "artfile/artformat.h"
 #include "artfile/artreader.h"
 #include "artfile/sheetlayout.h"
+#include "cli/artfileopen.h"
+#include "cli/artimage.h"
 #include "cli/artjson.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
@@ -27,7 +29,6 @@
 #include <sys/stat.h>
 
 namespace kestrin::cli {
-
 namespace {
 
 /** Extracted frames follow the loader's default naming, with PNG, so that
@@ -245,8 +246,8 @@ int extractFrames(const ArtFile &art, const ExtractJob &job, OutputBatch &batch,
     int written = 0;
     for (size_t i = 0; i < art.frames.size(); ++i) {
         const QString path = framePath(art, job, i);
-        const QImage image = job.indexed ? art.frameIndexedImage(int(i), job.transparentZero)
-                                         : art.frameImage(int(i), job.transparentZero);
+        const QImage image = job.indexed ? frameIndexedImage(art, int(i), job.transparentZero)
+                                         : frameImage(art, int(i), job.transparentZero);
         if (image.isNull()) {
             if (art.frames[i].dataSize != 0) {
                 console.error(job.file, QStringLiteral("frame %1 is too large to draw").arg(i));
@@ -432,9 +433,8 @@ int makeFolders(const QString &path)
 int runExtract(const ExtractJob &job, Console &console)
 {
     ArtFile art;
-    QString error;
-    if (!readArtFile(job.file, art, error)) {
-        console.error(job.file, error);
+    if (const Failure failure = readArtFile(job.file, art)) {
+        console.error(job.file, failure.reason);
         return ExitFailure;
     }
     if (const int error = makeFolders(job.outDir)) {

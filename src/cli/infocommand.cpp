@@ -3,13 +3,13 @@
 
 #include "artfile/artformat.h"
 #include "artfile/artreader.h"
+#include "cli/artfileopen.h"
 #include "cli/artjson.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
 
 namespace kestrin::cli {
-
 namespace {
 
 /** Direction and position within it of frame `index`. */
@@ -73,14 +73,13 @@ QJsonObject failureJson(const QString &path, const QString &message)
 int runInfo(const InfoJob &job, Console &console)
 {
     ArtFile art;
-    QString error;
     const auto printJson = [&](const QJsonObject &json) {
         console.out(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)).trimmed());
     };
-    if (!readArtFile(job.file, art, error)) {
-        console.error(job.file, error);
+    if (const Failure failure = readArtFile(job.file, art)) {
+        console.error(job.file, failure.reason);
         if (job.json)
-            printJson(failureJson(job.file, error));
+            printJson(failureJson(job.file, failure.reason));
         return ExitFailure;
     }
     if (job.json) {

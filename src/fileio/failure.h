@@ -51,11 +51,23 @@ enum class FailureKind {
     Cancelled,
 };
 
-/** A failure: its kind, the file or folder it concerns and the reason the
- *  system (or the check) gave. The numeric fields carry what a front end
+/** The part of a job a failure came from. The front ends choose from it
+ *  what a failure is about and whether anything was generated at all. */
+enum class FailureStep {
+    None,    // not marked; only a failure made outside the steps below
+    Find,    // finding which files a pattern names and whether they fit in memory: about the folder as a whole
+    Load,    // reading a named input: the folder, a frame file, the project file
+    Check,   // checking the settings and the project before anything is written
+    Palette, // the colour settings and the palette file they name
+    Output,  // looking at, creating and writing the target and the job's other outputs
+};
+
+/** A failure: its kind, the step it came from, the file or folder it
+ *  concerns and the reason the system (or the check) gave. The numeric fields carry what a front end
  *  needs for its message; only those named for the kind are meaningful. */
 struct Failure {
     FailureKind kind = FailureKind::None;
+    FailureStep step = FailureStep::None;
     QString path;   // file or folder concerned; may be empty
     QString reason; // the system's reason (errno text, errorString()) or what is wrong
     qint64 stage = -1;
@@ -74,6 +86,15 @@ struct Failure {
         failure.path = path;
         failure.reason = reason;
         return failure;
+    }
+
+    /** This failure, marked as coming from `from`; no failure stays unmarked. */
+    [[nodiscard]] Failure at(FailureStep from) const
+    {
+        Failure marked = *this;
+        if (marked.kind != FailureKind::None)
+            marked.step = from;
+        return marked;
     }
 };
 

@@ -110,6 +110,19 @@ QString standardOutputClosed()
     return QStringLiteral("standard output is closed (%1)").arg(errnoText(EBADF));
 }
 
+/** Why no file can be made at `path`, as the reason of CannotCreateFile: an
+ *  empty name, a NUL byte, or a look-up that failed. Empty when the path
+ *  could be followed; `target` is then what it names. */
+QString unusablePath(const QString &path, Target &target)
+{
+    if (path.isEmpty())
+        return errnoText(ENOENT);
+    if (path.contains(QChar(0)))
+        return errnoText(EINVAL);
+    target = resolveTarget(path);
+    return target.error ? reasonFor(target.error, target.path) : QString();
+}
+
 } // namespace
 
 /** The device handed to writers: forwards every write to the file, checks
@@ -218,13 +231,9 @@ bool OutputFile::check()
         return !m_failure;
     if (writesStandardOutput())
         return standardOutputWritable() || fail(FailureKind::CannotCreateFile, standardOutputClosed());
-    if (m_path.isEmpty())
-        return fail(FailureKind::CannotCreateFile, errnoText(ENOENT));
-    if (m_path.contains(QChar(0)))
-        return fail(FailureKind::CannotCreateFile, errnoText(EINVAL));
-    const Target target = resolveTarget(m_path);
-    if (target.error)
-        return fail(FailureKind::CannotCreateFile, reasonFor(target.error, target.path));
+    Target target;
+    if (const QString unusable = unusablePath(m_path, target); !unusable.isEmpty())
+        return fail(FailureKind::CannotCreateFile, unusable);
     if (target.exists && S_ISDIR(target.status.st_mode))
         return fail(FailureKind::CannotCreateFile, errnoText(EISDIR));
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
@@ -260,13 +269,9 @@ bool OutputFile::open()
         m_device->attach(std::move(file), nullptr);
         return true;
     }
-    if (m_path.isEmpty())
-        return fail(FailureKind::CannotCreateFile, errnoText(ENOENT));
-    if (m_path.contains(QChar(0)))
-        return fail(FailureKind::CannotCreateFile, errnoText(EINVAL));
-    const Target target = resolveTarget(m_path);
-    if (target.error)
-        return fail(FailureKind::CannotCreateFile, reasonFor(target.error, target.path));
+    Target target;
+    if (const QString unusable = unusablePath(m_path, target); !unusable.isEmpty())
+        return fail(FailureKind::CannotCreateFile, unusable);
     if (!target.exists)
         return openReplacing(QFile::decodeName(target.path), nullptr);
     if (S_ISDIR(target.status.st_mode))

@@ -2,8 +2,8 @@
 
 #include "artfile/artencoder.h"
 #include "generate/colorreduction.h"
+#include "palettes/palettefile.h"
 #include "quantize/nearestcolor.h"
-#include "quantize/palettefile.h"
 #include "quantize/parallelranges.h"
 
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 #include "generate/colorreduction.h"
 
 #include "generate/artplan.h"
+#include "palettes/palettefile.h"
 #include "quantize/colorhistogram.h"
 #include "quantize/dither.h"
 #include "quantize/nearestcolor.h"
 #include "quantize/octreequantizer.h"
-#include "quantize/palettefile.h"
 #include "quantize/parallelranges.h"
 #include "quantize/refinedquantizer.h"
 
@@ -102,18 +102,6 @@ void addImage(OctreeQuantizer &quantizer, const QImage &image)
         quantizer.addPixels(pixels.words, quint32(pixels.count), 1);
 }
 
-/** True when `keys` are the images that forEachFrame visits, in its order. */
-bool sameImages(const std::vector<qint64> &keys, const Project &project, quint32 framesPerStage)
-{
-    size_t k = 0;
-    bool same = true;
-    forEachFrame(project, framesPerStage, [&](const Frame &frame) {
-        same = same && k < keys.size() && keys[k] == frame.workImage.cacheKey();
-        ++k;
-    });
-    return same && k == keys.size();
-}
-
 } // namespace
 
 ColorOptions colorOptionsOf(const GenerationSettings &settings)
@@ -174,11 +162,9 @@ ColorFeed::~ColorFeed() = default;
 
 void ColorFeed::add(const Frame &frame)
 {
-    if (!m_quantizer)
-        return;
-    addImage(*m_quantizer, frame.workImage);
-    // The key changes whenever the image's pixels may have changed.
-    m_imageKeys.push_back(frame.workImage.cacheKey());
+    Q_ASSERT(!m_finished);
+    if (m_quantizer)
+        addImage(*m_quantizer, frame.workImage);
 }
 
 ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
@@ -253,9 +239,10 @@ void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, q
     const BackgroundRule &background = m_options.background;
     const quint32 leaves = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
     std::unique_ptr<OctreeQuantizer> quantizer;
-    if (!background.enabled() && fed && fed->m_quantizer && fed->m_leaves == leaves
-        && sameImages(fed->m_imageKeys, project, framesPerStage)) {
-        quantizer = std::move(fed->m_quantizer); // already fed with exactly these frames
+    if (fed && fed->feeds() && fed->m_quantizer) {
+        // Made for the same settings, so for this very octree.
+        Q_ASSERT(fed->finished() && fed->m_quantizer && fed->m_leaves == leaves && !background.enabled());
+        quantizer = std::move(fed->m_quantizer); // the caller fed it exactly these frames
     } else if (!background.enabled()) {
         quantizer = newQuantizer(leaves);
         forEachFrame(project, framesPerStage, [&](const Frame &frame) { addImage(*quantizer, frame.workImage); });

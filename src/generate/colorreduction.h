@@ -45,13 +45,19 @@ struct ColorOptions {
 
 class OctreeQuantizer;
 
-/** The colour reduction's octree, fed one frame at a time while the frames
- *  are still arriving (later files decoding on other threads). A
- *  ColorReduction takes it over when it was fed exactly the working images
- *  that the reduction would feed itself, in the same order, for the same
- *  settings; otherwise it is left unused. Only a reduction that builds its
- *  palette with the octree from whole frames (no background, no palette
- *  file, the octree quantizer) is fed; for any other the feed does nothing. */
+/** The first stage of the colour reduction, run while the frames are
+ *  still arriving (later files decoding on other threads): the octree fed
+ *  one frame at a time.
+ *
+ *  The caller adds the working image of every frame of the project, as the
+ *  generation will see it, in the order the reduction visits them (stage
+ *  by stage, frame by frame), then calls finish(). A reduction given a
+ *  finished feed takes its octree as given and reads no frame for it; the
+ *  palette is then the one the reduction would have made from those images.
+ *
+ *  Only a palette built by the octree from whole frames (no background, no
+ *  palette file, the octree quantizer) can be fed: for any other feeds() is
+ *  false, add() does nothing and the reduction reads the frames itself. */
 class ColorFeed
 {
 public:
@@ -60,14 +66,19 @@ public:
     ColorFeed(const ColorFeed &) = delete;
     ColorFeed &operator=(const ColorFeed &) = delete;
 
-    /** Adds the pixels of `frame`'s working image as it is now. */
+    /** True when the settings' palette is built from what this feed is given. */
+    bool feeds() const { return m_leaves != 0; }
+    /** Adds the pixels of `frame`'s working image as it is now; not after finish(). */
     void add(const Frame &frame);
+    /** Ends the feed: the next frame the caller adds is none. */
+    void finish() { m_finished = true; }
+    bool finished() const { return m_finished; }
 
 private:
     friend class ColorReduction;
-    std::unique_ptr<OctreeQuantizer> m_quantizer; // null when not fed, or once a reduction took it over
-    std::vector<qint64> m_imageKeys;              // QImage::cacheKey() of every image added, in order
-    quint32 m_leaves = 0;                         // the octree's colour limit
+    std::unique_ptr<OctreeQuantizer> m_quantizer; // null when it does not feed, or once a reduction took it over
+    quint32 m_leaves = 0;                         // the octree's colour limit; 0 when it does not feed
+    bool m_finished = false;
 };
 
 /** The one palette of a project and the exact mapping of its pixels.
@@ -97,10 +108,10 @@ class ColorReduction
 {
 public:
     ColorReduction(const Project &project, quint32 framesPerStage);
-    /** `options.fixed` must stay valid while the reduction is built. With
-     *  `fed`, the octree of `fed` is taken over instead of being built again
-     *  when it saw the same images in the same order (the palette is the
-     *  same either way). */
+    /** `options.fixed` must stay valid while the reduction is built. `fed`,
+     *  when given, is a finished feed made for the same settings that saw
+     *  the project's frames (see ColorFeed); its octree is taken over as it
+     *  stands. */
     ColorReduction(const Project &project, quint32 framesPerStage, const ColorOptions &options,
                    ColorFeed *fed = nullptr);
     ~ColorReduction();

@@ -6,7 +6,7 @@
 #include "generate/artplan.h"
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include <QElapsedTimer>
 #include <QIODevice>
@@ -122,14 +122,14 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     outcome.stageCount = project.stageCount;
     outcome.framesPerStage = project.stageCount ? project.stages[0]->frameCount : 0;
     outcome.paletteCount = settings.paletteCount;
-    outcome.failure = checkSettings(project, settings);
+    outcome.failure = checkSettings(project, settings).at(FailureStep::Check);
     if (outcome.failure.kind == FailureKind::NoStages)
         report(GenerationStep::NoStages);
     if (outcome.failure)
         return outcome;
     PaletteFile paletteFile;
     ColorOptions colorOptions;
-    outcome.failure = prepareColorOptions(settings, &paletteFile, &colorOptions);
+    outcome.failure = prepareColorOptions(settings, &paletteFile, &colorOptions).at(FailureStep::Palette);
     if (!settings.paletteFile.isEmpty())
         outcome.inputFiles.append(settings.paletteFile);
     if (outcome.failure)
@@ -138,15 +138,15 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     // A target that cannot be created is reported before any other problem
     // of the project; it is only looked at now and opened once the colours
     // are reduced, so a job stopped during the long part leaves nothing.
-    outcome.failure = sink.check();
+    outcome.failure = sink.check().at(FailureStep::Output);
     if (outcome.failure)
         return outcome;
 
     report(GenerationStep::Preparing);
-    outcome.failure = cancelled() ? cancelledFailure() : checkFrameCounts(project);
+    outcome.failure = cancelled() ? cancelledFailure() : checkFrameCounts(project).at(FailureStep::Check);
     ArtPlan plan;
     if (!outcome.failure)
-        outcome.failure = planArt(project, settings, &plan);
+        outcome.failure = planArt(project, settings, &plan).at(FailureStep::Check);
     if (outcome.failure)
         return outcome;
     outcome.frames = frameReports(project, plan);
@@ -181,11 +181,11 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
     timer.restart();
     QIODevice *device = sink.open();
     if (!device) {
-        outcome.failure = sink.failure();
+        outcome.failure = sink.failure().at(FailureStep::Output);
         return outcome;
     }
     report(GenerationStep::Writing);
-    outcome.failure = writeArtData(*device, project, plan, colors, &outcome.timings.map);
+    outcome.failure = writeArtData(*device, project, plan, colors, &outcome.timings.map).at(FailureStep::Output);
     // The last moment a cancel can keep the target as it was: an unfinished
     // sink puts nothing in place.
     if (!outcome.failure && cancelled()) {
@@ -198,7 +198,7 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
         // The sink keeps the first failure with the system's reason.
         const Failure failure = sink.failure();
         if (failure && (!failure.path.isEmpty() || !outcome.failure))
-            outcome.failure = failure;
+            outcome.failure = failure.at(FailureStep::Output);
         return outcome;
     }
     outcome.bytes = plan.fileSize;
@@ -254,9 +254,12 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
                                      : loadFolder(project, request.source, loading);
     outcome.inputFiles = frameFiles(project);
     if (outcome.failure) {
+        if (outcome.failure.step == FailureStep::None)
+            outcome.failure.step = FailureStep::Load;
         outcome.timings.load = timer.nsecsElapsed();
         return outcome;
     }
+    colours.finish(); // every frame of the project, in order
     const qint64 loadTime = timer.nsecsElapsed();
     const QStringList framesRead = outcome.inputFiles;
     if (callbacks.loaded)
@@ -265,7 +268,7 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
         QStringList inputs = framesRead;
         if (!request.settings.paletteFile.isEmpty())
             inputs.append(request.settings.paletteFile);
-        outcome.failure = callbacks.check(inputs);
+        outcome.failure = callbacks.check(inputs).at(FailureStep::Output);
         if (outcome.failure) {
             outcome.timings.load = loadTime;
             return outcome;

@@ -167,8 +167,9 @@ private:
  *  sink's failure, CannotWriteFile and the system's reason for a file),
  *  the sink's finish(), CleaningUp and Completed.
  *
- *  The project is only read. `fed`, when given, may hold the colour
- *  reduction's octree already fed with the project's frames (see ColorFeed). */
+ *  The project is only read. `fed`, when given, is the first stage of the
+ *  colour reduction, finished after it saw every frame of the project in
+ *  order (see ColorFeed); the reduction takes it as given. */
 [[nodiscard]] GenerationOutcome runGeneration(const Project &project, const GenerationSettings &settings,
                                               GenerationSink &sink, const GenerationProgress &progress,
                                               ColorFeed *fed = nullptr);

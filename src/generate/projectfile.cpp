@@ -42,6 +42,19 @@ QString relativeTo(const QString &base, const QString &path)
     return relative.isEmpty() ? QStringLiteral(".") : relative;
 }
 
+/** The keys of a folder pattern, its folder written as `folder`. */
+void insertPattern(QJsonObject &object, const FolderPattern &source, const QString &folder)
+{
+    object.insert(QStringLiteral("folder"), folder);
+    object.insert(QStringLiteral("pattern"), source.pattern);
+    object.insert(QStringLiteral("stageMin"), qint64(source.stageMin));
+    object.insert(QStringLiteral("stageMax"), qint64(source.stageMax));
+    object.insert(QStringLiteral("stageWidth"), source.stageWidth);
+    object.insert(QStringLiteral("frameMin"), qint64(source.frameMin));
+    object.insert(QStringLiteral("frameMax"), qint64(source.frameMax));
+    object.insert(QStringLiteral("frameWidth"), source.frameWidth);
+}
+
 /** A JSON value as it reads in a message. */
 QString shown(const QJsonValue &value)
 {
@@ -368,15 +381,7 @@ QByteArray projectJson(const BuildProject &project, const QString &projectPath)
         }
         object.insert(QStringLiteral("stages"), stages);
     } else {
-        const FolderPattern &source = project.source;
-        object.insert(QStringLiteral("folder"), relativeTo(base, source.folder));
-        object.insert(QStringLiteral("pattern"), source.pattern);
-        object.insert(QStringLiteral("stageMin"), qint64(source.stageMin));
-        object.insert(QStringLiteral("stageMax"), qint64(source.stageMax));
-        object.insert(QStringLiteral("stageWidth"), source.stageWidth);
-        object.insert(QStringLiteral("frameMin"), qint64(source.frameMin));
-        object.insert(QStringLiteral("frameMax"), qint64(source.frameMax));
-        object.insert(QStringLiteral("frameWidth"), source.frameWidth);
+        insertPattern(object, project.source, relativeTo(base, project.source.folder));
     }
     if (!project.target.isEmpty())
         object.insert(QStringLiteral("target"), relativeTo(base, project.target));
@@ -435,14 +440,7 @@ QJsonObject settingsJson(const BuildProject &project, int threads)
         json.insert(QStringLiteral("stages"), stages);
         return json;
     }
-    json.insert(QStringLiteral("folder"), source.folder);
-    json.insert(QStringLiteral("pattern"), source.pattern);
-    json.insert(QStringLiteral("stageMin"), qint64(source.stageMin));
-    json.insert(QStringLiteral("stageMax"), qint64(source.stageMax));
-    json.insert(QStringLiteral("stageWidth"), source.stageWidth);
-    json.insert(QStringLiteral("frameMin"), qint64(source.frameMin));
-    json.insert(QStringLiteral("frameMax"), qint64(source.frameMax));
-    json.insert(QStringLiteral("frameWidth"), source.frameWidth);
+    insertPattern(json, source, source.folder);
     return json;
 }
 

@@ -45,7 +45,7 @@ void DecodeQueue::work()
 void DecodeQueue::load(qsizetype index)
 {
     Loaded loaded;
-    loaded.ok = loadFrame(loaded.frame, m_paths.at(index), loaded.result);
+    loaded.ok = !loadFrame(loaded.frame, m_paths.at(index), &loaded.result);
     if (!loaded.ok) {
         qsizetype seen = m_firstFailure.load();
         while (index < seen && !m_firstFailure.compare_exchange_weak(seen, index)) {}

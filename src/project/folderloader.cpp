@@ -309,7 +309,7 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         if (!there)
             return true;
         if (count > budget) {
-            failure = Failure::of(FailureKind::NameNeverChanges, axis.pathOf(lo));
+            failure = Failure::of(FailureKind::NameNeverChanges, axis.pathOf(lo)).at(FailureStep::Find);
             failure.found = qint64(count);
             return false;
         }
@@ -330,7 +330,7 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         return true;
     }
     if (count > kMaxProbesPerRange) {
-        failure = Failure::of(FailureKind::RangeTooLarge, describe(axis));
+        failure = Failure::of(FailureKind::RangeTooLarge, describe(axis)).at(FailureStep::Find);
         return false;
     }
     return probeEach(lo, hi);
@@ -382,7 +382,7 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
     // frame of a stage would be one file.
     const PatternShape shape = patternShape(p.pattern);
     if (shape == PatternShape::NoFrameNumber) {
-        scan.failure = Failure::of(FailureKind::NoFrameNumber, p.pattern);
+        scan.failure = Failure::of(FailureKind::NoFrameNumber, p.pattern).at(FailureStep::Find);
         return scan;
     }
     if (shape == PatternShape::FramesOnly) {
@@ -423,7 +423,7 @@ FolderScan scanStagesAndFrames(const FolderPattern &p, ScanMethod method)
         total += frameNumbers.size();
         if (method != ScanMethod::ProbeEach && total > kMaxFramesPerLoad) {
             scan.stages.clear();
-            scan.failure = Failure::of(FailureKind::TooManyFrames, describe(frameAxis));
+            scan.failure = Failure::of(FailureKind::TooManyFrames, describe(frameAxis)).at(FailureStep::Find);
             scan.failure.expected = qint64(kMaxFramesPerLoad);
             return scan;
         }
@@ -588,7 +588,7 @@ Failure checkMemory(const QStringList &files, const QString &folder, int copies,
     const quint64 available = availableMemory();
     if (needed + kMemoryReserve <= available)
         return Failure();
-    Failure failure = Failure::of(FailureKind::NotEnoughMemory, folder);
+    Failure failure = Failure::of(FailureKind::NotEnoughMemory, folder).at(FailureStep::Find);
     failure.found = qint64(std::min<quint64>(needed, quint64(std::numeric_limits<qint64>::max())));
     failure.expected = qint64(available > kMemoryReserve ? available - kMemoryReserve : 0);
     return failure;
@@ -661,7 +661,7 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOpt
         }
     }
     if (project.stageCount == 0)
-        return noStagesFound(pattern);
+        return noStagesFound(pattern).at(FailureStep::Find);
     return Failure();
 }
 

@@ -2,25 +2,25 @@
 
 namespace kestrin {
 
-bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome)
+Failure loadFrame(Frame &frame, const QString &path, DecodeResult *outcome)
 {
-    outcome = decodeImageFile(path);
-    if (!outcome.ok())
-        return false;
+    DecodeResult decoded = decodeImageFile(path);
+    if (!decoded.ok()) {
+        const QString reason = decoded.message();
+        if (outcome)
+            *outcome = std::move(decoded);
+        return Failure::of(FailureKind::CannotLoadFrame, path, reason);
+    }
     frame.filePath = path;
-    frame.sourceImage = outcome.image;
+    frame.sourceImage = decoded.image;
     frame.workImage = frame.sourceImage;
     frame.boundRect = BoundRect();
     frame.centre.reset();
     frame.failedFile.clear();
     frame.failedReason.clear();
-    return true;
-}
-
-bool loadFrame(Frame &frame, const QString &path)
-{
-    DecodeResult outcome;
-    return loadFrame(frame, path, outcome);
+    if (outcome)
+        *outcome = std::move(decoded);
+    return Failure();
 }
 
 } // namespace kestrin

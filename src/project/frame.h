@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decode/imagedecoder.h"
+#include "fileio/failure.h"
 
 #include <QImage>
 #include <QPoint>
@@ -46,12 +47,10 @@ struct Frame {
  *  converted to 32-bit ARGB (not premultiplied), workImage shares it, the
  *  bounds return to the loading value, a fixed centre is dropped and no
  *  failed load is remembered. On failure (empty path, missing file, not a
- *  regular file, not an image, truncated, too large to decode) false is
- *  returned and the frame is left exactly as it was. */
-[[nodiscard]] bool loadFrame(Frame &frame, const QString &path);
-
-/** As loadFrame(frame, path); `outcome` receives the decode's result, whose
- *  failure, path and reason say which file failed and why. */
-[[nodiscard]] bool loadFrame(Frame &frame, const QString &path, DecodeResult &outcome);
+ *  regular file, not an image, truncated, too large to decode) the
+ *  failure is CannotLoadFrame with `path` and the decode's message as its
+ *  reason, and the frame is left exactly as it was. `outcome`, when given,
+ *  receives the decode's own result, in the decoder's terms. */
+[[nodiscard]] Failure loadFrame(Frame &frame, const QString &path, DecodeResult *outcome = nullptr);
 
 } // namespace kestrin

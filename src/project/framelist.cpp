@@ -5,7 +5,8 @@ namespace kestrin {
 Failure loadFrameList(Project &project, const FrameList &stages, const LoadOptions &options)
 {
     if (stages.empty())
-        return Failure::of(FailureKind::NoStagesFound, QString(), QStringLiteral("the project lists no stage"));
+        return Failure::of(FailureKind::NoStagesFound, QString(), QStringLiteral("the project lists no stage"))
+            .at(FailureStep::Find);
     quint64 total = 0;
     for (const auto &listed : stages)
         total += listed.size();
@@ -14,9 +15,10 @@ Failure loadFrameList(Project &project, const FrameList &stages, const LoadOptio
         Stage *stage = project.appendStage();
         for (const ListedFrame &entry : listed) {
             Frame *frame = stage->appendFrame();
-            DecodeResult decoded;
-            if (!entry.file.isEmpty() && !loadFrame(*frame, entry.file, decoded))
-                return Failure::of(FailureKind::CannotLoadFrame, entry.file, decoded.message());
+            if (!entry.file.isEmpty()) {
+                if (const Failure failure = loadFrame(*frame, entry.file))
+                    return failure;
+            }
             frame->centre = entry.centre;
             if (options.frameLoaded)
                 options.frameLoaded(*frame);

@@ -56,7 +56,7 @@ kestrin::ArtFile sprite(int stages, int frames, const kestrin::GenerationSetting
     }
     kestrin::ArtFile art;
     QString error;
-    if (!kestrin::parseArt(fixture::artBytes(project, settings), art, error))
+    if (!fixture::succeeded(kestrin::parseArt(fixture::artBytes(project, settings), art), error))
         qWarning("%s", qPrintable(error));
     return art;
 }

@@ -84,7 +84,7 @@ bool windowGenerates(const QString &folderWithSlash, const Settings &s, const QS
 bool parse(const QByteArray &bytes, kestrin::ArtFile &art)
 {
     QString error;
-    const bool ok = kestrin::parseArt(bytes, art, error);
+    const bool ok = fixture::succeeded(kestrin::parseArt(bytes, art), error);
     if (!ok)
         qWarning() << error;
     return ok;

@@ -1,6 +1,7 @@
 // kestrin-art extract --gif and --indexed, read back with giflib and Qt's PNG
 // reader: what the GIFs and PNGs hold is the file's own palette and indices.
 #include "artfile/artreader.h"
+#include "cli/artfileopen.h"
 #include "clifixtures.h"
 #include "giffile/gifwriter.h"
 #include "testmain.h"
@@ -57,7 +58,7 @@ kestrin::ArtFile readArt(const QString &path)
 {
     kestrin::ArtFile art;
     QString error;
-    if (!kestrin::readArtFile(path, art, error))
+    if (!fixture::succeeded(kestrin::readArtFile(path, art), error))
         qWarning() << path << error;
     return art;
 }

@@ -1,6 +1,7 @@
 // kestrin-art build --json and --depfile: the report against the file it
 // describes, the errors it carries, and the rule a build system reads.
 #include "artfile/artreader.h"
+#include "cli/artfileopen.h"
 #include "clifixtures.h"
 #include "testmain.h"
 
@@ -63,7 +64,7 @@ private slots:
         const QJsonObject report = onlyJson(cli);
         kestrin::ArtFile art;
         QString error;
-        QVERIFY2(kestrin::readArtFile(target, art, error), qPrintable(error));
+        QVERIFY2(fixture::succeeded(kestrin::readArtFile(target, art), error), qPrintable(error));
 
         QCOMPARE(report.value(QStringLiteral("ok")).toBool(), true);
         QVERIFY(!report.contains(QStringLiteral("error")));

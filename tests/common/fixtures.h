@@ -22,6 +22,14 @@
 
 namespace fixture {
 
+/** True when `failure` is no failure; otherwise false, with its reason in
+ *  `error` for the test's message. */
+inline bool succeeded(const kestrin::Failure &failure, QString &error)
+{
+    error = failure.reason;
+    return !failure;
+}
+
 /** A 32-bit ARGB pixel from its channels. */
 inline quint32 bgr(int blue, int green, int red, int alpha = 255)
 {

@@ -349,7 +349,7 @@ private slots:
         QCOMPARE(result.failure, DecodeFailure::NotRegularFile);
         QVERIFY2(result.message().startsWith(QLatin1String("not a regular file")), qPrintable(result.message()));
         kestrin::Frame frame;
-        QVERIFY(!kestrin::loadFrame(frame, file));
+        QCOMPARE(kestrin::loadFrame(frame, file).kind, kestrin::FailureKind::CannotLoadFrame);
         QVERIFY(frame.sourceImage.isNull());
     }
 
@@ -359,14 +359,17 @@ private slots:
         QVERIFY(fixture::writeAll(broken, kestrintest::writtenByQt(kestrintest::samplePicture(), "bmp").left(100)));
         kestrin::Frame frame;
         kestrin::DecodeResult outcome;
-        QVERIFY(!kestrin::loadFrame(frame, broken, outcome));
+        const kestrin::Failure failure = kestrin::loadFrame(frame, broken, &outcome);
+        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.path, broken);
+        QCOMPARE(failure.reason, outcome.message());
         QCOMPARE(outcome.failure, DecodeFailure::Truncated);
         QCOMPARE(outcome.path, broken);
         QVERIFY2(outcome.message().startsWith(QLatin1String("truncated: the BMP pixel data")),
                  qPrintable(outcome.message()));
         QVERIFY(frame.filePath.isEmpty() && frame.sourceImage.isNull());
 
-        QVERIFY(!kestrin::loadFrame(frame, path(QStringLiteral("nowhere.png")), outcome));
+        QVERIFY(kestrin::loadFrame(frame, path(QStringLiteral("nowhere.png")), &outcome));
         QCOMPARE(outcome.failure, DecodeFailure::CannotOpen);
         QCOMPARE(outcome.reason, QStringLiteral("No such file or directory"));
     }

@@ -4,7 +4,7 @@
 // target and the replay test: the first byte picks the format, the rest are
 // the file's bytes; a palette that parses is read to its last entry.
 
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include <QByteArray>
 

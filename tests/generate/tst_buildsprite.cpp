@@ -147,23 +147,24 @@ private slots:
         QCOMPARE(job.file.isEmpty(), kind != FailureKind::None);
     }
 
-    // The reduction takes a fed octree over only when it saw the project's
-    // working images in the reduction's own order; otherwise the palette is
-    // built again and comes out as if nothing had been fed.
-    void feedIsUsedOnlyWhenItSawTheSameImages_data()
+    // A finished feed is the reduction's first stage: its octree is taken
+    // as given, so the palette is the one of the images the feed saw. Fed
+    // the project's frames in order, that is the palette of the project.
+    void finishedFeedIsTakenAsGiven_data()
     {
         // The frames fed, by index; 'x': frame 1 changed at this point; 'e': a frame of no stage.
         QTest::addColumn<QString>("feeding");
-        QTest::newRow("the same images") << "0123";
-        QTest::newRow("an image changed after feeding") << "01x23";
-        QTest::newRow("a frame missing") << "013";
-        QTest::newRow("an extra frame") << "0123e";
-        QTest::newRow("two frames swapped") << "0213";
-        QTest::newRow("nothing fed") << "";
+        QTest::addColumn<bool>("projectsOwn"); // the feed saw the project's frames as they are, in order
+        QTest::newRow("the project's frames in order") << "0123" << true;
+        QTest::newRow("an image changed after feeding") << "01x23" << false;
+        QTest::newRow("a frame missing") << "013" << false;
+        QTest::newRow("an extra frame") << "0123e" << false;
+        QTest::newRow("two frames swapped") << "0213" << false;
     }
-    void feedIsUsedOnlyWhenItSawTheSameImages()
+    void finishedFeedIsTakenAsGiven()
     {
         QFETCH(QString, feeding);
+        QFETCH(bool, projectsOwn);
         Project project;
         for (int s = 0; s < 2; ++s) {
             kestrin::Stage *stage = project.appendStage();
@@ -172,7 +173,8 @@ private slots:
         }
         auto frame = [&](int i) -> kestrin::Frame & { return *project.stages[size_t(i / 2)]->frames[size_t(i % 2)]; };
         kestrin::ColorFeed feed{kestrin::GenerationSettings()};
-        Project fedImages; // what the feed saw, to tell its palette apart
+        QVERIFY(feed.feeds());
+        Project fedImages; // what the feed saw
         kestrin::Stage *seen = fedImages.appendStage();
         for (const QChar c : feeding) {
             if (c == QLatin1Char('x')) {
@@ -186,18 +188,152 @@ private slots:
             feed.add(fedFrame);
             fixture::addFrame(seen, fedFrame.workImage);
         }
+        feed.finish();
 
         const kestrin::ColorReduction fresh(project, 2);
+        const kestrin::ColorReduction ofFed(fedImages, quint32(seen->frameCount));
         const kestrin::ColorReduction fed(project, 2, kestrin::ColorOptions(), &feed);
-        QCOMPARE(fed.colorCount(), fresh.colorCount());
-        QCOMPARE(paletteOf(fed), paletteOf(fresh));
-        if (feeding != QLatin1String("0123") && !feeding.isEmpty()) {
-            // The feed's own palette differs, so using it would have shown.
-            const kestrin::ColorReduction wrong(fedImages, quint32(seen->frameCount));
-            QVERIFY(paletteOf(wrong) != paletteOf(fresh));
+        QCOMPARE(paletteOf(fed), paletteOf(ofFed));
+        QCOMPARE(paletteOf(fed) == paletteOf(fresh), projectsOwn);
+    }
+
+    // Only the octree over whole frames is fed; any other palette is made
+    // from the project by the reduction itself.
+    void onlyTheWholeFrameOctreeIsFed_data()
+    {
+        QTest::addColumn<QString>("setting"); // the one setting changed from the defaults
+        QTest::addColumn<bool>("feeds");
+        QTest::newRow("octree") << QString() << true;
+        QTest::newRow("octree, 16 colours") << QStringLiteral("budget") << true;
+        QTest::newRow("refined") << QStringLiteral("refined") << false;
+        QTest::newRow("key colour") << QStringLiteral("key") << false;
+        QTest::newRow("alpha threshold") << QStringLiteral("alpha") << false;
+        QTest::newRow("palette file") << QStringLiteral("palette") << false;
+    }
+    void onlyTheWholeFrameOctreeIsFed()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, feeds);
+        kestrin::GenerationSettings settings;
+        if (setting == QLatin1String("budget"))
+            settings.colorBudget = 16;
+        else if (setting == QLatin1String("refined"))
+            settings.quantizer = kestrin::QuantizerKind::Refined;
+        else if (setting == QLatin1String("key"))
+            settings.useKey = true;
+        else if (setting == QLatin1String("alpha"))
+            settings.alphaThreshold = 128;
+        else if (setting == QLatin1String("palette"))
+            settings.paletteFile = QStringLiteral("colours.gpl");
+        kestrin::ColorFeed feed(settings);
+        QCOMPARE(feed.feeds(), feeds);
+        Project project;
+        kestrin::Stage *stage = project.appendStage();
+        fixture::addFrame(stage, clusterFrame(0));
+        fixture::addFrame(stage, clusterFrame(1));
+        feed.add(*stage->frames[0]);
+        feed.add(*stage->frames[1]);
+        feed.finish();
+        if (!settings.paletteFile.isEmpty())
+            return; // no file to read: the feed's refusal is what counts
+        const kestrin::ColorOptions options = kestrin::colorOptionsOf(settings);
+        const kestrin::ColorReduction fed(project, 2, options, &feed);
+        const kestrin::ColorReduction own(project, 2, options);
+        QCOMPARE(paletteOf(fed), paletteOf(own));
+    }
+};
+
+// Every failure of a job says which step it came from, so that a front end
+// can tell what it is about without knowing every kind.
+class FailureStepTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void eachStepMarksItsFailures_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("spoil"); // position of a file made no image; -1: none
+        QTest::addColumn<bool>("dropLast");
+        QTest::addColumn<quint32>("paletteCount");
+        QTest::addColumn<QString>("paletteFile"); // under the job's folder; empty: none
+        QTest::addColumn<QString>("target");      // under the job's folder
+        QTest::addColumn<bool>("refuseOutputs");  // the caller's check of the outputs fails
+        QTest::addColumn<FailureKind>("kind");
+        QTest::addColumn<kestrin::FailureStep>("step");
+        const QString grid = QStringLiteral("camera%1_%2.png");
+        const QString out = QStringLiteral("out.art");
+        using Step = kestrin::FailureStep;
+        QTest::newRow("pattern without a frame number") << QStringLiteral("camera%1.png") << -1 << false << 1u
+                                                        << QString() << out << false << FailureKind::NoFrameNumber
+                                                        << Step::Find;
+        QTest::newRow("no file matches") << QStringLiteral("other%1_%2.png") << -1 << false << 1u << QString() << out
+                                         << false << FailureKind::NoStagesFound << Step::Find;
+        QTest::newRow("a frame that is no image") << grid << 3 << false << 1u << QString() << out << false
+                                                  << FailureKind::CannotLoadFrame << Step::Load;
+        QTest::newRow("caller refuses the outputs") << grid << -1 << false << 1u << QString() << out << true
+                                                    << FailureKind::OutputIsInput << Step::Output;
+        QTest::newRow("five palettes") << grid << -1 << false << 5u << QString() << out << false
+                                       << FailureKind::BadPaletteCount << Step::Check;
+        QTest::newRow("palette file missing") << grid << -1 << false << 1u << QStringLiteral("none.gpl") << out
+                                              << false << FailureKind::CannotReadFile << Step::Palette;
+        QTest::newRow("target folder missing") << grid << -1 << false << 1u << QString()
+                                               << QStringLiteral("missing/out.art") << false
+                                               << FailureKind::CannotCreateFile << Step::Output;
+        QTest::newRow("frame counts differ") << grid << -1 << true << 1u << QString() << out << false
+                                             << FailureKind::FrameCountMismatch << Step::Check;
+    }
+    void eachStepMarksItsFailures()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, spoil);
+        QFETCH(bool, dropLast);
+        QFETCH(quint32, paletteCount);
+        QFETCH(QString, paletteFile);
+        QFETCH(QString, target);
+        QFETCH(bool, refuseOutputs);
+        QFETCH(FailureKind, kind);
+        QFETCH(kestrin::FailureStep, step);
+        const QString folder = dir.filePath(QString::fromLatin1(QTest::currentDataTag())) + QLatin1Char('/');
+        QVERIFY(writeGrid(folder, 5, 2, 3));
+        kestrin::BuildRequest request;
+        request.source.folder = folder;
+        request.source.pattern = pattern;
+        request.target = folder + target;
+        request.settings.paletteCount = paletteCount;
+        if (!paletteFile.isEmpty())
+            request.settings.paletteFile = folder + paletteFile;
+        QStringList paths;
+        for (const kestrin::FoundStage &stage : kestrin::scanFolder(request.source).stages)
+            paths << stage.framePaths;
+        if (spoil >= 0)
+            QVERIFY(fixture::spoilFile(paths[spoil], fixture::BadFile::NotAnImage));
+        if (dropLast)
+            QVERIFY(QFile::remove(paths.last()));
+        kestrin::BuildCallbacks callbacks;
+        if (refuseOutputs) {
+            callbacks.check = [&](const QStringList &inputs) {
+                return kestrin::Failure::of(FailureKind::OutputIsInput, request.target, inputs.first());
+            };
         }
+        const kestrin::Failure failure = kestrin::buildSprite(request, callbacks).failure;
+        QCOMPARE(failure.kind, kind);
+        QCOMPARE(failure.step, step);
+        QVERIFY(!QFile::exists(request.target));
+    }
+
+    void noFailureHasNoStep()
+    {
+        QCOMPARE(kestrin::Failure().at(kestrin::FailureStep::Output).step, kestrin::FailureStep::None);
+        const kestrin::Failure marked =
+            kestrin::Failure::of(FailureKind::CannotWriteFile, QStringLiteral("x")).at(kestrin::FailureStep::Output);
+        QCOMPARE(marked.step, kestrin::FailureStep::Output);
+        QCOMPARE(marked.path, QStringLiteral("x"));
     }
 };
 
 KESTRIN_TEST(BuildSpriteTest)
+KESTRIN_TEST(FailureStepTest)
 #include "tst_buildsprite.moc"

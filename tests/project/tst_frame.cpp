@@ -72,16 +72,16 @@ private slots:
     {
         QFETCH(QString, file);
         Frame empty;
-        QVERIFY(!kestrin::loadFrame(empty, file));
+        QCOMPARE(kestrin::loadFrame(empty, file).kind, kestrin::FailureKind::CannotLoadFrame);
         QVERIFY(empty.filePath.isEmpty());
         QVERIFY(empty.sourceImage.isNull() && empty.workImage.isNull());
 
         Frame loaded;
-        QVERIFY(kestrin::loadFrame(loaded, path("f.png")));
+        QVERIFY(!kestrin::loadFrame(loaded, path("f.png")));
         loaded.boundRect = {1, 0, 4, 3};
         loaded.workImage = loaded.sourceImage.copy(1, 0, 3, 3);
         const QImage work = loaded.workImage;
-        QVERIFY(!kestrin::loadFrame(loaded, file));
+        QCOMPARE(kestrin::loadFrame(loaded, file).kind, kestrin::FailureKind::CannotLoadFrame);
         QCOMPARE(loaded.filePath, path("f.png"));
         QCOMPARE(loaded.sourceImage, letterF().convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(loaded.workImage, work);
@@ -91,7 +91,7 @@ private slots:
     void paletteImageBecomesArgb32()
     {
         Frame frame;
-        QVERIFY(kestrin::loadFrame(frame, path("f8.bmp")));
+        QVERIFY(!kestrin::loadFrame(frame, path("f8.bmp")));
         QCOMPARE(frame.sourceImage.format(), QImage::Format_ARGB32);
         QCOMPARE(frame.sourceImage.size(), QSize(6, 5));
         QCOMPARE(frame.sourceImage.pixel(1, 4), qRgb(200, 10, 30));
@@ -105,10 +105,10 @@ private slots:
     void secondLoadReplacesEverything()
     {
         Frame frame;
-        QVERIFY(kestrin::loadFrame(frame, path("f.png")));
+        QVERIFY(!kestrin::loadFrame(frame, path("f.png")));
         frame.boundRect = {1, 0, 5, 3};
         frame.workImage = QImage();
-        QVERIFY(kestrin::loadFrame(frame, path("other.png")));
+        QVERIFY(!kestrin::loadFrame(frame, path("other.png")));
         QCOMPARE(frame.filePath, path("other.png"));
         QCOMPARE(frame.sourceImage.size(), QSize(3, 2));
         QCOMPARE(frame.sourceImage.pixel(0, 0), qRgba(1, 2, 3, 4));
@@ -140,7 +140,7 @@ private slots:
         file.write(bmp);
         file.close();
         Frame frame;
-        QVERIFY(!kestrin::loadFrame(frame, path("huge.bmp")));
+        QCOMPARE(kestrin::loadFrame(frame, path("huge.bmp")).kind, kestrin::FailureKind::CannotLoadFrame);
         QVERIFY(frame.sourceImage.isNull());
     }
 

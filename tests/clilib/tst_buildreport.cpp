@@ -3,7 +3,7 @@
 #include "fixtures.h"
 #include "testmain.h"
 
-#include "generate/buildreport.h"
+#include "cli/buildreport.h"
 #include "generate/generation.h"
 
 #include <QJsonArray>
@@ -143,4 +143,4 @@ private slots:
 };
 
 KESTRIN_TEST(TestReport)
-#include "tst_report.moc"
+#include "tst_buildreport.moc"

@@ -1,4 +1,4 @@
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include "artfile/artreader.h"
 
@@ -188,9 +188,8 @@ Failure parseColorTable(const QByteArray &bytes, const QString &path, PaletteFil
 Failure parseArtPalette(const QByteArray &bytes, const QString &path, PaletteFile &palette)
 {
     ArtFile art;
-    QString error;
-    if (!parseArt(bytes, art, error))
-        return byteError(path, -1, error);
+    if (const Failure failure = parseArt(bytes, art))
+        return byteError(path, -1, failure.reason);
     const auto *p = reinterpret_cast<const quint8 *>(art.palette.constData());
     for (int i = 0; i < kMaxEntries; ++i)
         setEntry(palette, i, p[4 * i + 2], p[4 * i + 1], p[4 * i]);
@@ -300,11 +299,10 @@ Failure readPaletteFile(const QString &path, PaletteFile *out)
     // read, so that a longer file is recognised without reading all of it.
     if (*format == PaletteFormat::Art) {
         ArtFile art;
-        QString error;
-        if (!readArt(file, art, error))
+        if (const Failure failure = readArt(file, art))
             return file.error() != QFileDevice::NoError
                 ? Failure::of(FailureKind::CannotReadFile, path, file.errorString())
-                : byteError(path, -1, error);
+                : byteError(path, -1, failure.reason);
         return parsePalette(*format, art.bytes, path, out);
     }
     const qint64 limit = *format == PaletteFormat::ColorTable ? kColorTableWithCountBytes : kMaxTextPaletteBytes;

@@ -4,7 +4,7 @@
 #include "testmain.h"
 
 #include "generate/artwriter.h"
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>

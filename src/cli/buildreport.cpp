@@ -1,4 +1,4 @@
-#include "generate/buildreport.h"
+#include "cli/buildreport.h"
 
 #include "fileio/outputfile.h"
 
