@@ -3,7 +3,7 @@
 #include "app/appsettings.h"
 #include "frameutil/transparency.h"
 #include "generate/colorreduction.h"
-#include "quantize/palettefile.h"
+#include "palettes/palettefile.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

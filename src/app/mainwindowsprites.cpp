@@ -64,6 +64,7 @@ SpriteViewer *MainWindow::openSprite(const QString &path)
     }
     auto *viewer = new SpriteViewer(std::move(art), QFileInfo(path).fileName(), this);
     viewer->show();
+    rememberSprite(path);
     return viewer;
 }
 

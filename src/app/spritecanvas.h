@@ -27,6 +27,7 @@ public:
     void setZoom(int zoom);
     /** One colour behind the frame; an invalid colour means the checkerboard. */
     void setBackground(const QColor &colour);
+    QColor background() const { return m_background; } // invalid: checkerboard
     void setShowCentre(bool show);
 
     int zoom() const { return m_zoom; }

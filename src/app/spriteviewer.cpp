@@ -1,5 +1,6 @@
 #include "app/spriteviewer.h"
 
+#include "app/appsettings.h"
 #include "app/playbackclock.h"
 #include "app/spritecanvas.h"
 #include "artfile/artformat.h"
@@ -168,6 +169,13 @@ void SpriteViewer::buildControls()
     m_scroll = new QScrollArea(this);
     m_scroll->setWidget(m_canvas);
     m_scroll->setAlignment(Qt::AlignCenter);
+    // The zoom and background the user chose last, in any viewer.
+    m_zoomBox->setValue(
+        qBound(1, appsettings::value(QStringLiteral("viewer/zoom"), m_zoomBox->value()).toInt(), kMaxZoom));
+    m_canvas->setZoom(m_zoomBox->value());
+    const QString background = appsettings::value(QStringLiteral("viewer/background")).toString();
+    if (QColor::isValidColorName(background))
+        setBackgroundColor(QColor::fromString(background));
     m_scroll->setFocusPolicy(Qt::NoFocus);
 
     m_info = new QLabel(this);
@@ -345,6 +353,7 @@ void SpriteViewer::setZoom(int zoom)
     const QSignalBlocker block(m_zoomBox);
     m_zoomBox->setValue(z);
     m_canvas->setZoom(z);
+    appsettings::setValue(QStringLiteral("viewer/zoom"), z);
 }
 
 void SpriteViewer::setBackgroundColor(const QColor &colour)
@@ -366,6 +375,8 @@ void SpriteViewer::setBackgroundColor(const QColor &colour)
         m_backgroundBox->setCurrentIndex(index);
     }
     m_canvas->setBackground(colour);
+    // Empty for the checkerboard.
+    appsettings::setValue(QStringLiteral("viewer/background"), colour.isValid() ? colour.name() : QString());
 }
 
 void SpriteViewer::backgroundChosen(int index)

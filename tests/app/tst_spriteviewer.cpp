@@ -229,6 +229,21 @@ private slots:
         for (const char *name : {"Play", "Zoom", "Direction", "Palette", "Background", "Centre"})
             QVERIFY2(names.contains(QLatin1String(name)), name);
     }
+
+    // The next viewer starts with the zoom and background chosen last.
+    void zoomAndBackgroundAreRemembered()
+    {
+        {
+            SpriteViewer viewer(sprite(1, 2, {}), QStringLiteral("a.art"));
+            viewer.setZoom(5);
+            viewer.setBackgroundColor(QColor(255, 0, 255));
+        }
+        SpriteViewer viewer(sprite(1, 2, {}), QStringLiteral("b.art"));
+        QCOMPARE(viewer.zoom(), 5);
+        QCOMPARE(viewer.findChild<SpriteCanvas *>(QStringLiteral("canvas"))->background(), QColor(255, 0, 255));
+        viewer.setBackgroundColor(QColor());
+        viewer.setZoom(1);
+    }
 };
 
 KESTRIN_TEST(SpriteViewerTest)
