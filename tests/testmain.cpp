@@ -7,6 +7,8 @@ using TestApplication = QApplication;
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
 #endif
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -104,6 +106,11 @@ int main(int argc, char *argv[])
 #ifdef KESTRIN_TEST_GUI
     QApplication::setAttribute(Qt::AA_Use96Dpi, true);
 #endif
+    // Whatever a test remembers (QSettings) goes to a folder of this run's
+    // own, never to the user's configuration, and is gone when it ends.
+    QTemporaryDir settings;
+    if (settings.isValid())
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     int qtArgc = int(options.rest.size());
     options.rest.push_back(nullptr);
     char **qtArgv = options.rest.data();

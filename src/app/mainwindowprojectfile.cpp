@@ -17,6 +17,19 @@
 
 namespace {
 
+/** The colour options of `from` (what the Colour options dialog shows) into `to`. */
+void copyColourFields(const kestrin::GenerationSettings &from, kestrin::GenerationSettings &to)
+{
+    to.useKey = from.useKey;
+    to.keyColor = from.keyColor;
+    to.keyTolerance = from.keyTolerance;
+    to.alphaThreshold = from.alphaThreshold;
+    to.colorBudget = from.colorBudget;
+    to.quantizer = from.quantizer;
+    to.dither = from.dither;
+    to.paletteFile = from.paletteFile;
+}
+
 const QString kFilter = QStringLiteral("Kestrin projects (*.kestrin)");
 
 /** The window's folder text is a prefix put before every name; a project
@@ -132,6 +145,7 @@ bool MainWindow::openProject(const QString &path)
     ui->sbPaletteCount->setValue(int(opened.settings.paletteCount));
     if (!opened.target.isEmpty())
         ui->leTargetFile->setText(opened.target);
+    copyColourFields(opened.settings, colourOptions);
 
     if (opened.frames) {
         clearStages();
@@ -170,6 +184,7 @@ kestrin::BuildProject MainWindow::projectOfForm() const
     saved.settings.frameRate = frameRate;
     saved.settings.hitFrame = hitFrame;
     saved.settings.paletteCount = paletteCount;
+    copyColourFields(colourOptions, saved.settings);
     saved.trim = anyFrameTrimmed(project);
     // A project that lists its frames keeps listing them: those loaded now.
     if (saved.frames)

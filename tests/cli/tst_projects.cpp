@@ -144,6 +144,9 @@ private slots:
             << QByteArray(R"({"stages": [[{"file": "frames/camera01_0000.png", "centre": [-4, 9]},
                                           {"file": "frames/camera02_0001.png"}, {"centre": [1, 1]}]],
                              "trim": true})");
+        QTest::newRow("colour options")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "key": [255, 0, 255],
+                             "keyTolerance": 20, "colors": 64, "quantizer": "refined", "dither": "ordered"})");
     }
 
     void windowStartEqualsBuild()
