@@ -209,16 +209,13 @@ int runBuild(const BuildJob &job, Console &console)
         return finish(job, outcome, console);
     }
 
+    const BuildProject asked = projectOf(job);
     BuildRequest request;
-    request.source = job.source;
-    request.frames = job.frames;
-    request.trim = job.trim;
-    request.target = job.target;
-    request.settings = job.colors;
-    request.settings.frameRate = job.frameRate;
-    request.settings.hitFrame = job.hitFrame;
-    request.settings.paletteCount = job.paletteCount;
-    request.settings.rotatable = job.rotatable ? 1 : 0;
+    request.source = asked.source;
+    request.frames = asked.frames;
+    request.trim = asked.trim;
+    request.target = asked.target;
+    request.settings = asked.settings;
 
     FileSink target(job.target, OutputFile::Dash::StandardOutput, true);
     request.sink = &target;
