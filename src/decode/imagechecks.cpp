@@ -559,27 +559,6 @@ CheckVerdict tgaPixelsMissing(quint64 start, quint64 needed, quint64 end)
 
 } // namespace
 
-CheckVerdict checkTgaForQt(const QByteArray &data)
-{
-    const Bytes b(data);
-    TgaHeader h;
-    if (!readTgaHeader(b, h) || h.imageType != 2 || (h.bits != 16 && h.bits != 24 && h.bits != 32) || !hasTgaFooter(b))
-        return complete(); // Qt's reader declines these itself
-    if (h.idLength != 0 || h.colorMapType == 1 || h.bits == 16 || (h.descriptor & 0x10)) {
-        // Qt's reader skips the image ID and colour map twice and so reads
-        // the pixels from the wrong place, leaves 16-bit channels at 0-31
-        // (and X1R5G5B5 transparent), and mirrors rows stored right to
-        // left; stb_image reads them right.
-        CheckVerdict verdict;
-        verdict.useStb = true;
-        return verdict;
-    }
-    const quint64 needed = quint64(h.width) * h.height * (h.bits / 8);
-    if (!b.has(18, needed) || 18 + needed > tgaDataEnd(b))
-        return tgaPixelsMissing(18, needed, tgaDataEnd(b));
-    return complete();
-}
-
 CheckVerdict checkTgaForStb(const QByteArray &data, QSize *size)
 {
     const Bytes b(data);
@@ -752,8 +731,6 @@ CheckVerdict checkForQtReader(const QByteArray &qtFormat, const QByteArray &data
         return checkXbm(data, declaredSize());
     if (f == "pbm" || f == "pgm" || f == "ppm")
         return checkPnm(data);
-    if (f == "tga")
-        return checkTgaForQt(data);
     if (f == "ico" || f == "cur")
         return checkIco(data);
     if (f == "xpm")

@@ -23,7 +23,6 @@ namespace kestrin {
 struct CheckVerdict {
     DecodeFailure failure = DecodeFailure::None; // None: nothing the reader needs is missing
     QString reason;                              // on failure: what is missing, in the format's terms
-    bool useStb = false;                         // the data is complete, but Qt's reader would misplace its pixels
 };
 
 /** The check for data that Qt's reader `qtFormat` (QImageReader::format())
@@ -40,8 +39,6 @@ struct CheckVerdict {
 [[nodiscard]] CheckVerdict checkXpm(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkWbmp(const QByteArray &data);
 [[nodiscard]] CheckVerdict checkIco(const QByteArray &data);
-/** TGA as Qt's reader reads it: uncompressed true colour, footer required. */
-[[nodiscard]] CheckVerdict checkTgaForQt(const QByteArray &data);
 
 /** TGA as stb_image reads it. `size` receives the declared size when the
  *  header is one stb_image reads (whatever the verdict). */

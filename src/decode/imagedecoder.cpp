@@ -2,7 +2,6 @@
 
 #include "decode/formatreaders.h"
 #include "decode/imagechecks.h"
-#include "decode/messagecapture.h"
 #include "decode/stbdecoder.h"
 
 #include <QColorSpace>
@@ -10,6 +9,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
+
+#include <webp/decode.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -149,33 +150,6 @@ DecodeResult failure(DecodeFailure kind, const QString &reason)
     return decodeFailure(kind, reason);
 }
 
-/** A reader's message in Kestrin's words: without the "QTgaHandler::canRead(): " it starts with. */
-QString plainMessage(const QString &message)
-{
-    const qsizetype end = message.indexOf(QLatin1String("(): "));
-    if (end > 0) {
-        const QStringView origin = QStringView(message).left(end);
-        const bool identifier = std::all_of(origin.begin(), origin.end(), [](QChar c) {
-            return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char(':');
-        });
-        if (identifier)
-            return message.mid(end + 4).trimmed();
-    }
-    return message.trimmed();
-}
-
-/** The collected messages as one clause: "a; b" (repeats dropped). */
-QString joinMessages(const QStringList &messages)
-{
-    QStringList plain;
-    for (const QString &message : messages) {
-        const QString text = plainMessage(message);
-        if (!text.isEmpty() && !plain.contains(text))
-            plain.append(text);
-    }
-    return plain.join(QStringLiteral("; "));
-}
-
 /** Largest decoded image accepted, in bytes of 32-bit pixels: Qt's own allocation limit. */
 DecodeLimits currentLimits()
 {
@@ -216,7 +190,7 @@ bool hasTgaFooter(const QByteArray &bytes)
 
 /** The success `result` for `decoded`, in 32-bit ARGB (or TooLarge when
  *  memory runs out for the conversion). */
-void finish(const QImage &decoded, const QByteArray &decoder, const QStringList &notices, DecodeResult &result)
+void finish(const QImage &decoded, const QByteArray &decoder, DecodeResult &result)
 {
     QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded : decoded.convertToFormat(QImage::Format_ARGB32);
     image.setColorSpace(QColorSpace()); // the numbers as stored; nothing here converts colours
@@ -227,7 +201,6 @@ void finish(const QImage &decoded, const QByteArray &decoder, const QStringList 
     result = DecodeResult();
     result.image = image;
     result.decoder = decoder;
-    result.notices = notices;
 }
 
 using LibraryDecoder = DecodeResult (*)(const QByteArray &, const DecodeLimits &);
@@ -266,110 +239,94 @@ LibraryDecoder libraryNamed(const QByteArray &format)
     return nullptr;
 }
 
-/** Why Qt's readers gave no image, when stb_image may still try. */
-struct QtDeclined {
-    bool recognised = false; // a Qt reader took the data for its format
-    bool tgaForStb = false;  // Qt's TGA reader would misplace the pixels of this TGA
-    QString reason;          // which reader declined and why
-    QString notes;           // " (the readers' messages)", or empty
-};
+/** Qt's readers that decide a file here, in the order they are asked
+ *  whether the data is theirs. Qt's TGA reader is not among them: stb_image
+ *  reads every TGA (Qt's misplaces the pixels of several kinds and can only
+ *  complain about the rest on standard error). Icons come before WBMP, whose
+ *  weak signature an icon's header also fits. */
+constexpr const char *kQtFormats[] = {"bmp", "ppm", "xpm", "xbm", "ico", "cur", "wbmp", "icns", "mng"};
 
-/** What Qt's readers make of the data. True when the outcome is final (an
- *  image, or a failure no other decoder could undo); false with `declined`
- *  filled in when stb_image may still try. */
-bool decodeWithQt(const QString &name, const QByteArray &bytes, MessageCapture &capture, DecodeResult &result,
-                  QtDeclined &declined)
+/** Qt's format name for a file name's suffix, when that reader is one of ours. */
+QByteArray qtFormatNamed(const QString &name)
+{
+    const QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
+    if (suffix == "pbm" || suffix == "pgm" || suffix == "pnm")
+        return QByteArrayLiteral("ppm");
+    if (suffix == "dib")
+        return QByteArrayLiteral("bmp");
+    for (const char *format : kQtFormats) {
+        if (suffix == format)
+            return suffix;
+    }
+    return QByteArray();
+}
+
+/** A reader for the data on `device`, of the first of our Qt formats whose
+ *  reader takes it (the name's own first, as QImageReader does), or null.
+ *  Only those readers ever look at the data: none of them prints while
+ *  recognising a file. */
+std::unique_ptr<QImageReader> qtReaderFor(QIODevice &device, const QString &name)
+{
+    QList<QByteArray> order;
+    if (const QByteArray named = qtFormatNamed(name); !named.isEmpty())
+        order.append(named);
+    for (const char *format : kQtFormats) {
+        if (!order.contains(format))
+            order.append(format);
+    }
+    for (const QByteArray &format : order) {
+        device.seek(0);
+        auto reader = std::make_unique<QImageReader>(&device, format);
+        reader->setAutoDetectImageFormat(false);
+        if (reader->canRead())
+            return reader;
+    }
+    device.seek(0);
+    return nullptr;
+}
+
+/** What Qt's readers make of the data: true with `result` filled in when one
+ *  of them takes it, false when none recognises it. */
+bool decodeWithQt(const QString &name, const QByteArray &bytes, DecodeResult &result)
 {
     NamedSource source(name, bytes);
     source.open(QIODevice::ReadOnly);
-    QImageReader reader(&source);
-    const QByteArray format = reader.format(); // the reader QImage::load would use
-    auto notes = [&] {
-        return capture.messages().isEmpty()
-            ? QString()
-            : QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
-    };
-    if (format.isEmpty()) {
-        // Data cut inside its header is often too short for a reader to
-        // recognise; the name says what it was meant to be.
-        const QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
-        if (const LibraryDecoder decode = libraryNamed(suffix)) {
-            result = decode(bytes, currentLimits());
-            return true;
-        }
-        const CheckVerdict byName
-            = checkForQtReader(QFileInfo(name).suffix().toLower().toLatin1(), bytes, [] { return QSize(); });
-        if (byName.failure == DecodeFailure::Truncated) {
-            result = failure(byName.failure, byName.reason);
-            return true;
-        }
-        declined.notes = notes();
-        declined.reason = QStringLiteral("no Qt image reader recognises the data") + declined.notes;
+    const std::unique_ptr<QImageReader> reader = qtReaderFor(source, name);
+    if (!reader)
         return false;
-    }
-    declined.recognised = true;
-    if (const LibraryDecoder decode = libraryNamed(format)) {
-        result = decode(bytes, currentLimits());
-        return true;
-    }
-    // The check comes before the reader parses more than the signature
-    // (some readers' libraries print to standard error on short data).
-    const CheckVerdict verdict = checkForQtReader(format, bytes, [&reader] { return reader.size(); });
+    const QByteArray format = reader->format();
+    // The check comes before the reader parses more than the signature: it
+    // refuses what the reader would fill in or complain about.
+    const CheckVerdict verdict = checkForQtReader(format, bytes, [&reader] { return reader->size(); });
     if (verdict.failure != DecodeFailure::None) {
         result = failure(verdict.failure, verdict.reason);
         return true;
     }
-    if (verdict.useStb) {
-        declined.reason = QStringLiteral("Qt's tga reader would read the pixels of a TGA with an image ID or colour "
-                                         "map from the wrong place");
-        declined.tgaForStb = true;
-        return false;
-    }
     // A BMP stored top down declares a negative height.
-    const QSize declared = reader.size();
+    const QSize declared = reader->size();
     const QSize pixels(declared.width(), std::abs(declared.height()));
     if (exceedsLimit(pixels, result))
         return true;
-    QImage image = clearedImage(pixels, reader.imageFormat());
-    if (reader.read(&image) && !image.isNull()) {
-        finish(image, format, capture.messages(), result);
-        return true;
-    }
-    declined.notes = notes();
-    declined.reason
-        = QStringLiteral("Qt's %1 reader declines it: %2").arg(QString::fromLatin1(format), reader.errorString())
-        + declined.notes;
-    return false;
+    QImage image = clearedImage(pixels, reader->imageFormat());
+    if (reader->read(&image) && !image.isNull())
+        finish(image, format, result);
+    else
+        result = failure(
+            DecodeFailure::NotAnImage,
+            QStringLiteral("Qt's %1 reader declines it: %2").arg(QString::fromLatin1(format), reader->errorString()));
+    return true;
 }
 
-DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
+/** stb_image's reading of a PSD or TGA. */
+DecodeResult decodeWithStb(const QByteArray &bytes, bool psd)
 {
-    // The formats with a well-kept library: it alone decides.
-    if (const LibraryDecoder decode = librarySniffed(bytes))
-        return decode(bytes, currentLimits());
-    MessageCapture capture;
     DecodeResult result;
-    QtDeclined qt;
-    if (decodeWithQt(name, bytes, capture, result, qt))
-        return result;
-
-    // TGA has no signature: like Qt, take data for TGA by its name or its
-    // version-2 footer. PSD has one.
-    const bool psd = bytes.startsWith("8BPS");
-    const bool tga = !psd && (qt.tgaForStb || hasTgaSuffix(name) || hasTgaFooter(bytes));
-    if (!psd && !tga) // stb_image reads nothing else here
-        return failure(DecodeFailure::NotAnImage,
-                       qt.recognised ? qt.reason
-                                     : QStringLiteral("neither Qt's image readers nor stb_image's (TGA, PSD) "
-                                                      "recognise the data")
-                               + qt.notes);
     const QString stbName = psd ? QStringLiteral("stb_image's PSD reader") : QStringLiteral("stb_image's TGA reader");
     QSize declared;
     PsdLayout layout;
     const CheckVerdict verdict = psd ? checkPsdForStb(bytes, &declared, &layout) : checkTgaForStb(bytes, &declared);
     if (verdict.failure == DecodeFailure::NotAnImage)
-        return failure(DecodeFailure::NotAnImage,
-                       qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(": ") + verdict.reason);
+        return failure(DecodeFailure::NotAnImage, stbName + QStringLiteral(": ") + verdict.reason);
     if (verdict.failure != DecodeFailure::None)
         return failure(verdict.failure, verdict.reason);
     if (exceedsLimit(declared, result))
@@ -377,11 +334,47 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
     QString error;
     const QImage image = psd ? decodePsdWithStb(bytes, layout, error) : decodeTgaWithStb(bytes, error);
     if (image.isNull())
-        return failure(DecodeFailure::NotAnImage,
-                       qt.reason + QStringLiteral("; ") + stbName + QStringLiteral(" declines it: ") + error);
-    finish(image, psd ? QByteArrayLiteral("psd (stb_image)") : QByteArrayLiteral("tga (stb_image)"), capture.messages(),
-           result);
+        return failure(DecodeFailure::NotAnImage, stbName + QStringLiteral(" declines it: ") + error);
+    finish(image, psd ? QByteArrayLiteral("psd (stb_image)") : QByteArrayLiteral("tga (stb_image)"), result);
     return result;
+}
+
+DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
+{
+    // The formats with a well-kept library: it alone decides.
+    if (const LibraryDecoder decode = librarySniffed(bytes))
+        return decode(bytes, currentLimits());
+    if (bytes.startsWith("8BPS"))
+        return decodeWithStb(bytes, true);
+    // TGA has no signature: data is taken for TGA by its name (unless its
+    // header is no TGA header and another reader knows it) or, when no other
+    // reader knows it, by its version-2 footer.
+    DecodeResult tga;
+    const bool tgaNamed = hasTgaSuffix(name);
+    if (tgaNamed) {
+        tga = decodeWithStb(bytes, false);
+        if (tga.failure != DecodeFailure::NotAnImage)
+            return tga;
+    }
+    DecodeResult result;
+    if (decodeWithQt(name, bytes, result))
+        return result;
+    if (tgaNamed)
+        return tga;
+    if (hasTgaFooter(bytes))
+        return decodeWithStb(bytes, false);
+    // Data cut inside its header is often too short for a reader to
+    // recognise; the name says what it was meant to be.
+    const QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
+    if (const LibraryDecoder decode = libraryNamed(suffix))
+        return decode(bytes, currentLimits());
+    const QByteArray named = qtFormatNamed(name);
+    if (!named.isEmpty()) {
+        const CheckVerdict byName = checkForQtReader(named, bytes, [] { return QSize(); });
+        if (byName.failure == DecodeFailure::Truncated)
+            return failure(byName.failure, byName.reason);
+    }
+    return failure(DecodeFailure::NotAnImage, QStringLiteral("no image reader recognises the data"));
 }
 
 // ---- opening files without blocking ----------------------------------------
@@ -546,11 +539,55 @@ bool readWhole(const QString &path, OpenedFile &file, QByteArray &bytes, qint64 
 #endif
 }
 
+/** The size a JPEG, GIF or WebP header on `source` declares, read where the
+ *  format keeps it (after a walk over a JPEG's marker segments; through
+ *  libwebp's header parser for WebP); invalid when it is not there. */
+QSize librarySizeOf(QIODevice &source, const QByteArray &head)
+{
+    const auto *h = reinterpret_cast<const uchar *>(head.constData());
+    if (looksLikeGif(head))
+        return head.size() >= 10 ? QSize(qFromLittleEndian<quint16>(h + 6), qFromLittleEndian<quint16>(h + 8))
+                                 : QSize();
+    if (looksLikeWebp(head)) {
+        source.seek(0);
+        const QByteArray start = source.read(64);
+        int width = 0, height = 0;
+        if (WebPGetInfo(reinterpret_cast<const uint8_t *>(start.constData()), size_t(start.size()), &width, &height))
+            return QSize(width, height);
+        return QSize();
+    }
+    if (!looksLikeJpeg(head))
+        return QSize();
+    qint64 pos = 2;
+    for (int segment = 0; segment < 4096; ++segment) {
+        source.seek(pos);
+        const QByteArray marker = source.read(9);
+        if (marker.size() < 4 || uchar(marker[0]) != 0xff)
+            return QSize();
+        const uchar code = uchar(marker[1]);
+        if (code == 0xff) { // fill byte before a marker
+            ++pos;
+            continue;
+        }
+        const auto *m = reinterpret_cast<const uchar *>(marker.constData());
+        const bool frame = code >= 0xc0 && code <= 0xcf && code != 0xc4 && code != 0xc8 && code != 0xcc;
+        if (frame)
+            return marker.size() == 9 ? QSize(qFromBigEndian<quint16>(m + 7), qFromBigEndian<quint16>(m + 5)) : QSize();
+        if (code == 0xd9 || code == 0xda) // end of image, or scan data before any frame header
+            return QSize();
+        if (code == 0x01 || (code >= 0xd0 && code <= 0xd8)) { // markers without a segment
+            pos += 2;
+            continue;
+        }
+        pos += 2 + qFromBigEndian<quint16>(m + 2);
+    }
+    return QSize();
+}
+
 /** Fills `probe` with the size the header of the open `file` declares
  *  (read through its descriptor, or from `whole` where there is none). */
 void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &whole, SizeProbe &probe)
 {
-    MessageCapture capture;
     const std::unique_ptr<NamedSource> device = file.fd >= 0 ? std::make_unique<NamedSource>(path, file.fd, file.size)
                                                              : std::make_unique<NamedSource>(path, whole);
     NamedSource &source = *device;
@@ -559,7 +596,7 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
     const QByteArray head = source.peek(26);
     const auto *h = reinterpret_cast<const uchar *>(head.constData());
     // The two commonest headers are read here (the size sits at a fixed
-    // place); libtiff reads a TIFF's, quietly (Qt's reader lets libtiff print).
+    // place); libtiff reads a TIFF's, quietly.
     if (head.size() >= 24 && looksLikePng(head) && head.mid(12, 4) == "IHDR") {
         const qint64 width = qFromBigEndian<quint32>(h + 16), height = qFromBigEndian<quint32>(h + 20);
         if (width <= 0x7fffffff && height <= 0x7fffffff)
@@ -571,10 +608,10 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
             size = QSize(width, std::abs(height));
     } else if (looksLikeTiff(head)) {
         size = tiffDeclaredSize(file.fd, whole, file.size);
-    } else {
-        QImageReader reader(&source);
-        if (!reader.format().isEmpty())
-            size = reader.size();
+    } else if (looksLikeJpeg(head) || looksLikeGif(head) || looksLikeWebp(head)) {
+        size = librarySizeOf(source, head);
+    } else if (const std::unique_ptr<QImageReader> reader = qtReaderFor(source, path)) {
+        size = reader->size();
     }
     if (size.width() > 0 && size.height() < 0) // BMP stored top down
         size.setHeight(-size.height());
@@ -594,8 +631,6 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
     if (!size.isValid() || size.isEmpty()) {
         probe.failure = DecodeFailure::NotAnImage;
         probe.reason = QStringLiteral("no image reader recognises its header");
-        if (!capture.messages().isEmpty())
-            probe.reason += QStringLiteral(" (") + joinMessages(capture.messages()) + QLatin1Char(')');
         return;
     }
     probe.size = size;
