@@ -289,28 +289,48 @@ void placeFrame(const ArtFile &art, size_t index, const SheetLayout &layout, T *
     }
 }
 
+enum class Drawing { Sheet, Animation };
+
+/** The layout of the whole sheet, or of one row of it for an animation;
+ *  nothing, after saying why, when there is nothing to draw or it is more
+ *  than kestrin-art draws. */
+std::optional<SheetLayout> drawableLayout(const ArtFile &art, const ExtractJob &job, Drawing drawing, Console &console)
+{
+    const bool sheet = drawing == Drawing::Sheet;
+    std::optional<SheetLayout> layout = sheetLayout(art);
+    if (!layout) {
+        console.error(job.file,
+                      QStringLiteral("no frame holds any pixels, there is no %1 to draw")
+                          .arg(sheet ? QStringLiteral("sheet") : QStringLiteral("animation")));
+        return std::nullopt;
+    }
+    if (sheet ? layout->sheetFits() : layout->rowFits())
+        return layout;
+    const QString what = sheet ? QStringLiteral("a sheet of %1 row(s) of %2 cells of %3 x %4 pixels")
+                                     .arg(layout->rows)
+                                     .arg(layout->columns)
+                                     .arg(layout->cellWidth)
+                                     .arg(layout->cellHeight)
+                               : QStringLiteral("%1 frames on a canvas of %2 x %3 pixels")
+                                     .arg(layout->columns)
+                                     .arg(layout->cellWidth)
+                                     .arg(layout->cellHeight);
+    const QString limit = sheet ? QStringLiteral("; extract the frames without --sheet (a sheet holds")
+                                : QStringLiteral(" (an animation holds");
+    console.error(
+        job.file,
+        what + QStringLiteral(" is more than kestrin-art draws") + limit
+            + QStringLiteral(" at most %1 pixels, and %2 pixels per side)").arg(kMaxSheetPixels).arg(kMaxSheetSide));
+    return std::nullopt;
+}
+
 /** Every frame in its cell, the cells aligned so that the frames' centres
  *  coincide: the frames sit where they sat in their untrimmed images. */
 int extractSheet(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, Console &console)
 {
-    const std::optional<SheetLayout> layout = sheetLayout(art);
-    if (!layout) {
-        console.error(job.file, QStringLiteral("no frame holds any pixels, there is no sheet to draw"));
+    const std::optional<SheetLayout> layout = drawableLayout(art, job, Drawing::Sheet, console);
+    if (!layout)
         return ExitFailure;
-    }
-    if (!layout->sheetFits()) {
-        console.error(job.file,
-                      QStringLiteral("a sheet of %1 row(s) of %2 cells of %3 x %4 pixels is more than "
-                                     "kestrin-art draws; extract the frames without --sheet (a sheet "
-                                     "holds at most %5 pixels, and %6 pixels per side)")
-                          .arg(layout->rows)
-                          .arg(layout->columns)
-                          .arg(layout->cellWidth)
-                          .arg(layout->cellHeight)
-                          .arg(kMaxSheetPixels)
-                          .arg(kMaxSheetSide));
-        return ExitFailure;
-    }
     const qint64 width = layout->cellWidth * layout->columns;
     const qint64 height = layout->cellHeight * layout->rows;
     const QString path = QDir(job.outDir).filePath(baseName(job.file) + QStringLiteral(".png"));
@@ -347,23 +367,9 @@ int extractSheet(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, 
  *  --transparent-zero, as the frame's own index-0 pixels are. */
 int extractGifs(const ArtFile &art, const ExtractJob &job, OutputBatch &batch, Console &console)
 {
-    const std::optional<SheetLayout> layout = sheetLayout(art);
-    if (!layout) {
-        console.error(job.file, QStringLiteral("no frame holds any pixels, there is no animation to draw"));
+    const std::optional<SheetLayout> layout = drawableLayout(art, job, Drawing::Animation, console);
+    if (!layout)
         return ExitFailure;
-    }
-    if (!layout->rowFits()) {
-        console.error(job.file,
-                      QStringLiteral("%1 frames on a canvas of %2 x %3 pixels is more than kestrin-art "
-                                     "draws (an animation holds at most %4 pixels, and %5 pixels per "
-                                     "side)")
-                          .arg(layout->columns)
-                          .arg(layout->cellWidth)
-                          .arg(layout->cellHeight)
-                          .arg(kMaxSheetPixels)
-                          .arg(kMaxSheetSide));
-        return ExitFailure;
-    }
     QStringList paths;
     for (qint64 row = 0; row < layout->rows; ++row) {
         const QString name = art.isRotatable()

@@ -289,13 +289,18 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         there = status.state == NameStatus::Present;
         return true;
     };
+    auto keepIfThere = [&](quint32 n) {
+        bool there = false;
+        if (!probe(n, there))
+            return false;
+        if (there)
+            present.push_back(n);
+        return true;
+    };
     auto probeEach = [&](quint32 from, quint32 to) {
         for (quint32 n = from; n < to; ++n) { // n < to <= 2^32 - 1, so ++n never wraps
-            bool there = false;
-            if (!probe(n, there))
+            if (!keepIfThere(n))
                 return false;
-            if (there)
-                present.push_back(n);
         }
         return true;
     };
@@ -319,16 +324,8 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         return true;
     }
     std::vector<quint32> candidates;
-    if (candidatesFromListing(axis, lo, hi, cache, candidates)) {
-        for (quint32 n : candidates) {
-            bool there = false;
-            if (!probe(n, there))
-                return false;
-            if (there)
-                present.push_back(n);
-        }
-        return true;
-    }
+    if (candidatesFromListing(axis, lo, hi, cache, candidates))
+        return std::all_of(candidates.begin(), candidates.end(), keepIfThere);
     if (count > kMaxProbesPerRange) {
         failure = Failure::of(FailureKind::RangeTooLarge, describe(axis)).at(FailureStep::Find);
         return false;

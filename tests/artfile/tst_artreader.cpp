@@ -15,32 +15,6 @@ using namespace fixture;
 
 namespace {
 
-/** A static project of 2 stages x 2 frames (10 x 10, 4 x 6, 3 x 1, 5 x 2),
- *  written with `paletteCount` palettes; its frame headers start at
- *  132 + 1024 * P and its index data 4 * 28 bytes later. */
-QByteArray writtenFile(quint32 paletteCount = 2, quint32 rotatable = 0, int stages = 2)
-{
-    kestrin::Project project;
-    const int sizes[][2] = {{10, 10}, {4, 6}, {3, 1}, {5, 2}};
-    for (int s = 0; s < stages; ++s) {
-        kestrin::Stage *stage = project.appendStage();
-        for (int f = 0; f < 2; ++f) {
-            const auto *size = sizes[(s * 2 + f) % 4];
-            const auto pixel = [=](int x, int y) { return bgr(x * 20, y * 30, s * 90 + f * 40); };
-            addFrame(stage, image(size[0], size[1], pixel));
-        }
-    }
-    kestrin::GenerationSettings settings;
-    settings.paletteCount = paletteCount;
-    settings.rotatable = rotatable;
-    settings.frameRate = 12;
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
-        qWarning() << kestrin::describeFailure(failure);
-    return buffer.data();
-}
-
 void put(QByteArray &bytes, qint64 offset, quint32 value)
 {
     qToLittleEndian<quint32>(value, bytes.data() + offset);
@@ -126,7 +100,7 @@ class ArtReaderTest : public QObject
 private slots:
     void readsWhatTheWriterWrote()
     {
-        const QByteArray bytes = writtenFile(3);
+        const QByteArray bytes = smallSprite(3);
         kestrin::ArtFile art;
         QString error;
         QVERIFY2(fixture::succeeded(kestrin::parseArt(bytes, art), error), qPrintable(error));
@@ -169,7 +143,7 @@ private slots:
         QFETCH(int, stages);
         kestrin::ArtFile art;
         QString error;
-        QVERIFY2(fixture::succeeded(kestrin::parseArt(writtenFile(1, rotatable, stages), art), error), qPrintable(error));
+        QVERIFY2(fixture::succeeded(kestrin::parseArt(smallSprite(1, rotatable, stages), art), error), qPrintable(error));
         QCOMPARE(art.isRotatable(), rotatable == 1);
         QTEST(art.framesPerDirection, "framesPerDirection");
         QTEST(int(art.frames.size()), "frames");
@@ -178,7 +152,7 @@ private slots:
     void emptyFramesAndEmptyFiles()
     {
         // A file of header and palettes only, and a 0 x 7 frame: both valid.
-        QByteArray bytes = writtenFile(1);
+        QByteArray bytes = smallSprite(1);
         bytes.truncate(frameAt(1, 0));
         put(bytes, kestrin::art::kFramesPerDirectionOffset, 0);
         kestrin::ArtFile art;
@@ -197,7 +171,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        const QByteArray good = writtenFile(2); // frames 10x10, 4x6, 3x1, 5x2
+        const QByteArray good = smallSprite(2); // frames 10x10, 4x6, 3x1, 5x2
         const qint64 f0 = frameAt(2, 0);
         const auto with = [&](qint64 offset, quint32 value) {
             QByteArray bytes = good;
@@ -263,7 +237,7 @@ private slots:
         kestrin::ArtFile art;
         QString error;
         QBuffer buffer;
-        buffer.setData(writtenFile(4));
+        buffer.setData(smallSprite(4));
         QCOMPARE(kestrin::readArt(buffer, art).kind, kestrin::FailureKind::CannotReadFile); // not open
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         QVERIFY2(fixture::succeeded(kestrin::readArt(buffer, art), error), qPrintable(error));
@@ -274,7 +248,7 @@ private slots:
     {
         QTest::addColumn<qint64>("failAt"); // the read at this offset fails
         QTest::addColumn<int>("kind");
-        const qint64 size = writtenFile(2).size();
+        const qint64 size = smallSprite(2).size();
         QTest::newRow("in the header") << qint64(0) << int(kestrin::FailureKind::CannotReadFile);
         QTest::newRow("in the index data") << size - 3 << int(kestrin::FailureKind::CannotReadFile);
         QTest::newRow("looking past the end") << size << int(kestrin::FailureKind::CannotReadFile);
@@ -285,7 +259,7 @@ private slots:
     {
         QFETCH(qint64, failAt);
         QFETCH(int, kind);
-        FailingStream stream(writtenFile(2), failAt);
+        FailingStream stream(smallSprite(2), failAt);
         kestrin::ArtFile art;
         const kestrin::Failure failure = kestrin::readArt(stream, art);
         QCOMPARE(int(failure.kind), kind);
@@ -299,7 +273,7 @@ private slots:
         QTest::addColumn<bool>("endless");   // zeros without end after the bytes
         QTest::addColumn<QString>("message"); // empty: reads fine
         QTest::addColumn<qint64>("consumed"); // at most this many bytes taken
-        const QByteArray good = writtenFile(2);
+        const QByteArray good = smallSprite(2);
         const qint64 size = good.size();
         QByteArray huge = good.left(frameAt(2, 0));
         put(huge, kestrin::art::kFramesPerDirectionOffset, 0x7fffffff);

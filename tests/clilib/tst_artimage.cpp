@@ -17,34 +17,6 @@
 
 using namespace fixture;
 
-namespace {
-
-/** A static sprite of 2 stages x 2 frames (10 x 10, 4 x 6, 3 x 1, 5 x 2)
- *  with `paletteCount` palettes. */
-QByteArray writtenFile(quint32 paletteCount)
-{
-    kestrin::Project project;
-    const int sizes[][2] = {{10, 10}, {4, 6}, {3, 1}, {5, 2}};
-    for (int s = 0; s < 2; ++s) {
-        kestrin::Stage *stage = project.appendStage();
-        for (int f = 0; f < 2; ++f) {
-            const auto *size = sizes[s * 2 + f];
-            const auto pixel = [=](int x, int y) { return bgr(x * 20, y * 30, s * 90 + f * 40); };
-            addFrame(stage, image(size[0], size[1], pixel));
-        }
-    }
-    kestrin::GenerationSettings settings;
-    settings.paletteCount = paletteCount;
-    settings.frameRate = 12;
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
-        qWarning() << kestrin::describeFailure(failure);
-    return buffer.data();
-}
-
-} // namespace
-
 class ArtImageTest : public QObject
 {
     Q_OBJECT
@@ -60,7 +32,7 @@ private slots:
     void framesDrawThroughThePalette()
     {
         QFETCH(bool, transparentZero);
-        const QByteArray bytes = writtenFile(1);
+        const QByteArray bytes = smallSprite(1);
         kestrin::ArtFile art;
         QString error;
         QVERIFY2(fixture::succeeded(kestrin::parseArt(bytes, art), error), qPrintable(error));
@@ -87,7 +59,7 @@ private slots:
     void aFrameWithoutPixelsIsANullImage()
     {
         // One 0 x 7 frame after header and palette.
-        QByteArray bytes = writtenFile(1).left(qint64(kestrin::art::frameHeadersOffset(1)));
+        QByteArray bytes = smallSprite(1).left(qint64(kestrin::art::frameHeadersOffset(1)));
         qToLittleEndian<quint32>(1, bytes.data() + kestrin::art::kFramesPerDirectionOffset);
         bytes.append(QByteArray(28, '\0'));
         qToLittleEndian<quint32>(7, bytes.data() + kestrin::art::frameHeadersOffset(1) + 4);
@@ -110,7 +82,7 @@ private slots:
 
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(writtenFile(2));
+        file.write(smallSprite(2));
         file.close();
         QVERIFY2(fixture::succeeded(kestrin::readArtFile(path, art), error), qPrintable(error));
         QCOMPARE(art.frames.size(), size_t(4));
@@ -122,7 +94,7 @@ private slots:
         QTemporaryDir dir;
         const QString fifo = dir.filePath(QStringLiteral("sprite.art"));
         QVERIFY(specialfiles::makeFifo(fifo));
-        const QByteArray bytes = writtenFile(3);
+        const QByteArray bytes = smallSprite(3);
         specialfiles::FifoWriter writer(fifo, bytes);
         kestrin::ArtFile art;
         QString error;

@@ -5,6 +5,7 @@
 
 #include "artfile/artformat.h"
 #include "fileio/failure.h"
+#include "generate/artwriter.h"
 #include "generate/generation.h"
 #include "project/project.h"
 
@@ -237,6 +238,33 @@ inline QStringList takeLog()
         file.remove();
     }
     return lines;
+}
+
+/** A sprite file of `stages` stages x 2 frames (10 x 10, 4 x 6, 3 x 1,
+ *  5 x 2, in turn) written with `paletteCount` palettes at 12 frames a
+ *  second; its frame headers start at 132 + 1024 * `paletteCount` and its
+ *  index data 28 bytes per frame later. */
+inline QByteArray smallSprite(quint32 paletteCount, quint32 rotatable = 0, int stages = 2)
+{
+    kestrin::Project project;
+    const int sizes[][2] = {{10, 10}, {4, 6}, {3, 1}, {5, 2}};
+    for (int s = 0; s < stages; ++s) {
+        kestrin::Stage *stage = project.appendStage();
+        for (int f = 0; f < 2; ++f) {
+            const auto *size = sizes[(s * 2 + f) % 4];
+            const auto pixel = [=](int x, int y) { return bgr(x * 20, y * 30, s * 90 + f * 40); };
+            addFrame(stage, image(size[0], size[1], pixel));
+        }
+    }
+    kestrin::GenerationSettings settings;
+    settings.paletteCount = paletteCount;
+    settings.rotatable = rotatable;
+    settings.frameRate = 12;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (const kestrin::Failure failure = kestrin::writeArt(buffer, project, settings))
+        qWarning("%s", qPrintable(failure.reason));
+    return buffer.data();
 }
 
 } // namespace fixture
