@@ -2,17 +2,21 @@
 #include "app/mainwindow.h"
 
 #include "app/mainwindowform.h"
-#include "frameutil/boundrect.h"
 #include "frameutil/transparency.h"
+#include "generate/framepreparation.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 
+// Both passes follow the rule a build trims by (framepreparation.h): with
+// the colour options' background rule they trim to what is not background
+// and keep alpha, since the rule may rest on it.
+
 bool MainWindow::applyBoundRect(bool enabled)
 {
-    return kestrin::applyBoundRect(project, enabled);
+    return kestrin::trimFrames(project, kestrin::framePreparation(colourOptions, enabled));
 }
 
 bool MainWindow::applyTransparency(bool enabled)
@@ -23,7 +27,8 @@ bool MainWindow::applyTransparency(bool enabled)
     const int red = ui->leRed->text().toInt();
     const int green = ui->leGreen->text().toInt();
     const int blue = ui->leBlue->text().toInt();
-    return kestrin::applyTransparency(project, enabled, kestrin::keyColor(red, green, blue));
+    return kestrin::keyFrames(
+        project, kestrin::framePreparation(colourOptions, false, enabled, kestrin::keyColor(red, green, blue)));
 }
 
 void MainWindow::on_pbUtilsApply_clicked()

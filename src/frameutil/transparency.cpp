@@ -29,6 +29,23 @@ void applyKey(QImage &image, bool enabled, quint32 key)
     }
 }
 
+void clearKey(QImage &image, quint32 key)
+{
+    if (image.isNull())
+        return;
+    if (image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *row = reinterpret_cast<quint32 *>(image.scanLine(y));
+        if (!row)
+            return;
+        for (int x = 0; x < image.width(); ++x) {
+            if ((row[x] & 0x00FFFFFFu) == key)
+                row[x] = key;
+        }
+    }
+}
+
 bool applyTransparency(Project &project, bool enabled, quint32 key)
 {
     if (project.stageCount == 0)

@@ -23,6 +23,11 @@ namespace kestrin {
  *  leaves that other image untouched. A null image has no rows. */
 void applyKey(QImage &image, bool enabled, quint32 key);
 
+/** Makes every pixel of `image` whose colour is `key` transparent (the key
+ *  itself, alpha 0) and leaves every other pixel, alpha included, as it is.
+ *  An image of another format is first converted to ARGB32. */
+void clearKey(QImage &image, quint32 key);
+
 /** The transparency pass: applyKey on the working image of every frame of
  *  every stage, in order. Returns false, and touches nothing, when the
  *  project has no stages; true otherwise. */

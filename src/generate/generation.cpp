@@ -1,11 +1,10 @@
 #include "generate/generation.h"
 
 #include "fileio/outputfile.h"
-#include "frameutil/boundrect.h"
-#include "frameutil/transparency.h"
 #include "generate/artplan.h"
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
+#include "generate/framepreparation.h"
 #include "palettes/palettefile.h"
 
 #include <QElapsedTimer>
@@ -230,24 +229,17 @@ GenerationOutcome buildSprite(const BuildRequest &request, const BuildCallbacks 
     Project project;
     QElapsedTimer timer;
     timer.start();
-    const BackgroundRule background = colorOptionsOf(request.settings).background;
+    const FramePreparation preparation = framePreparation(request.settings, true);
     ColorFeed colours(request.settings);
     LoadOptions loading;
     loading.threads = request.settings.threads;
     loading.copiesPerFrame = request.trim ? 2 : 1; // the trimmed copy is made while the source is held
     loading.progress = callbacks.loading;
     loading.frameLoaded = [&](Frame &frame) {
-        if (request.trim && background.enabled()) {
-            // Alpha must survive for the background rule, and the content is
-            // what is not background, whatever the top-left pixel holds.
-            trimFrameWhere(frame, [&](quint32 pixel) { return !background.isBackground(pixel); });
-        } else if (request.trim) {
-            // As the window's Apply with only "Apply bound rectangle" checked:
-            // the transparency pass runs too and, unchecked, makes every pixel
-            // opaque. Both passes work frame by frame.
-            trimFrame(frame);
-            applyKey(frame.workImage, false, 0);
-        }
+        // Trimmed as the window's "Apply" trims with only "Apply bound
+        // rectangle" checked; untrimmed frames stay exactly as loaded.
+        if (request.trim)
+            prepareFrame(frame, preparation);
         colours.add(frame);
     };
     outcome.failure = request.frames ? loadFrameList(project, *request.frames, loading)

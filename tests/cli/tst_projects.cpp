@@ -144,6 +144,15 @@ private slots:
             << QByteArray(R"({"stages": [[{"file": "frames/camera01_0000.png", "centre": [-4, 9]},
                                           {"file": "frames/camera02_0001.png"}, {"centre": [1, 1]}]],
                              "trim": true})");
+        // Trimming follows the background rule in both: a pixel near the key
+        // colour is background, and with an alpha threshold only alpha
+        // decides (these frames are opaque: nothing is cut).
+        QTest::newRow("trimmed by a key with a tolerance")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "trim": true,
+                             "key": [170, 170, 127], "keyTolerance": 2})");
+        QTest::newRow("trimmed with an alpha threshold")
+            << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "trim": true,
+                             "alphaThreshold": 128})");
         QTest::newRow("colour options")
             << QByteArray(R"({"folder": "frames", "pattern": "camera%1_%2.png", "key": [255, 0, 255],
                              "keyTolerance": 20, "colors": 64, "quantizer": "refined", "dither": "ordered"})");
