@@ -13,6 +13,7 @@
 #include "generate/colorreduction.h"
 #include "generate/generation.h"
 #include "indexedimage.h"
+#include "wording/failuretext.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -14,6 +14,7 @@
 #include "quantize/backgroundrule.h"
 #include "quantize/colorhistogram.h"
 #include "quantize/refinedquantizer.h"
+#include "wording/failuretext.h"
 
 #include <QBuffer>
 #include <QDir>

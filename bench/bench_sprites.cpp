@@ -13,6 +13,7 @@
 #include "cli/artimage.h"
 #include "generate/artwriter.h"
 #include "generate/generation.h"
+#include "wording/failuretext.h"
 
 #include <QBuffer>
 #include <QDir>

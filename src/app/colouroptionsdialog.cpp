@@ -4,6 +4,7 @@
 #include "frameutil/transparency.h"
 #include "generate/colorreduction.h"
 #include "palettes/palettefile.h"
+#include "wording/failuretext.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

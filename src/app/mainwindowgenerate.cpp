@@ -5,6 +5,7 @@
 #include "app/mainwindowform.h"
 #include "fileio/fileidentity.h"
 #include "generate/generation.h"
+#include "wording/failuretext.h"
 
 #include <QLabel>
 #include <QLineEdit>

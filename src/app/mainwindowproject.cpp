@@ -5,6 +5,7 @@
 #include "app/mainwindowform.h"
 #include "project/filenamerule.h"
 #include "project/folderloader.h"
+#include "wording/failuretext.h"
 
 #include <QLabel>
 #include <QLineEdit>

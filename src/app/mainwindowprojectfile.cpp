@@ -3,6 +3,7 @@
 
 #include "app/mainwindowform.h"
 #include "project/framelist.h"
+#include "wording/failuretext.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -7,6 +7,7 @@
 #include "fileio/outputfile.h"
 #include "generate/generation.h"
 #include "generate/projectfile.h"
+#include "wording/failuretext.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>

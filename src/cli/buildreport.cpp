@@ -1,6 +1,7 @@
 #include "cli/buildreport.h"
 
 #include "fileio/outputfile.h"
+#include "wording/failuretext.h"
 
 #include <QFile>
 #include <QIODevice>

@@ -5,6 +5,7 @@
 
 #include "fileio/failure.h"
 #include "generate/generation.h"
+#include "wording/failuretext.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -4,6 +4,7 @@
 #include "generate/buildoptions.h"
 #include "generate/projectfile.h"
 #include "project/filenamerule.h" // kMaxFieldWidth, patternShape
+#include "wording/failuretext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -5,6 +5,7 @@
 #include "artfile/artreader.h"
 #include "cli/artfileopen.h"
 #include "cli/artjson.h"
+#include "wording/failuretext.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>

@@ -64,7 +64,8 @@ enum class FailureStep {
 
 /** A failure: its kind, the step it came from, the file or folder it
  *  concerns and the reason the system (or the check) gave. The numeric fields carry what a front end
- *  needs for its message; only those named for the kind are meaningful. */
+ *  needs for its message; only those named for the kind are meaningful. The
+ *  words for people and scripts are the front ends' (wording/failuretext.h). */
 struct Failure {
     FailureKind kind = FailureKind::None;
     FailureStep step = FailureStep::None;
@@ -97,14 +98,5 @@ struct Failure {
         return marked;
     }
 };
-
-/** The failure as one plain sentence without the path, for front ends that
- *  have no wording of their own for its kind ("No space left on device",
- *  "Number of frames differ in stage 2: expected 4, found 3", ...). Empty for
- *  FailureKind::None. */
-[[nodiscard]] QString describeFailure(const Failure &failure);
-
-/** The name of the kind, as scripts read it (e.g. "cannot-write-file"). */
-[[nodiscard]] QString failureKindName(FailureKind kind);
 
 } // namespace kestrin

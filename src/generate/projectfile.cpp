@@ -191,8 +191,12 @@ std::optional<KeyProblem> Reader::readKey(const QString &key, const QJsonValue &
     const QString text = value.toString();
     if (key == QLatin1String("pattern")) {
         if (patternShape(text) == PatternShape::NoFrameNumber)
-            return KeyProblem{
-                key, shown(value) + QStringLiteral(": ") + describeFailure(Failure::of(FailureKind::NoFrameNumber))};
+            return KeyProblem{key,
+                              shown(value)
+                                  + QStringLiteral(": The file-name pattern has no %2 for the frame number: "
+                                                   "write %2 where the frame number goes (walk_%2.png for one "
+                                                   "numbered sequence) and %1 where the stage number goes "
+                                                   "(camera%1_%2.png for several stages)")};
         m_project.source.pattern = text;
     } else if (key == QLatin1String("folder")) {
         m_project.source.folder = resolved(m_base, text) + QLatin1Char('/');

@@ -5,6 +5,7 @@
 #include "artfile/artformat.h"
 #include "fixtures.h"
 #include "generate/generation.h"
+#include "wording/failuretext.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,6 +8,7 @@
 #include "generate/artwriter.h"
 #include "generate/generation.h"
 #include "project/project.h"
+#include "wording/failuretext.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -337,3 +337,4 @@ private slots:
 KESTRIN_TEST(BuildSpriteTest)
 KESTRIN_TEST(FailureStepTest)
 #include "tst_buildsprite.moc"
+#include "wording/failuretext.h"

@@ -233,3 +233,4 @@ private slots:
 
 KESTRIN_TEST(TestPaletteFile)
 #include "tst_palettefile.moc"
+#include "wording/failuretext.h"

@@ -136,3 +136,4 @@ private slots:
 
 KESTRIN_TEST(ParallelLoadTest)
 #include "tst_parallelload.moc"
+#include "wording/failuretext.h"

@@ -1,4 +1,4 @@
-#include "fileio/failure.h"
+#include "wording/failuretext.h"
 
 namespace kestrin {
 
