@@ -437,5 +437,5 @@ void SpriteViewer::showFrame()
         }
     }
     m_canvas->setFrame(image, m_placeByCentre ? QPoint(-f.centerX, -f.centerY) : QPoint());
-    m_hit->setText(m_frame == m_art.actionFrame ? tr("hit frame") : QString());
+    m_hit->setText(m_frame == m_art.hitFrame ? tr("hit frame") : QString());
 }

@@ -135,7 +135,7 @@ bool parseHeader(Input &input, ArtFile &art, QString &error)
     art.staticFlag = quint32(header.staticFlag);
     art.rate = header.rate;
     art.directionCount = quint32(header.directionCount);
-    art.actionFrame = header.actionFrame;
+    art.hitFrame = header.actionFrame;
     // Read unsigned: no file can hold 2^31 frames, and the count is checked
     // against the file length before it is used.
     art.framesPerDirection = quint32(header.framesPerDirection);

@@ -29,7 +29,7 @@ struct ArtFile {
     qint32 rate = 0;                // frame rate as written
     quint32 directionCount = 0;     // always 8
     QByteArray signature;           // the 4 * paletteCount characters of the non-zero slots
-    qint32 actionFrame = 0;         // hit frame as written (may be negative)
+    qint32 hitFrame = 0;            // as written in the header's actionFrame (may be negative)
     quint32 framesPerDirection = 0; // frames of one direction (rotatable) or of the whole sequence (static)
     quint32 paletteCount = 0;       // identical palette copies, 1 to 4
     QByteArray palette;             // the first palette: 256 entries of blue, green, red, 0

@@ -79,7 +79,7 @@ QJsonObject artJson(const QString &path, const ArtFile &art)
         {QStringLiteral("rate"), art.rate},
         {QStringLiteral("directionCount"), qint64(art.directionCount)},
         {QStringLiteral("framesPerDirection"), qint64(art.framesPerDirection)},
-        {QStringLiteral("actionFrame"), art.actionFrame},
+        {QStringLiteral("actionFrame"), art.hitFrame},
         {QStringLiteral("paletteCount"), qint64(art.paletteCount)},
         {QStringLiteral("signature"), printableSignature(art.signature)},
         {QStringLiteral("colorCount"), used.count},

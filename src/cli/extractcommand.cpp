@@ -191,12 +191,12 @@ BuildProject roundTripProject(const ArtFile &art, const ExtractJob &job, const Q
         lost->append(QStringLiteral("the rate %1 (a build writes 1..99)").arg(art.rate));
     // A hit frame of 0 writes the last frame of a stage.
     const qint64 framesPerStage = (*project.frames)[0].size();
-    if (art.actionFrame == framesPerStage - 1)
+    if (art.hitFrame == framesPerStage - 1)
         settings.hitFrame = 0;
-    else if (art.actionFrame >= 1 && art.actionFrame <= 99)
-        settings.hitFrame = art.actionFrame;
+    else if (art.hitFrame >= 1 && art.hitFrame <= 99)
+        settings.hitFrame = art.hitFrame;
     else
-        lost->append(QStringLiteral("the hit frame %1 (a build writes 1..99 or the last frame)").arg(art.actionFrame));
+        lost->append(QStringLiteral("the hit frame %1 (a build writes 1..99 or the last frame)").arg(art.hitFrame));
     return project;
 }
 

@@ -29,7 +29,7 @@ void printText(const QString &path, const ArtFile &art, Console &console)
     field("rate:", QString::number(art.rate));
     field("directions:", QString::number(art.directionCount));
     field("frames per direction:", QString::number(art.framesPerDirection));
-    field("action frame:", QString::number(art.actionFrame));
+    field("action frame:", QString::number(art.hitFrame));
     field("palettes:",
           QStringLiteral("%1 (signature \"%2\")").arg(art.paletteCount).arg(printableSignature(art.signature)));
     field("colours:", QStringLiteral("%1 used").arg(usedColors(art).count));

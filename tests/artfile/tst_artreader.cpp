@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(art.staticFlag, 1u);
         QCOMPARE(art.rate, 12);
         QCOMPARE(art.directionCount, 8u);
-        QCOMPARE(art.actionFrame, 1);
+        QCOMPARE(art.hitFrame, 1);
         QCOMPARE(art.framesPerDirection, 4u);
         QCOMPARE(art.paletteCount, 3u);
         QCOMPARE(art.signature, QByteArray(kestrin::art::kSignature, 12));

@@ -226,7 +226,7 @@ private slots:
         QVERIFY(parse(readAll(target), art));
         QTEST(art.staticFlag, "staticFlag");
         QTEST(art.rate, "rate");
-        QTEST(art.actionFrame, "actionFrame");
+        QTEST(art.hitFrame, "actionFrame");
         QTEST(art.framesPerDirection, "framesPerDirection");
         QTEST(art.paletteCount, "paletteCount");
         QStringList sizes;
