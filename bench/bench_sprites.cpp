@@ -188,11 +188,15 @@ void compareSet(const SpriteSet &set, const QStringList &ourOptions, bool withOc
 {
     const std::vector<QImage> frames = walkFrames(set.size, set.directions, set.frames, set.grain);
     QTemporaryDir dir;
+    // KESTRIN_BENCH_KEEP=1 keeps the frames, for profiling a build by hand.
+    dir.setAutoRemove(qEnvironmentVariableIntValue("KESTRIN_BENCH_KEEP") == 0);
     const QString folder = dir.filePath(QStringLiteral("frames")), stacked = dir.filePath(QStringLiteral("all.png"));
     if (!writeSet(frames, set.directions, folder, stacked)) {
         std::printf("  %s: could not write the frames\n", set.name);
         return;
     }
+    if (!dir.autoRemove())
+        std::printf("  (frames kept in %s)\n", qPrintable(folder));
     const quint64 pixels = quint64(frames.size()) * quint64(set.size) * quint64(set.size);
     std::printf("%s: %zu frames, %.2f MP, %llu colours\n", set.name, frames.size(), double(pixels) / 1e6,
                 static_cast<unsigned long long>(distinctColours(frames)));

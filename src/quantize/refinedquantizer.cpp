@@ -292,22 +292,69 @@ private:
         }
     }
 
+    // The neighbour lists are made again only when that pays: a listing
+    // costs about k^2 distances, so the lists are kept while the searches
+    // of the round before measured fewer than half that many. Until then
+    // the searches widen their bounds by how far each mean has drifted from
+    // where it stood when the lists were made (see search), which costs them
+    // tries as the drift grows. The rounds, and so the palette, are the same
+    // either way: only the work done to find each nearest mean differs.
+    void refreshNeighbours()
+    {
+        const size_t k = m_clusters.size();
+        const quint64 tries = m_tries;
+        m_tries = 0;
+        m_maxDrift = 0;
+        if (m_listed.size() == m_means.size()) {
+            for (size_t j = 0; j < k; ++j) {
+                m_drift[j] = distance(&m_means[3 * j], &m_listed[3 * j]);
+                m_maxDrift = std::max(m_maxDrift, m_drift[j]);
+            }
+            if (m_maxDrift == 0 || tries < quint64(k) * k / 2)
+                return;
+        }
+        sortNeighbours();
+        m_listed = m_means;
+        m_drift.assign(k, 0.0);
+        m_maxDrift = 0;
+    }
+
     // For every mean, its kNear nearest means (itself first) by increasing
-    // distance, ties by index, and the distance of the nearest one left
-    // out: a selection and a short sort instead of sorting all k^2 pairs.
+    // distance, ties by index, and the distance of the nearest one left out.
+    // Each row is narrowed to the means within reach of the last listing:
+    // its kNear + 1 nearest lay within the distance beyond it, and no
+    // distance has grown by more than the two means' drifts since, so they
+    // are all still within that reach, and so are the kNear + 1 nearest now.
+    // A short list of candidates is ordered instead of the whole row.
     void sortNeighbours()
     {
         const size_t k = m_clusters.size(), near = std::min(k, kNear);
+        const bool listedBefore = m_beyond.size() == k && m_drift.size() == k;
+        const std::vector<double> previous = listedBefore ? m_beyond : std::vector<double>();
         m_neighbours.resize(k * near);
         m_gaps.resize(k * near);
         m_beyond.resize(k);
-        // Ordered by squared distance: the square root is taken only of the
-        // distances kept, and it keeps their order.
-        std::vector<std::pair<double, quint16>> row(k);
+        std::vector<double> squares(k);
+        std::vector<std::pair<double, quint16>> row;
+        row.reserve(k);
         for (size_t a = 0; a < k; ++a) {
             for (size_t b = 0; b < k; ++b)
-                row[b] = {squaredDistance(&m_means[3 * a], &m_means[3 * b]), quint16(b)};
-            if (near < k)
+                squares[b] = squaredDistance(&m_means[3 * a], &m_means[3 * b]);
+            row.clear();
+            if (listedBefore && near < k && previous[a] < kInfinity) {
+                const double reach = previous[a] + m_drift[a] + m_maxDrift + kMargin;
+                const double limit = reach * reach;
+                for (size_t b = 0; b < k; ++b) {
+                    if (squares[b] <= limit)
+                        row.emplace_back(squares[b], quint16(b));
+                }
+            }
+            if (row.size() <= near) { // no listing before, or rounding took one away: the whole row
+                row.clear();
+                for (size_t b = 0; b < k; ++b)
+                    row.emplace_back(squares[b], quint16(b));
+            }
+            if (near < row.size())
                 std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.end());
             std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
             for (size_t n = 0; n < near; ++n) {
@@ -327,9 +374,10 @@ private:
     {
         const size_t k = m_clusters.size();
         if (!m_plain)
-            sortNeighbours();
+            refreshNeighbours();
         std::vector<std::vector<Cluster>> partial(static_cast<size_t>(m_threads), std::vector<Cluster>(k));
         std::vector<quint64> moved(static_cast<size_t>(m_threads), 0);
+        std::vector<quint64> tries(static_cast<size_t>(m_threads), 0);
         std::vector<double> chunkError(m_chunks, 0.0);
         forChunks([&](int part, quint64 chunk, quint64 begin, quint64 end) {
             std::vector<Cluster> &sums = partial[size_t(part)];
@@ -340,9 +388,10 @@ private:
                 if (m_plain) {
                     d = searchAll(i);
                 } else {
-                    const double half = k > 1 ? 0.5 * m_gaps[was * std::min(k, kNear) + 1] : kInfinity;
+                    const double half
+                        = k > 1 ? 0.5 * (m_gaps[was * std::min(k, kNear) + 1] - m_drift[was] - m_maxDrift) : kInfinity;
                     if (d >= std::max(half, m_lower[i]) - kMargin)
-                        d = search(i, d);
+                        d = search(i, d, tries[size_t(part)]);
                 }
                 if (m_assigned[i] != was)
                     ++moved[size_t(part)];
@@ -356,6 +405,7 @@ private:
         quint64 total = 0;
         for (int part = 0; part < m_threads; ++part) {
             total += moved[size_t(part)];
+            m_tries += tries[size_t(part)];
             for (size_t j = 0; j < k; ++j) {
                 m_clusters[j].count += partial[size_t(part)][j].count;
                 for (int c = 0; c < 3; ++c)
@@ -374,15 +424,19 @@ private:
     // dist(a, j) - d exceeds the second-best distance found, neither j nor
     // any later mean can be nearer (triangle inequality), and that gap bounds
     // the distance to every mean not tried. Returns the nearest distance.
-    double search(quint64 i, double d)
+    double search(quint64 i, double d, quint64 &tries)
     {
         const size_t k = m_clusters.size(), near = std::min(k, kNear);
         const quint16 a = m_assigned[i];
         const quint16 *order = &m_neighbours[a * near];
         const double *gap = &m_gaps[a * near];
+        // The lists were made with the means where they stood then: a
+        // distance between two means has changed by at most their drifts.
+        const double slack = m_drift[a] + m_maxDrift;
         double best = d, second = kInfinity;
         quint16 bestIndex = a;
         const auto tryMean = [&](quint16 j) {
+            ++tries;
             const double dj = distance(&m_point[3 * i], &m_means[3 * j]);
             if (dj < best || (dj == best && j < bestIndex)) {
                 second = best;
@@ -395,16 +449,16 @@ private:
         double untried = kInfinity;
         size_t n = 0;
         for (; n < near; ++n) {
-            if (gap[n] - d > second + kMargin) {
-                untried = gap[n] - d - kMargin;
+            if (gap[n] - slack - d > second + kMargin) {
+                untried = gap[n] - slack - d - kMargin;
                 break;
             }
             if (order[n] != a)
                 tryMean(order[n]);
         }
         if (n == near && near < k) {
-            if (m_beyond[a] - d > second + kMargin) {
-                untried = m_beyond[a] - d - kMargin;
+            if (m_beyond[a] - slack - d > second + kMargin) {
+                untried = m_beyond[a] - slack - d - kMargin;
             } else {
                 // The means left out of the list may be nearer: try each of
                 // them once.
@@ -503,6 +557,10 @@ private:
     std::vector<quint16> m_neighbours; // per mean, its nearest kNear means by increasing distance
     std::vector<double> m_gaps;        // the matching distances
     std::vector<double> m_beyond;      // per mean, the distance to the nearest mean not in its list
+    std::vector<double> m_listed;      // the means when the lists were made, 3 per cluster
+    std::vector<double> m_drift;       // how far each mean is from where it stood then
+    double m_maxDrift = 0;             // the largest of those
+    quint64 m_tries = 0;               // means tried by the searches of the last round
 };
 
 /** Perceived brightness, for the order of the entries. */
