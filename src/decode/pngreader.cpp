@@ -141,9 +141,15 @@ bool inflateAll(const PlainPng &png, uchar *raw, size_t rawBytes)
         }
         stream = joined.get();
     }
-    // Deflate with a 32 KiB window, as libpng's zlib then accepts exactly
-    // what this inflater accepts.
-    if (png.dataBytes < 2 || stream[0] != 0x78)
+    // Deflate with a window no back-reference can reach past: 32 KiB, or a
+    // smaller one (writers declare one for small images) when the whole
+    // image is no larger. libpng's zlib then accepts exactly what this
+    // inflater accepts (zlib refuses a distance beyond the declared window;
+    // libdeflate does not look at the window).
+    if (png.dataBytes < 2 || (stream[0] & 0x0f) != 8 || (stream[0] >> 4) > 7)
+        return false;
+    const size_t window = size_t(1) << ((stream[0] >> 4) + 8);
+    if (window < 32768 && rawBytes > window)
         return false;
     const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor *)> inflater(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
