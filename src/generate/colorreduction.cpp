@@ -152,8 +152,15 @@ Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *pal
 ColorFeed::ColorFeed(const GenerationSettings &settings)
 {
     const ColorOptions options = colorOptionsOf(settings);
-    if (!settings.paletteFile.isEmpty() || options.quantizer != QuantizerKind::Octree || options.background.enabled())
-        return; // this palette is not built from whole frames by the octree
+    if (!settings.paletteFile.isEmpty())
+        return; // the palette is the file's
+    if (options.quantizer == QuantizerKind::Refined) {
+        m_histogram = std::make_unique<ColorHistogram>();
+        m_background = options.background;
+        return;
+    }
+    if (options.background.enabled())
+        return; // the octree then sees the content pixels in chunks of the whole project
     m_leaves = std::clamp<quint32>(options.budget, 2, 256);
     m_quantizer = newQuantizer(m_leaves);
 }
@@ -165,6 +172,10 @@ void ColorFeed::add(const Frame &frame)
     Q_ASSERT(!m_finished);
     if (m_quantizer)
         addImage(*m_quantizer, frame.workImage);
+    if (m_histogram) {
+        const FramePixels pixels(frame.workImage, m_background.enabled());
+        m_histogram->add(pixels.words, pixels.count, m_background);
+    }
 }
 
 ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage)
@@ -189,7 +200,7 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
         m_movesIndexZero = false;
     } else {
         if (options.quantizer == QuantizerKind::Refined)
-            useRefined(project, framesPerStage, made);
+            useRefined(project, framesPerStage, made, fed);
         else
             useOctree(project, framesPerStage, made, fed);
         m_searchEnd = int(budget);
@@ -268,9 +279,16 @@ void ColorReduction::useOctree(const Project &project, quint32 framesPerStage, q
 
 // The histogram is built by up to a few threads over runs of whole frames
 // and merged; its contents do not depend on how the frames were shared out.
-void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, quint8 *entries)
+void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, quint8 *entries, ColorFeed *fed)
 {
     const BackgroundRule &background = m_options.background;
+    if (fed && fed->m_histogram) {
+        // Made for the same settings, from these very frames.
+        Q_ASSERT(fed->finished());
+        const std::unique_ptr<ColorHistogram> histogram = std::move(fed->m_histogram);
+        refineFrom(*histogram, entries);
+        return;
+    }
     const std::vector<FramePixels> frames = framesOf(project, framesPerStage, background.enabled());
     quint64 total = 0;
     for (const FramePixels &f : frames)
@@ -285,9 +303,14 @@ void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, 
         histograms[0].merge(histograms[size_t(part)]);
         histograms[size_t(part)] = ColorHistogram(1); // release its table
     }
-    const quint32 budget = std::clamp<quint32>(m_options.budget, 2, 256) - (background.enabled() ? 1 : 0);
+    refineFrom(histograms[0], entries);
+}
+
+void ColorReduction::refineFrom(const ColorHistogram &histogram, quint8 *entries)
+{
+    const quint32 budget = std::clamp<quint32>(m_options.budget, 2, 256) - (m_options.background.enabled() ? 1 : 0);
     const RefinedPalette refined
-        = refinePalette(histograms[0].colors(), int(budget), m_options.threads, histograms[0].shift() == 0);
+        = refinePalette(histogram.colors(), int(budget), m_options.threads, histogram.shift() == 0);
     for (size_t i = 0; i < refined.colors.size(); ++i)
         putEntry(entries + art::kPaletteEntrySize * i, refined.colors[i]);
     m_colorCount = quint32(refined.colors.size());

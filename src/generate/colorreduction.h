@@ -44,10 +44,11 @@ struct ColorOptions {
                                           ColorOptions *options);
 
 class OctreeQuantizer;
+class ColorHistogram;
 
 /** The first stage of the colour reduction, run while the frames are
- *  still arriving (later files decoding on other threads): the octree fed
- *  one frame at a time.
+ *  still arriving (later files decoding on other threads): the octree, or
+ *  the refined quantizer's histogram, fed one frame at a time.
  *
  *  The caller adds the working image of every frame of the project, as the
  *  generation will see it, in the order the reduction visits them (stage
@@ -55,9 +56,11 @@ class OctreeQuantizer;
  *  finished feed takes its octree as given and reads no frame for it; the
  *  palette is then the one the reduction would have made from those images.
  *
- *  Only a palette built by the octree from whole frames (no background, no
- *  palette file, the octree quantizer) can be fed: for any other feeds() is
- *  false, add() does nothing and the reduction reads the frames itself. */
+ *  Only a palette built from the frames can be fed: by the octree from
+ *  whole frames (no background), or by the refined quantizer from the
+ *  content pixels (any background rule). With a palette file, or the octree
+ *  and a background, feeds() is false, add() does nothing and the reduction
+ *  reads the frames itself. */
 class ColorFeed
 {
 public:
@@ -67,7 +70,7 @@ public:
     ColorFeed &operator=(const ColorFeed &) = delete;
 
     /** True when the settings' palette is built from what this feed is given. */
-    bool feeds() const { return m_leaves != 0; }
+    bool feeds() const { return m_leaves != 0 || m_histogram; }
     /** Adds the pixels of `frame`'s working image as it is now; not after finish(). */
     void add(const Frame &frame);
     /** Ends the feed: the next frame the caller adds is none. */
@@ -78,6 +81,8 @@ private:
     friend class ColorReduction;
     std::unique_ptr<OctreeQuantizer> m_quantizer; // null when it does not feed, or once a reduction took it over
     quint32 m_leaves = 0;                         // the octree's colour limit; 0 when it does not feed
+    std::unique_ptr<ColorHistogram> m_histogram;  // the refined quantizer's, until a reduction takes it over
+    BackgroundRule m_background;                  // what the histogram leaves out
     bool m_finished = false;
 };
 
@@ -160,7 +165,8 @@ public:
 
 private:
     void useOctree(const Project &project, quint32 framesPerStage, quint8 *entries, ColorFeed *fed);
-    void useRefined(const Project &project, quint32 framesPerStage, quint8 *entries);
+    void useRefined(const Project &project, quint32 framesPerStage, quint8 *entries, ColorFeed *fed);
+    void refineFrom(const ColorHistogram &histogram, quint8 *entries);
     void countMadeOpaque(const Project &project, quint32 framesPerStage);
     quint8 nearestFinal(NearestColorMap &map, NearestColorMemo &memo, quint32 rgb) const;
     void measureQuietErrors();

@@ -4,9 +4,8 @@
 #include "seededfolder.h"
 #include "testmain.h"
 
-#include "frameutil/boundrect.h"
-#include "frameutil/transparency.h"
 #include "generate/colorreduction.h"
+#include "generate/framepreparation.h"
 #include "generate/generation.h"
 
 #include <QTemporaryDir>
@@ -61,9 +60,10 @@ Job stepByStep(const kestrin::BuildRequest &request)
     options.threads = 1;
     kestrin::Failure failure = kestrin::loadFolder(project, request.source, options);
     if (!failure) {
-        if (request.trim) {
-            (void)kestrin::applyBoundRect(project, true);
-            (void)kestrin::applyTransparency(project, false, 0);
+        if (request.trim) { // as the window's Apply with only "Apply bound rectangle" checked
+            const kestrin::FramePreparation apply = kestrin::framePreparation(request.settings, true);
+            (void)kestrin::trimFrames(project, apply);
+            (void)kestrin::keyFrames(project, apply);
         }
         job.loaded = fixture::projectSummary(project);
         failure = kestrin::runGeneration(project, request.settings, request.target, {}).failure;
@@ -104,13 +104,16 @@ private slots:
         QTest::addColumn<int>("threads");
         QTest::addColumn<int>("badAt"); // position of a file that is no image; -1: none
         QTest::addColumn<bool>("unequal");
-        QTest::newRow("whole frames, one thread") << false << 1 << -1 << false;
-        QTest::newRow("whole frames, all cores") << false << 0 << -1 << false;
-        QTest::newRow("trimmed, one thread") << true << 1 << -1 << false;
-        QTest::newRow("trimmed, four threads") << true << 4 << -1 << false;
-        QTest::newRow("bad file in the middle") << true << 4 << 7 << false;
-        QTest::newRow("bad last file") << false << 3 << 14 << false;
-        QTest::newRow("frame counts differ") << true << 4 << -1 << true;
+        QTest::addColumn<QString>("colours"); // "", "refined", "refined+key": the colour options
+        QTest::newRow("whole frames, one thread") << false << 1 << -1 << false << "";
+        QTest::newRow("whole frames, all cores") << false << 0 << -1 << false << "";
+        QTest::newRow("trimmed, one thread") << true << 1 << -1 << false << "";
+        QTest::newRow("trimmed, four threads") << true << 4 << -1 << false << "";
+        QTest::newRow("refined, whole frames") << false << 0 << -1 << false << "refined";
+        QTest::newRow("refined, key colour, trimmed") << true << 4 << -1 << false << "refined+key";
+        QTest::newRow("bad file in the middle") << true << 4 << 7 << false << "";
+        QTest::newRow("bad last file") << false << 3 << 14 << false << "";
+        QTest::newRow("frame counts differ") << true << 4 << -1 << true << "";
     }
     void sameAsLoadThenGenerate()
     {
@@ -118,6 +121,7 @@ private slots:
         QFETCH(int, threads);
         QFETCH(int, badAt);
         QFETCH(bool, unequal);
+        QFETCH(QString, colours);
         const QString folder = dir.filePath(QString::fromLatin1(QTest::currentDataTag())) + QLatin1Char('/');
         QVERIFY(writeGrid(folder, 77, 3, 5));
         kestrin::BuildRequest request;
@@ -125,6 +129,13 @@ private slots:
         request.source.pattern = QStringLiteral("camera%1_%2.png");
         request.trim = trim;
         request.settings.threads = threads;
+        if (colours.startsWith(QLatin1String("refined")))
+            request.settings.quantizer = kestrin::QuantizerKind::Refined;
+        if (colours.endsWith(QLatin1String("+key"))) {
+            request.settings.useKey = true;
+            request.settings.keyColor = 0x000000;
+            request.settings.keyTolerance = 40;
+        }
         QStringList paths;
         for (const kestrin::FoundStage &stage : kestrin::scanFolder(request.source).stages)
             paths << stage.framePaths;
@@ -147,24 +158,36 @@ private slots:
         QCOMPARE(job.file.isEmpty(), kind != FailureKind::None);
     }
 
-    // A finished feed is the reduction's first stage: its octree is taken
-    // as given, so the palette is the one of the images the feed saw. Fed
-    // the project's frames in order, that is the palette of the project.
+    // A finished feed is the reduction's first stage: its octree (or
+    // histogram) is taken as given, so the palette is the one of the images
+    // the feed saw. Fed the project's frames in order, that is the palette
+    // of the project.
     void finishedFeedIsTakenAsGiven_data()
     {
         // The frames fed, by index; 'x': frame 1 changed at this point; 'e': a frame of no stage.
         QTest::addColumn<QString>("feeding");
-        QTest::addColumn<bool>("projectsOwn"); // the feed saw the project's frames as they are, in order
-        QTest::newRow("the project's frames in order") << "0123" << true;
-        QTest::newRow("an image changed after feeding") << "01x23" << false;
-        QTest::newRow("a frame missing") << "013" << false;
-        QTest::newRow("an extra frame") << "0123e" << false;
-        QTest::newRow("two frames swapped") << "0213" << false;
+        QTest::addColumn<bool>("projectsOwn"); // the palette the feed gives is the project's own
+        QTest::addColumn<bool>("refined");     // the refined quantizer's histogram is fed, not the octree
+        QTest::newRow("the project's frames in order") << "0123" << true << false;
+        QTest::newRow("an image changed after feeding") << "01x23" << false << false;
+        QTest::newRow("a frame missing") << "013" << false << false;
+        QTest::newRow("an extra frame") << "0123e" << false << false;
+        QTest::newRow("two frames swapped") << "0213" << false << false;
+        // A histogram does not depend on the order of its pixels.
+        QTest::newRow("refined, the project's frames") << "0123" << true << true;
+        QTest::newRow("refined, two frames swapped") << "0213" << true << true;
+        QTest::newRow("refined, a frame missing") << "013" << false << true;
+        QTest::newRow("refined, an image changed after feeding") << "01x23" << false << true;
     }
     void finishedFeedIsTakenAsGiven()
     {
         QFETCH(QString, feeding);
         QFETCH(bool, projectsOwn);
+        QFETCH(bool, refined);
+        kestrin::GenerationSettings settings;
+        if (refined)
+            settings.quantizer = kestrin::QuantizerKind::Refined;
+        const kestrin::ColorOptions options = kestrin::colorOptionsOf(settings);
         Project project;
         for (int s = 0; s < 2; ++s) {
             kestrin::Stage *stage = project.appendStage();
@@ -172,7 +195,7 @@ private slots:
                 fixture::addFrame(stage, clusterFrame(2 * s + f));
         }
         auto frame = [&](int i) -> kestrin::Frame & { return *project.stages[size_t(i / 2)]->frames[size_t(i % 2)]; };
-        kestrin::ColorFeed feed{kestrin::GenerationSettings()};
+        kestrin::ColorFeed feed{settings};
         QVERIFY(feed.feeds());
         Project fedImages; // what the feed saw
         kestrin::Stage *seen = fedImages.appendStage();
@@ -190,36 +213,40 @@ private slots:
         }
         feed.finish();
 
-        const kestrin::ColorReduction fresh(project, 2);
-        const kestrin::ColorReduction ofFed(fedImages, quint32(seen->frameCount));
-        const kestrin::ColorReduction fed(project, 2, kestrin::ColorOptions(), &feed);
+        const kestrin::ColorReduction fresh(project, 2, options);
+        const kestrin::ColorReduction ofFed(fedImages, quint32(seen->frameCount), options);
+        const kestrin::ColorReduction fed(project, 2, options, &feed);
         QCOMPARE(paletteOf(fed), paletteOf(ofFed));
         QCOMPARE(paletteOf(fed) == paletteOf(fresh), projectsOwn);
     }
 
-    // Only the octree over whole frames is fed; any other palette is made
-    // from the project by the reduction itself.
-    void onlyTheWholeFrameOctreeIsFed_data()
+    // The octree over whole frames and the refined quantizer (any background)
+    // are fed; the octree with a background and a palette file are made by
+    // the reduction itself. Fed or not, the palette is the same.
+    void whatIsFed_data()
     {
         QTest::addColumn<QString>("setting"); // the one setting changed from the defaults
         QTest::addColumn<bool>("feeds");
         QTest::newRow("octree") << QString() << true;
         QTest::newRow("octree, 16 colours") << QStringLiteral("budget") << true;
-        QTest::newRow("refined") << QStringLiteral("refined") << false;
+        QTest::newRow("refined") << QStringLiteral("refined") << true;
+        QTest::newRow("refined, key colour") << QStringLiteral("refined+key") << true;
         QTest::newRow("key colour") << QStringLiteral("key") << false;
         QTest::newRow("alpha threshold") << QStringLiteral("alpha") << false;
         QTest::newRow("palette file") << QStringLiteral("palette") << false;
     }
-    void onlyTheWholeFrameOctreeIsFed()
+    void whatIsFed()
     {
         QFETCH(QString, setting);
         QFETCH(bool, feeds);
         kestrin::GenerationSettings settings;
         if (setting == QLatin1String("budget"))
             settings.colorBudget = 16;
-        else if (setting == QLatin1String("refined"))
+        else if (setting.startsWith(QLatin1String("refined")))
             settings.quantizer = kestrin::QuantizerKind::Refined;
         else if (setting == QLatin1String("key"))
+            settings.useKey = true;
+        if (setting.endsWith(QLatin1String("+key")))
             settings.useKey = true;
         else if (setting == QLatin1String("alpha"))
             settings.alphaThreshold = 128;
