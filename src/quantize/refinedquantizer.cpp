@@ -135,6 +135,10 @@ private:
                 m_scratch[bucket(m_order[k], axis)].add(m_moments[m_order[k]]);
             Moments low;
             for (int cut = lo[axis]; cut < hi[axis]; ++cut) {
+                // A cut after an empty value leaves the parts of the cut
+                // before it, which can only tie with it: never a better cut.
+                if (m_scratch[cut].weight <= 0)
+                    continue;
                 low.add(m_scratch[cut]);
                 if (low.weight <= 0 || low.weight >= total.weight)
                     continue;
