@@ -386,6 +386,7 @@ private:
         forChunks([&](int part, quint64 chunk, quint64 begin, quint64 end) {
             std::vector<Cluster> &sums = partial[size_t(part)];
             double sum = 0;
+            quint64 chunkTries = 0, chunkMoved = 0; // counted here: the threads' counters share a cache line
             for (quint64 i = begin; i < end; ++i) {
                 const quint16 was = m_assigned[i];
                 double d = distance(&m_point[3 * i], &m_means[3 * was]);
@@ -395,14 +396,16 @@ private:
                     const double half
                         = k > 1 ? 0.5 * (m_gaps[was * std::min(k, kNear) + 1] - m_drift[was] - m_maxDrift) : kInfinity;
                     if (d >= std::max(half, m_lower[i]) - kMargin)
-                        d = search(i, d, tries[size_t(part)]);
+                        d = search(i, d, chunkTries);
                 }
                 if (m_assigned[i] != was)
-                    ++moved[size_t(part)];
+                    ++chunkMoved;
                 add(sums[m_assigned[i]], m_colors[i]);
                 sum += double(m_colors[i].count) * d * d;
             }
             chunkError[chunk] = sum;
+            tries[size_t(part)] += chunkTries;
+            moved[size_t(part)] += chunkMoved;
         });
         for (Cluster &c : m_clusters)
             c = Cluster();
@@ -438,9 +441,10 @@ private:
         // distance between two means has changed by at most their drifts.
         const double slack = m_drift[a] + m_maxDrift;
         double best = d, second = kInfinity;
+        quint64 tried = 0;
         quint16 bestIndex = a;
         const auto tryMean = [&](quint16 j) {
-            ++tries;
+            ++tried;
             const double dj = distance(&m_point[3 * i], &m_means[3 * j]);
             if (dj < best || (dj == best && j < bestIndex)) {
                 second = best;
@@ -472,6 +476,7 @@ private:
                 }
             }
         }
+        tries += tried;
         m_assigned[i] = bestIndex;
         m_lower[i] = std::min(second, untried);
         return best;
