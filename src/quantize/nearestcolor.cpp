@@ -52,7 +52,9 @@ void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box,
 
 NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
     : m_coarse(size_t(1) << (3 * (8 - kCoarseShift))),
-      m_cells(size_t(1) << (3 * (8 - kFineShift)))
+      m_cells(size_t(1) << (3 * (8 - kFineShift))),
+      m_recentColor(size_t(1) << kRecentBits, 0xffffffffu),
+      m_recentIndex(size_t(1) << kRecentBits, 0)
 {
     first = std::clamp(first, 0, 255);
     end = std::clamp(end, first + 1, 256);
@@ -115,6 +117,10 @@ quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
         if (cell.count == 1)
             return cell.list->index;
     }
+    const quint32 color = quint32(red) << 16 | quint32(green) << 8 | quint32(blue);
+    const quint32 slot = (color * 0x9E3779B1u) >> (32 - kRecentBits);
+    if (m_recentColor[slot] == color)
+        return m_recentIndex[slot];
     const Candidate *c = cell.list;
     const Candidate *end = c + cell.count;
     int best = INT_MAX;
@@ -126,6 +132,8 @@ quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
             bestIndex = c->index;
         }
     }
+    m_recentColor[slot] = color;
+    m_recentIndex[slot] = bestIndex;
     return bestIndex;
 }
 

@@ -85,6 +85,11 @@ private:
     size_t m_blockUsed = 0;                       // candidates used in blocks.back()
     std::vector<Candidate> m_scratch;
     quint64 m_madeCells = 0, m_madeCandidates = 0;
+    // The last answers of searchCell, one per slot of a colour's hash: a
+    // colour met again is not searched again.
+    static constexpr int kRecentBits = 12;
+    std::vector<quint32> m_recentColor; // 0xffffffff: none (no colour has that value)
+    std::vector<quint8> m_recentIndex;
 };
 
 /** Remembers one palette index per 24-bit colour: 2^24 slots of 16 bits
