@@ -1,5 +1,5 @@
-// kestrin-art: the command line over Kestrin's core. One parser, then one
-// runner; no window and no display needed.
+// kestrin-art's program: the command line over Kestrin's core. One parser,
+// then one runner; no window and no display needed.
 #include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -84,21 +84,12 @@ int firstInexactArgument(int argc, char *argv[], const QStringList &arguments)
 
 } // namespace
 
-int main(int argc, char *argv[])
+// The program proper, which the kestrin-art executable (launcher.cpp) loads
+// for every command line but the version alone.
+extern "C" Q_DECL_EXPORT int kestrin_art_main(int argc, char *argv[])
 {
     using namespace kestrin::cli;
     holdClosedStreams();
-    // The version alone is answered before Qt starts: build systems ask it
-    // often, and it needs nothing of Qt.
-    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
-        static const char kVersionLine[] = "kestrin-art " KESTRIN_VERSION "\n";
-        if (const int error = writeStandardOutput(QByteArray::fromRawData(kVersionLine, sizeof kVersionLine - 1))) {
-            std::fprintf(stderr, "kestrin-art: standard output: cannot write: %s\n",
-                         std::generic_category().message(error).c_str());
-            return ExitFailure;
-        }
-        return ExitSuccess;
-    }
     qInstallMessageHandler(messageHandler);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrin-art"));

@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QProcess>
 #include <QTest>
 
 #include <array>
@@ -466,6 +468,29 @@ private slots:
         QVERIFY2(cli.out.contains(expected), qPrintable(cli.out));
         QVERIFY(cli.err.isEmpty());
         QVERIFY(!QFile::exists(path(QStringLiteral("hx.art"))));
+    }
+
+    // The executable answers the version alone by itself and loads its
+    // program for everything else: copied away from the program, it still
+    // gives the version and names what is missing for any other command.
+    void executableWithoutItsProgram()
+    {
+        const QString alone = path(QStringLiteral("alone/kestrin-art"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("alone"))));
+        QVERIFY(QFile::copy(QStringLiteral(KESTRIN_ART), alone));
+        QProcess version;
+        version.start(alone, {QStringLiteral("--version")});
+        const Run told = fixture::finish(version, 30000);
+        QCOMPARE(told.exitCode, 0);
+        QCOMPARE(told.out, QStringLiteral("kestrin-art " KESTRIN_VERSION "\n"));
+        QProcess help;
+        help.start(alone, {QStringLiteral("--help")});
+        const Run missing = fixture::finish(help, 30000);
+        QCOMPARE(missing.exitCode, 1);
+        QVERIFY(missing.out.isEmpty());
+        QVERIFY2(missing.err.startsWith(QStringLiteral("kestrin-art: the program libkestrin-art.so is missing from "))
+                     && missing.err.count(QLatin1Char('\n')) == 1,
+                 qPrintable(missing.err));
     }
 };
 

@@ -76,10 +76,10 @@ if [[ $has_cli == ON ]]; then
     dpkg-deb --field "$app" Depends | grep -qF "kestrin-art (= $version)" ||
         fail "kestrin depends on another version of kestrin-art: $(dpkg-deb --field "$app" Depends)"
     files "$cli" >"$tmp/cli.files"
-    expected=(/usr/bin/kestrin-art /usr/share/doc/kestrin-art/changelog.gz /usr/share/doc/kestrin-art/copyright
-              /usr/share/man/man1/kestrin-art.1.gz)
+    expected=(/usr/bin/kestrin-art /usr/lib/kestrin/art/libkestrin-art.so /usr/share/doc/kestrin-art/changelog.gz
+              /usr/share/doc/kestrin-art/copyright /usr/share/man/man1/kestrin-art.1.gz)
     diff <(printf '%s\n' "${expected[@]}") "$tmp/cli.files" >"$tmp/cli.diff" ||
-        fail "kestrin-art's package holds other files than its binary, page and documents:"$'\n'"$(cat "$tmp/cli.diff")"
+        fail "kestrin-art's package holds other files than its binary, its program module, page and documents:"$'\n'"$(cat "$tmp/cli.diff")"
     if shared=$(comm -12 "$tmp/app.files" "$tmp/cli.files") && [[ -n $shared ]]; then
         fail "files in both packages: $shared"
     fi
@@ -95,9 +95,14 @@ if missing=$(ldd "$tmp/root/usr/bin/kestrin" | grep 'not found'); then
     fail "kestrin misses libraries: $missing"
 fi
 if [[ $has_cli == ON ]]; then
-    if links=$(ldd "$tmp/root/usr/bin/kestrin-art" | grep -E 'not found|libQt6Widgets'); then
-        fail "kestrin-art misses libraries or links Qt Widgets: $links"
-    fi
+    for program in "$tmp/root/usr/bin/kestrin-art" "$tmp/root/usr/lib/kestrin/art/libkestrin-art.so"; do
+        if links=$(ldd "$program" | grep -E 'not found|libQt6Widgets'); then
+            fail "$(basename "$program") misses libraries or links Qt Widgets: $links"
+        fi
+    done
+    # The executable finds its program module where the package puts it.
+    help=$("$tmp/root/usr/bin/kestrin-art" --help 2>&1) && grep -q '^Usage: kestrin-art' <<<"$help" ||
+        fail "installed kestrin-art --help: $help"
 fi
 status=0
 (cd "$tmp" && QT_QPA_PLATFORM=offscreen timeout 3 "$tmp/root/usr/bin/kestrin") >"$tmp/run.log" 2>&1 || status=$?

@@ -1,0 +1,83 @@
+// The kestrin-art executable. Build systems run it once per sprite and ask
+// its version often: it answers "--version" alone without loading Qt and the
+// image libraries (a few milliseconds of start-up), and hands every other
+// command line to the program proper, a module beside it (in the build tree)
+// or in its library folder (installed). No Qt here.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+
+/** Writes all of `text` to standard output; 0, or the errno of the failure. */
+int writeOut(const char *text, size_t length)
+{
+    while (length > 0) {
+        const ssize_t done = ::write(STDOUT_FILENO, text, length);
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        text += done;
+        length -= size_t(done);
+    }
+    return 0;
+}
+
+/** The folder of this executable, with a trailing '/'; empty when unknown. */
+std::string ownFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return std::string();
+    const std::string self(path, size_t(length));
+    const size_t slash = self.rfind('/');
+    return slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
+        static const char kVersionLine[] = "kestrin-art " KESTRIN_VERSION "\n";
+        // A closed standard output reads as EBADF, as a full device reads
+        // ENOSPC: either is a failure to write, and said so.
+        if (const int error = writeOut(kVersionLine, sizeof kVersionLine - 1)) {
+            std::fprintf(stderr, "kestrin-art: standard output: cannot write: %s\n", std::strerror(error));
+            return kExitFailure;
+        }
+        return 0;
+    }
+    const std::string folder = ownFolder();
+    std::string tried;
+    for (const std::string &module : {folder + KESTRIN_ART_MODULE, folder + KESTRIN_ART_MODULE_FROM_BIN}) {
+        if (::access(module.c_str(), F_OK) != 0)
+            continue;
+        void *program = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!program) {
+            std::fprintf(stderr, "kestrin-art: cannot load %s: %s\n", module.c_str(), ::dlerror());
+            return kExitFailure;
+        }
+        using Main = int (*)(int, char **);
+        const auto run = reinterpret_cast<Main>(::dlsym(program, "kestrin_art_main"));
+        if (!run) {
+            std::fprintf(stderr, "kestrin-art: %s: %s\n", module.c_str(), ::dlerror());
+            return kExitFailure;
+        }
+        return run(argc, argv);
+    }
+    std::fprintf(stderr, "kestrin-art: the program %s is missing from %s (and from %s)\n", KESTRIN_ART_MODULE,
+                 folder.c_str(), (folder + KESTRIN_ART_MODULE_FROM_BIN).c_str());
+    return kExitFailure;
+}
