@@ -237,16 +237,19 @@ private slots:
     // writes only standard output dies of it, as other tools do.
     void standardOutputIsChecked_data()
     {
-        QTest::addColumn<QString>("command"); // info, info-json, build-json, build-stdout, extract
+        QTest::addColumn<QString>("command"); // info, info-json, build-json, build-stdout, extract, version
         QTest::addColumn<QString>("stdoutIs"); // full, closed, broken, broken-default
         QTest::addColumn<QString>("reason");   // "" for a death by SIGPIPE
-        for (const char *command : {"info", "info-json", "build-json", "build-stdout", "extract"}) {
+        for (const char *command : {"info", "info-json", "build-json", "build-stdout", "extract", "version"}) {
             QTest::addRow("%s, full device", command) << command << "full" << "No space left on device";
             QTest::addRow("%s, broken pipe", command) << command << "broken" << "Broken pipe";
         }
         QTest::newRow("info, closed") << "info" << "closed" << "standard output: cannot write: Bad file descriptor";
         QTest::newRow("build-stdout, closed") << "build-stdout" << "closed" << "standard output is closed";
         QTest::newRow("info, broken pipe, SIGPIPE default") << "info" << "broken-default" << "";
+        // The version comes from the executable alone, which checks its write the same way.
+        QTest::newRow("version, closed") << "version" << "closed" << "standard output: cannot write: Bad file descriptor";
+        QTest::newRow("version, broken pipe, SIGPIPE default") << "version" << "broken-default" << "";
     }
     void standardOutputIsChecked()
     {
@@ -275,6 +278,8 @@ private slots:
             args << "build" << folder << "-o" << "-";
         if (command == QLatin1String("extract"))
             args << "extract" << folder + "/sprite.art" << folder + "/frames";
+        if (command == QLatin1String("version"))
+            args << "--version";
         const QByteArray fullPath = native(full);
         const Run r = runArt(args, false, [stdoutIs, fullPath] {
             if (stdoutIs == QLatin1String("full")) {
