@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "app/mainwindowform.h"
+#include "fileio/failure.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -119,7 +120,7 @@ bool MainWindow::loadFrame(kestrin::Frame *frame, const QString &path)
     kestrin::Failure failure;
     runInBackground([&] { failure = kestrin::loadFrame(loaded, path); });
     if (cancelRequested) {
-        lastLoadFailure = kestrin::Failure::of(kestrin::FailureKind::Cancelled, path);
+        lastLoadFailure = kestrin::Failure::of(kestrin::FailureKind(kestrin::FileFailure::Cancelled), path);
         ui->lblProgress->setText(tr("Load cancelled: the frame is as it was."));
         return false;
     }

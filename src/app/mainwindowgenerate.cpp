@@ -3,8 +3,11 @@
 
 #include "app/diagnosticlog.h"
 #include "app/mainwindowform.h"
+#include "fileio/failure.h"
 #include "fileio/fileidentity.h"
 #include "generate/generation.h"
+#include "generate/jobfailure.h"
+#include "palettes/palettefailure.h"
 #include "wording/failuretext.h"
 
 #include <QLabel>
@@ -88,39 +91,31 @@ QString stepText(kestrin::GenerationStep step)
  *  failures that show no box (no stages). */
 QString boxText(const kestrin::Failure &failure)
 {
-    using kestrin::FailureKind;
-    switch (failure.kind) {
-    case FailureKind::None:
-    case FailureKind::Cancelled:
-    case FailureKind::NoStages:
+    using kestrin::FileFailure;
+    using kestrin::JobFailure;
+    const kestrin::FailureKind kind = failure.kind;
+    if (!failure || kind.is(FileFailure::Cancelled) || kind.is(JobFailure::NoStages))
         return QString();
-    case FailureKind::CannotWriteFile:
+    if (kind.is(FileFailure::CannotWriteFile))
         return QStringLiteral("Cannot write output file \"%1\": %2").arg(failure.path, failure.reason) + kAborting;
-    case FailureKind::OutputIsInput:
+    if (kind.is(FileFailure::OutputIsInput))
         return QStringLiteral("The output file \"%1\" is the same file as %2; nothing was written.")
                    .arg(failure.path, failure.reason)
             + kAborting;
-    case FailureKind::WrongStageCount:
+    if (kind.is(JobFailure::WrongStageCount))
         return QStringLiteral("Number of stages must be 8 for rotatable Art.") + kAborting;
-    case FailureKind::CannotCreateFile:
+    if (kind.is(FileFailure::CannotCreateFile))
         return QStringLiteral("Cannot create output file \"") + failure.path + QStringLiteral("\"") + kAborting;
-    case FailureKind::FrameCountMismatch:
+    if (kind.is(JobFailure::FrameCountMismatch))
         return QStringLiteral("Number of frames differ in stage %1:\n-Expected %2 frames.\n-Found %3 frames.")
                    .arg(failure.stage)
                    .arg(failure.expected)
                    .arg(failure.found)
             + kAborting;
-    case FailureKind::CannotReadFile:
-    case FailureKind::UnknownPaletteFormat:
-    case FailureKind::PaletteLineError:
-    case FailureKind::PaletteByteError:
-    case FailureKind::PaletteTooLarge:
-    case FailureKind::PaletteTooSmall:
+    if (kind.is(FileFailure::CannotReadFile) || kind.room() == kestrin::FailureRoom::Palettes)
         // The palette file of the colour options.
         return failure.path + QStringLiteral(": ") + kestrin::describeFailure(failure) + kAborting;
-    default:
-        return kestrin::describeFailure(failure) + kAborting;
-    }
+    return kestrin::describeFailure(failure) + kAborting;
 }
 
 /** OutputIsInput when the target is one of the project's frame files under
@@ -138,7 +133,7 @@ kestrin::Failure targetClash(const kestrin::Project &project, const QString &tar
     const auto clash = kestrin::firstCollision({{target, QString()}}, frames);
     if (!clash)
         return kestrin::Failure();
-    return kestrin::Failure::of(kestrin::FailureKind::OutputIsInput, targetPath,
+    return kestrin::Failure::of(kestrin::FailureKind(kestrin::FileFailure::OutputIsInput), targetPath,
                                 QStringLiteral("%1 \"%2\"").arg(clash->second.role, clash->second.path));
 }
 
@@ -186,16 +181,17 @@ bool MainWindow::generateArt(const QString &targetPath)
         });
     }
     // An Escape the run did not act on cancelled nothing.
-    if (outcome.failure.kind != kestrin::FailureKind::Cancelled)
+    if (outcome.failure.kind != kestrin::FailureKind(kestrin::FileFailure::Cancelled))
         cancelRequested = false;
     using kestrin::FailureKind;
     const FailureKind kind = outcome.failure.kind;
-    if (kind == FailureKind::CannotCreateFile || kind == FailureKind::CannotWriteFile
-        || kind == FailureKind::OutputIsInput) {
+    if (kind == FailureKind(kestrin::FileFailure::CannotCreateFile)
+        || kind == FailureKind(kestrin::FileFailure::CannotWriteFile)
+        || kind == FailureKind(kestrin::FileFailure::OutputIsInput)) {
         kestrin::logError("generateArt: " + outcome.failure.path.toLatin1() + ": "
                           + kestrin::describeFailure(outcome.failure).toLatin1());
     }
-    if (kind == FailureKind::CannotWriteFile) {
+    if (kind == FailureKind(kestrin::FileFailure::CannotWriteFile)) {
         // The run stopped part way: no step of it stays on show.
         ui->lblProgress->setText(QString());
         ui->pbTotal->setValue(0);

@@ -3,8 +3,10 @@
 
 #include "app/diagnosticlog.h"
 #include "app/mainwindowform.h"
+#include "fileio/failure.h"
 #include "project/filenamerule.h"
 #include "project/folderloader.h"
+#include "project/framefailure.h"
 #include "wording/failuretext.h"
 
 #include <QLabel>
@@ -34,24 +36,21 @@ int signedField(const QLineEdit *edit)
  *  through Latin-1, as every byte of the log does. */
 QByteArray loadLogMessage(const kestrin::Failure &failure)
 {
-    using kestrin::FailureKind;
-    switch (failure.kind) {
-    case FailureKind::CannotLoadFrame:
-        return "Cannot load frame: " + failure.path.toLatin1();
-    case FailureKind::NoStagesFound:
+    using kestrin::FrameFailure;
+    const QByteArray path = failure.path.toLatin1();
+    if (failure.kind.is(FrameFailure::CannotLoadFrame))
+        return "Cannot load frame: " + path;
+    if (failure.kind.is(FrameFailure::NoStagesFound))
         return "No stages found!";
-    case FailureKind::NameNeverChanges:
-        return "Too many stages and frames (the file name does not change with its number): " + failure.path.toLatin1();
-    case FailureKind::TooManyFrames:
-        return "Too many stages and frames (more than " + QByteArray::number(failure.expected)
-            + "): " + failure.path.toLatin1();
-    case FailureKind::RangeTooLarge:
-        return "Range too large to search: " + failure.path.toLatin1();
-    case FailureKind::NameRepeats:
-        return kestrin::describeFailure(failure).toLatin1() + ": " + failure.path.toLatin1();
-    default:
-        return kestrin::describeFailure(failure).toLatin1();
-    }
+    if (failure.kind.is(FrameFailure::NameNeverChanges))
+        return "Too many stages and frames (the file name does not change with its number): " + path;
+    if (failure.kind.is(FrameFailure::TooManyFrames))
+        return "Too many stages and frames (more than " + QByteArray::number(failure.expected) + "): " + path;
+    if (failure.kind.is(FrameFailure::RangeTooLarge))
+        return "Range too large to search: " + path;
+    if (failure.kind.is(FrameFailure::NameRepeats))
+        return kestrin::describeFailure(failure).toLatin1() + ": " + path;
+    return kestrin::describeFailure(failure).toLatin1();
 }
 
 /** The lowest selected row of `list`, or -1. */
@@ -82,7 +81,7 @@ void MainWindow::on_pbStageLoad_clicked()
     // load is over, so a cancelled load can put it back untouched.
     kestrin::Project previous = std::exchange(project, kestrin::Project());
     (void)GenFile(folder, pattern, stageMin, stageMax, stageWidth, frameMin, frameMax, frameWidth);
-    if (lastLoadFailure.kind == kestrin::FailureKind::Cancelled) {
+    if (lastLoadFailure.kind == kestrin::FailureKind(kestrin::FileFailure::Cancelled)) {
         project = std::move(previous);
         ui->lblProgress->setText(tr("Load cancelled: the project is as it was."));
         return;
@@ -119,7 +118,7 @@ bool MainWindow::GenFile(const QString &folder, const QString &pattern, quint32 
     runInBackground([&] { failure = kestrin::loadFolder(project, source, options); });
     statusBar()->clearMessage();
     lastLoadFailure = failure;
-    if (failure && failure.kind != kestrin::FailureKind::Cancelled)
+    if (failure && failure.kind != kestrin::FailureKind(kestrin::FileFailure::Cancelled))
         kestrin::logError("GenFile: " + loadLogMessage(failure));
     return !failure;
 }
@@ -218,6 +217,7 @@ void MainWindow::on_pbFrameLoad_clicked()
     if (!frame)
         return;
     // A file that does not load leaves the frame as it was, and says why.
-    if (!loadFrame(frame, ui->leSourceFile->text()) && lastLoadFailure.kind != kestrin::FailureKind::Cancelled)
+    if (!loadFrame(frame, ui->leSourceFile->text())
+        && lastLoadFailure.kind != kestrin::FailureKind(kestrin::FileFailure::Cancelled))
         showLoadFailure(lastLoadFailure);
 }

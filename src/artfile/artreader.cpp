@@ -1,6 +1,7 @@
 #include "artfile/artreader.h"
 
 #include "artfile/artformat.h"
+#include "fileio/failure.h"
 
 #include <QIODevice>
 
@@ -360,18 +361,21 @@ Failure parseArt(const QByteArray &bytes, ArtFile &art)
     QString error;
     if (parse(input, art, error))
         return Failure();
-    return Failure::of(FailureKind::MalformedFile, QString(), error);
+    return Failure::of(FailureKind(kestrin::FileFailure::MalformedFile), QString(), error);
 }
 
 Failure readArt(QIODevice &device, ArtFile &art)
 {
     if (!device.isReadable())
-        return Failure::of(FailureKind::CannotReadFile, QString(), QStringLiteral("not open for reading"));
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), QString(),
+                           QStringLiteral("not open for reading"));
     Input input(device);
     QString error;
     if (parse(input, art, error))
         return Failure();
-    return Failure::of(input.readFailed() ? FailureKind::CannotReadFile : FailureKind::MalformedFile, QString(), error);
+    return Failure::of(input.readFailed() ? FailureKind(kestrin::FileFailure::CannotReadFile)
+                                          : FailureKind(kestrin::FileFailure::MalformedFile),
+                       QString(), error);
 }
 
 } // namespace kestrin

@@ -1,4 +1,5 @@
 #include "cli/artfileopen.h"
+#include "fileio/failure.h"
 
 #include <QFile>
 
@@ -14,7 +15,7 @@ Failure readArtFile(const QString &path, ArtFile &art)
         ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
         : (file.setFileName(path), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
     if (!opened)
-        return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path, file.errorString());
     Failure failure = readArt(file, art);
     failure.path = failure ? path : QString();
     return failure;

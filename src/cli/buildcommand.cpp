@@ -3,10 +3,12 @@
 #include "cli/commands.h"
 
 #include "cli/buildreport.h"
+#include "fileio/failure.h"
 #include "fileio/fileidentity.h"
 #include "fileio/outputfile.h"
 #include "generate/generation.h"
 #include "generate/projectfile.h"
+#include "project/framefailure.h"
 #include "wording/failuretext.h"
 
 #include <QFileInfo>
@@ -128,7 +130,8 @@ int finish(const BuildJob &job, GenerationOutcome outcome, Console &console)
             QString::fromUtf8(QJsonDocument(buildReport(outcome, job.target, settings)).toJson(QJsonDocument::Indented))
                 .trimmed());
     }
-    if (outcome.failure.kind == FailureKind::OutputIsInput || outcome.failure.kind == FailureKind::NameNotExact)
+    if (outcome.failure.kind == FailureKind(kestrin::FileFailure::OutputIsInput)
+        || outcome.failure.kind == FailureKind(kestrin::FileFailure::NameNotExact))
         return ExitUsage;
     return outcome.failure ? ExitFailure : ExitSuccess;
 }
@@ -151,7 +154,7 @@ Failure checkOutputs(const BuildJob &job, const QStringList &inputs)
     const auto collision = firstCollision(outputs, files);
     if (!collision)
         return Failure();
-    return Failure::of(FailureKind::OutputIsInput, collision->first.path,
+    return Failure::of(FailureKind(kestrin::FileFailure::OutputIsInput), collision->first.path,
                        collision->second.role + QLatin1Char(' ') + collision->second.path);
 }
 
@@ -203,9 +206,10 @@ int runBuild(const BuildJob &job, Console &console)
     const QFileInfo folder(folderArgument);
     if (!job.frames && (!folder.exists() || !folder.isDir())) {
         GenerationOutcome outcome;
-        outcome.failure
-            = Failure::of(folder.exists() ? FailureKind::NotAFolder : FailureKind::NoSuchFolder, folderArgument)
-                  .at(FailureStep::Load);
+        outcome.failure = Failure::of(folder.exists() ? FailureKind(kestrin::FrameFailure::NotAFolder)
+                                                      : FailureKind(kestrin::FrameFailure::NoSuchFolder),
+                                      folderArgument)
+                              .at(FailureStep::Load);
         reportFailure(job, outcome.failure, console);
         return finish(job, outcome, console);
     }

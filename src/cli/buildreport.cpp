@@ -1,5 +1,6 @@
 #include "cli/buildreport.h"
 
+#include "fileio/failure.h"
 #include "fileio/outputfile.h"
 #include "wording/failuretext.h"
 
@@ -163,7 +164,7 @@ Failure dependencyRule(const QString &depfile, const QString &target, const QStr
                 : c == '\t'                 ? QStringLiteral("a tab")
                 : c == '\\'                 ? QStringLiteral("a backslash at its end")
                                             : QStringLiteral("'%1'").arg(QLatin1Char(c));
-            return Failure::of(FailureKind::CannotWriteFile, depfile,
+            return Failure::of(FailureKind(kestrin::FileFailure::CannotWriteFile), depfile,
                                QStringLiteral("the name \"%1\" holds %2, which a dependency file cannot express so "
                                               "that both make and ninja read it back")
                                    .arg(name, shown));

@@ -4,6 +4,7 @@
 #include "generate/buildoptions.h"
 #include "generate/projectfile.h"
 #include "project/filenamerule.h" // kMaxFieldWidth, patternShape
+#include "project/framefailure.h"
 #include "wording/failuretext.h"
 
 #include <QCommandLineParser>
@@ -354,7 +355,8 @@ CommandLine parseBuild(const QStringList &arguments)
         job.source.pattern = parser.value(QStringLiteral("pattern"));
     if (patternShape(job.source.pattern) == PatternShape::NoFrameNumber)
         read.fail(QStringLiteral("--pattern: \"%1\": %2")
-                      .arg(job.source.pattern, describeFailure(Failure::of(FailureKind::NoFrameNumber))));
+                      .arg(job.source.pattern,
+                           describeFailure(Failure::of(FailureKind(kestrin::FrameFailure::NoFrameNumber)))));
     // As in the window, a negative bound is read as an unsigned 32-bit number,
     // so -1 is the largest and means "every number".
     job.source.stageMin = quint32(read.number(QStringLiteral("stage-min"), job.source.stageMin));

@@ -5,6 +5,7 @@
 #include "artfile/artreader.h"
 #include "cli/artfileopen.h"
 #include "cli/artjson.h"
+#include "fileio/failure.h"
 #include "wording/failuretext.h"
 
 #include <QFileInfo>
@@ -56,7 +57,8 @@ QJsonObject failureJson(const QString &path, const QString &message)
 {
     const QFileInfo info(path);
     const bool opened = path == QLatin1String("-") || (info.isFile() && info.isReadable());
-    const FailureKind kind = opened ? FailureKind::MalformedFile : FailureKind::CannotReadFile;
+    const FailureKind kind
+        = opened ? FailureKind(kestrin::FileFailure::MalformedFile) : FailureKind(kestrin::FileFailure::CannotReadFile);
     return QJsonObject{
         {QStringLiteral("file"), path},
         {QStringLiteral("ok"), false},

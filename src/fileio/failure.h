@@ -4,52 +4,69 @@
 
 namespace kestrin {
 
-/** What stopped a job. The core returns one of these; the window and the
- *  command line each word it in their own way. */
-enum class FailureKind {
-    None,
-
-    // Finding and reading the frames of a folder.
-    NoSuchFolder,     // path: the folder given
-    NoFrameNumber,    // path: the pattern, which has no %2 for the frame number
-    NameRepeats,      // path: the file name that two frames of the pattern share
-    NotAFolder,       // path: the folder given
-    NameNeverChanges, // path: the one file every number names; found: how many frames that would make
-    TooManyFrames,    // path: folder + pattern; expected: the limit
-    RangeTooLarge,    // path: folder + pattern of the range that cannot be listed
-    NoStagesFound,    // path: the folder; reason: the first name tried
-    CannotLoadFrame,  // path: the frame file; reason: why it did not decode
-    NotEnoughMemory,  // path: the folder; found: bytes the frames need, expected: bytes available
-
-    // Checks of a project before anything is written.
-    NoStages,           // the project has no stage at all
-    WrongStageCount,    // a rotatable sprite without 8 stages; found: the stage count
-    BadPaletteCount,    // found: the palette count asked for (1..4 allowed)
-    FrameCountMismatch, // stage: the first stage that differs; expected: stage 0's count; found: its count
-    FrameTooLarge,      // stage, frame, width, height; expected: the largest pixel count a frame may hold
-    FileTooLarge,       // found: the file size it would have; expected: the largest the format allows
-
-    // Files.
-    CannotCreateFile, // path, reason: the system's
-    CannotWriteFile,  // path, reason: the system's
-    CannotReadFile,   // path, reason: the system's
-    MalformedFile,    // path, reason: what is wrong and where
-    OutputIsInput,    // path: an output of the job; reason: the other file of the job it is (an
-                      // input, or another output), in words ("the frame file a/b.bmp")
-    NameNotExact,     // path: a name that cannot reach the file system exactly as given; reason: why
-    BadProjectFile,   // path: the project file; reason: the key and what is wrong with it
-
-    // Colour settings and palette files.
-    BadColorSettings,     // reason: which setting and what is wrong with it
-    UnknownPaletteFormat, // path: the palette file; reason: its suffix
-    PaletteLineError,     // path, reason; found: the line (from 1) of a text palette
-    PaletteByteError,     // path, reason; found: the byte offset in a binary palette, -1 when the reason says where
-    PaletteTooLarge,      // path; found: the number of entries (more than expected = 256)
-    PaletteTooSmall,      // path; found: the number of entries; expected: the fewest the job needs
-
-    // The one who started the job stopped it; nothing of it was kept.
-    Cancelled,
+/** The room of the code that owns a failure kind. */
+enum class FailureRoom : quint8 {
+    None,     // no failure
+    Files,    // fileio: FileFailure
+    Frames,   // project: FrameFailure
+    Job,      // generate: JobFailure
+    Palettes, // palettes: PaletteFailure
 };
+
+/** What a job stopped at: a kind of one room. Each room declares its kinds
+ *  as an enum of its own next to the code that raises them (FileFailure
+ *  below, FrameFailure, JobFailure, PaletteFailure), with a
+ *  failureRoomOf() overload; a FailureKind is made from any of them and
+ *  compares equal to the kind it was made from. The core returns these; the
+ *  window and the command line word them in their own way. */
+class FailureKind
+{
+public:
+    constexpr FailureKind() = default;
+    template<typename RoomKind, typename = decltype(failureRoomOf(RoomKind()))>
+    constexpr FailureKind(RoomKind kind) // NOLINT: a room's kind is a FailureKind
+        : m_room(failureRoomOf(kind)),
+          m_code(quint8(kind))
+    {
+    }
+
+    constexpr FailureRoom room() const { return m_room; }
+    /** The kind as its room's enum, when it belongs to that room. */
+    template<typename RoomKind>
+    constexpr bool is(RoomKind kind) const
+    {
+        return *this == FailureKind(kind);
+    }
+    template<typename RoomKind>
+    constexpr RoomKind as() const
+    {
+        return RoomKind(m_code);
+    }
+
+    constexpr bool operator==(FailureKind other) const { return m_room == other.m_room && m_code == other.m_code; }
+    constexpr bool operator!=(FailureKind other) const { return !(*this == other); }
+
+private:
+    FailureRoom m_room = FailureRoom::None;
+    quint8 m_code = 0;
+};
+
+/** The files' own kinds: writing, reading and naming files, and a job
+ *  stopped by the one who started it. */
+enum class FileFailure : quint8 {
+    CannotCreateFile = 1, // path, reason: the system's
+    CannotWriteFile,      // path, reason: the system's
+    CannotReadFile,       // path, reason: the system's
+    MalformedFile,        // path, reason: what is wrong and where
+    OutputIsInput,        // path: an output of the job; reason: the other file of the job it is (an
+                          // input, or another output), in words ("the frame file a/b.bmp")
+    NameNotExact,         // path: a name that cannot reach the file system exactly as given; reason: why
+    Cancelled,            // the one who started the job stopped it; nothing of it was kept
+};
+constexpr FailureRoom failureRoomOf(FileFailure)
+{
+    return FailureRoom::Files;
+}
 
 /** The part of a job a failure came from. The front ends choose from it
  *  what a failure is about and whether anything was generated at all. */
@@ -67,7 +84,7 @@ enum class FailureStep {
  *  needs for its message; only those named for the kind are meaningful. The
  *  words for people and scripts are the front ends' (wording/failuretext.h). */
 struct Failure {
-    FailureKind kind = FailureKind::None;
+    FailureKind kind; // none
     FailureStep step = FailureStep::None;
     QString path;   // file or folder concerned; may be empty
     QString reason; // the system's reason (errno text, errorString()) or what is wrong
@@ -78,7 +95,7 @@ struct Failure {
     qint64 expected = 0;
     qint64 found = 0;
 
-    explicit operator bool() const { return kind != FailureKind::None; }
+    explicit operator bool() const { return kind != FailureKind(); }
 
     static Failure of(FailureKind kind, const QString &path = QString(), const QString &reason = QString())
     {
@@ -93,7 +110,7 @@ struct Failure {
     [[nodiscard]] Failure at(FailureStep from) const
     {
         Failure marked = *this;
-        if (marked.kind != FailureKind::None)
+        if (marked.kind != FailureKind())
             marked.step = from;
         return marked;
     }

@@ -1,4 +1,5 @@
 #include "fileio/outputfile.h"
+#include "fileio/failure.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -214,7 +215,7 @@ Failure OutputFile::failure() const
 {
     if (m_failure || !m_device->failed())
         return m_failure;
-    return Failure::of(FailureKind::CannotWriteFile, m_path, m_device->reason());
+    return Failure::of(FailureKind(kestrin::FileFailure::CannotWriteFile), m_path, m_device->reason());
 }
 
 bool OutputFile::fail(FailureKind kind, const QString &reason)
@@ -230,14 +231,15 @@ bool OutputFile::check()
     if (m_device->isOpen() || m_finished)
         return !m_failure;
     if (writesStandardOutput())
-        return standardOutputWritable() || fail(FailureKind::CannotCreateFile, standardOutputClosed());
+        return standardOutputWritable()
+            || fail(FailureKind(kestrin::FileFailure::CannotCreateFile), standardOutputClosed());
     Target target;
     if (const QString unusable = unusablePath(m_path, target); !unusable.isEmpty())
-        return fail(FailureKind::CannotCreateFile, unusable);
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), unusable);
     if (target.exists && S_ISDIR(target.status.st_mode))
-        return fail(FailureKind::CannotCreateFile, errnoText(EISDIR));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(EISDIR));
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
-        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(errno));
     if (target.exists && !S_ISREG(target.status.st_mode))
         return true; // written straight through
     // A new or replaced file is made in the target's folder.
@@ -246,36 +248,36 @@ bool OutputFile::check()
     struct stat status {
     };
     if (::stat(folder.constData(), &status) != 0)
-        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(errno));
     if (!S_ISDIR(status.st_mode))
-        return fail(FailureKind::CannotCreateFile, errnoText(ENOTDIR));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(ENOTDIR));
     if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
-        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(errno));
     return true;
 }
 
 bool OutputFile::open()
 {
     if (m_device->isOpen() || m_finished)
-        return fail(FailureKind::CannotCreateFile, errnoText(EBUSY));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(EBUSY));
     if (writesStandardOutput()) {
         m_mode = Mode::StandardOutput;
         if (!standardOutputWritable())
-            return fail(FailureKind::CannotCreateFile, standardOutputClosed());
+            return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), standardOutputClosed());
         std::fflush(stdout); // what was printed before comes first
         auto file = std::make_unique<QFile>();
         if (!file->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
-            return fail(FailureKind::CannotCreateFile, file->errorString());
+            return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), file->errorString());
         m_device->attach(std::move(file), nullptr);
         return true;
     }
     Target target;
     if (const QString unusable = unusablePath(m_path, target); !unusable.isEmpty())
-        return fail(FailureKind::CannotCreateFile, unusable);
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), unusable);
     if (!target.exists)
         return openReplacing(QFile::decodeName(target.path), nullptr);
     if (S_ISDIR(target.status.st_mode))
-        return fail(FailureKind::CannotCreateFile, errnoText(EISDIR));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(EISDIR));
     if (S_ISREG(target.status.st_mode))
         return openReplacing(QFile::decodeName(target.path), &target.status);
     return openDirect(target.path);
@@ -288,10 +290,10 @@ bool OutputFile::openReplacing(const QString &finalPath, const struct stat *exis
     // A file the process may not write is refused, as a redirect would be,
     // although the folder would let a new file take its place.
     if (existing && ::faccessat(AT_FDCWD, QFile::encodeName(finalPath).constData(), W_OK, AT_EACCESS) != 0)
-        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(errno));
     auto file = std::make_unique<QSaveFile>(finalPath);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(FailureKind::CannotCreateFile, file->errorString());
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), file->errorString());
     QSaveFile *saveFile = file.get();
     m_device->attach(std::move(file), saveFile);
     m_keepOwnerAndMode = existing != nullptr;
@@ -326,7 +328,7 @@ bool OutputFile::openDirect(const QByteArray &finalPath)
         fd = ::open(finalPath.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return fail(FailureKind::CannotCreateFile, errnoText(errno));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(errno));
     struct stat status {
     };
     if (::fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
@@ -335,12 +337,12 @@ bool OutputFile::openDirect(const QByteArray &finalPath)
         // The name now holds a regular file: it gets replaced, not overwritten.
         if (S_ISREG(status.st_mode))
             return openReplacing(QFile::decodeName(finalPath), &status);
-        return fail(FailureKind::CannotCreateFile, errnoText(error));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(error));
     }
     auto file = std::make_unique<QFile>();
     if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return fail(FailureKind::CannotCreateFile, file->errorString());
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), file->errorString());
     }
     m_device->attach(std::move(file), nullptr);
     return true;
@@ -356,9 +358,9 @@ bool OutputFile::prepare()
     if (m_finished)
         return false; // keeps the failure, or the cancel, that finished it
     if (!m_device->isOpen())
-        return fail(FailureKind::CannotCreateFile, errnoText(EBADF));
+        return fail(FailureKind(kestrin::FileFailure::CannotCreateFile), errnoText(EBADF));
     if (m_device->failed())
-        return fail(FailureKind::CannotWriteFile, m_device->reason());
+        return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), m_device->reason());
     QFileDevice &file = *m_device->file();
     // QSaveFile::commit() on Qt 6.4 flushes its buffer while closing and
     // does not check the result: bytes still buffered (all of a small file)
@@ -366,9 +368,10 @@ bool OutputFile::prepare()
     // over the target. The file is unbuffered here, and the flush and the
     // sync are checked before anything is renamed.
     if (!file.flush())
-        return fail(FailureKind::CannotWriteFile, file.errorString());
+        return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), file.errorString());
     if (m_mode != Mode::StandardOutput && ::fdatasync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
-        return fail(FailureKind::CannotWriteFile, errnoText(errno)); // EINVAL: a FIFO or device cannot sync
+        return fail(FailureKind(kestrin::FileFailure::CannotWriteFile),
+                    errnoText(errno)); // EINVAL: a FIFO or device cannot sync
     return true;
 }
 
@@ -379,13 +382,13 @@ bool OutputFile::commit()
     QFileDevice &file = *m_device->file();
     if (QSaveFile *saveFile = m_device->saveFile()) {
         if (!applyOwnerAndMode())
-            return fail(FailureKind::CannotWriteFile, errnoText(errno));
+            return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), errnoText(errno));
         if (!saveFile->commit())
-            return fail(FailureKind::CannotWriteFile, saveFile->errorString());
+            return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), saveFile->errorString());
     } else {
         file.close();
         if (file.error() != QFileDevice::NoError)
-            return fail(FailureKind::CannotWriteFile, file.errorString());
+            return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), file.errorString());
     }
     m_finished = true;
     m_device->close();
@@ -462,9 +465,9 @@ void OutputFile::cancel()
     if (m_finished)
         return;
     if (m_device->failed())
-        (void)fail(FailureKind::CannotWriteFile, m_device->reason());
+        (void)fail(FailureKind(kestrin::FileFailure::CannotWriteFile), m_device->reason());
     else
-        (void)fail(FailureKind::CannotWriteFile, errnoText(ECANCELED));
+        (void)fail(FailureKind(kestrin::FileFailure::CannotWriteFile), errnoText(ECANCELED));
 }
 
 Failure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write)

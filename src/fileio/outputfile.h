@@ -40,7 +40,7 @@ class OutputDevice;
  *  temporary file is exactly as it was and no temporary file is left behind.
  *
  *  Every outcome is reported by the return value and, on failure, by
- *  failure(): FailureKind::CannotCreateFile when the target cannot be
+ *  failure(): FailureKind(kestrin::FileFailure::CannotCreateFile) when the target cannot be
  *  opened (or the temporary file beside it created), CannotWriteFile for a
  *  failed write, flush, sync or rename and after cancel(); the path as
  *  given; the system's reason ("No space left on device"). */
@@ -143,7 +143,7 @@ private:
 /** Opens `path` as an OutputFile, lets `write` fill its device, and commits.
  *  If `write` returns false the output is canceled; the failure is then the
  *  failed write into the device, if there was one, with the system's
- *  reason. Returns the failure, FailureKind::None on success. */
+ *  reason. Returns the failure, FailureKind() on success. */
 [[nodiscard]] Failure saveFile(const QString &path, const std::function<bool(QIODevice &)> &write);
 
 } // namespace kestrin

@@ -1,4 +1,5 @@
 #include "generate/artplan.h"
+#include "generate/jobfailure.h"
 
 namespace kestrin {
 
@@ -36,12 +37,12 @@ Failure checkSettings(const Project &project, const GenerationSettings &settings
 {
     Failure failure;
     if (project.stageCount == 0) {
-        failure.kind = FailureKind::NoStages;
+        failure.kind = FailureKind(kestrin::JobFailure::NoStages);
     } else if (settings.rotatable == 1 && project.stageCount != quint32(art::kDirectionCount)) {
-        failure.kind = FailureKind::WrongStageCount;
+        failure.kind = FailureKind(kestrin::JobFailure::WrongStageCount);
         failure.found = project.stageCount;
     } else if (settings.paletteCount < art::kMinPaletteCount || settings.paletteCount > art::kMaxPaletteCount) {
-        failure.kind = FailureKind::BadPaletteCount;
+        failure.kind = FailureKind(kestrin::JobFailure::BadPaletteCount);
         failure.found = settings.paletteCount;
     }
     return failure;
@@ -56,7 +57,7 @@ Failure checkFrameCounts(const Project &project)
     for (quint32 i = 0; i < project.stageCount; ++i) {
         const quint32 found = project.stages[i]->frameCount;
         if (found != expected) {
-            failure.kind = FailureKind::FrameCountMismatch;
+            failure.kind = FailureKind(kestrin::JobFailure::FrameCountMismatch);
             failure.stage = i;
             failure.expected = expected;
             failure.found = found;
@@ -81,7 +82,7 @@ Failure planArt(const Project &project, const GenerationSettings &settings, ArtP
             const quint64 width = quint64(qMax(0, frame.workImage.width()));
             const quint64 height = quint64(qMax(0, frame.workImage.height()));
             if (width * height > art::kMaxFrameDataSize) {
-                failure.kind = FailureKind::FrameTooLarge;
+                failure.kind = FailureKind(kestrin::JobFailure::FrameTooLarge);
                 failure.stage = s;
                 failure.frame = f;
                 failure.width = qint64(width);
@@ -107,7 +108,7 @@ Failure planArt(const Project &project, const GenerationSettings &settings, ArtP
         return failure;
     p.fileSize = art::fileSize(p.paletteCount, frameCount, p.totalPixels);
     if (p.fileSize > art::kMaxFileSize) {
-        failure.kind = FailureKind::FileTooLarge;
+        failure.kind = FailureKind(kestrin::JobFailure::FileTooLarge);
         failure.found = qint64(p.fileSize);
         failure.expected = qint64(art::kMaxFileSize);
         return failure;

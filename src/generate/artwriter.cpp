@@ -1,6 +1,7 @@
 #include "generate/artwriter.h"
 
 #include "artfile/artencoder.h"
+#include "fileio/failure.h"
 #include "generate/colorreduction.h"
 #include "palettes/palettefile.h"
 #include "quantize/nearestcolor.h"
@@ -140,7 +141,8 @@ Failure writeArtData(QIODevice &device, const Project &project, const ArtPlan &p
         if (mapNanoseconds)
             *mapNanoseconds = stream.mapNanoseconds;
     }
-    return ok ? Failure() : Failure::of(FailureKind::CannotWriteFile, QString(), device.errorString());
+    return ok ? Failure()
+              : Failure::of(FailureKind(kestrin::FileFailure::CannotWriteFile), QString(), device.errorString());
 }
 
 } // namespace kestrin

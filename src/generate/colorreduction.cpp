@@ -1,6 +1,8 @@
 #include "generate/colorreduction.h"
 
 #include "generate/artplan.h"
+#include "generate/jobfailure.h"
+#include "palettes/palettefailure.h"
 #include "palettes/palettefile.h"
 #include "quantize/colorhistogram.h"
 #include "quantize/dither.h"
@@ -120,8 +122,9 @@ ColorOptions colorOptionsOf(const GenerationSettings &settings)
 
 Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *palette, ColorOptions *options)
 {
-    const auto bad
-        = [](const QString &reason) { return Failure::of(FailureKind::BadColorSettings, QString(), reason); };
+    const auto bad = [](const QString &reason) {
+        return Failure::of(FailureKind(kestrin::JobFailure::BadColorSettings), QString(), reason);
+    };
     if (settings.colorBudget < 2 || settings.colorBudget > 256)
         return bad(QStringLiteral("the colour budget must be 2 to 256; it is %1").arg(settings.colorBudget));
     if (settings.keyTolerance < 0 || settings.keyTolerance > 442)
@@ -138,7 +141,7 @@ Failure prepareColorOptions(const GenerationSettings &settings, PaletteFile *pal
         if (const Failure failure = readPaletteFile(settings.paletteFile, palette))
             return failure;
         if (made.background.enabled() && palette->count < 2) {
-            Failure failure = Failure::of(FailureKind::PaletteTooSmall, settings.paletteFile);
+            Failure failure = Failure::of(FailureKind(kestrin::PaletteFailure::PaletteTooSmall), settings.paletteFile);
             failure.found = palette->count;
             failure.expected = 2;
             return failure;

@@ -1,10 +1,12 @@
 #include "generate/generation.h"
 
+#include "fileio/failure.h"
 #include "fileio/outputfile.h"
 #include "generate/artplan.h"
 #include "generate/artwriter.h"
 #include "generate/colorreduction.h"
 #include "generate/framepreparation.h"
+#include "generate/jobfailure.h"
 #include "palettes/palettefile.h"
 
 #include <QElapsedTimer>
@@ -87,13 +89,14 @@ int stepPercent(GenerationStep step)
 Failure DeviceSink::failure() const
 {
     // A device that never failed has no error text; a failed write names it.
-    return Failure::of(FailureKind::CannotWriteFile, QString(), m_device.errorString());
+    return Failure::of(FailureKind(kestrin::FileFailure::CannotWriteFile), QString(), m_device.errorString());
 }
 
 Failure FileSink::check()
 {
     if (m_file.path().isEmpty())
-        return Failure::of(FailureKind::CannotCreateFile, QString(), QStringLiteral("the path is empty"));
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotCreateFile), QString(),
+                           QStringLiteral("the path is empty"));
     return m_file.check() ? Failure() : m_file.failure();
 }
 
@@ -115,14 +118,14 @@ GenerationOutcome runGeneration(const Project &project, const GenerationSettings
             progress(step);
     };
     const auto cancelled = [&] { return settings.cancel && settings.cancel->load(); };
-    const auto cancelledFailure = [] { return Failure::of(FailureKind::Cancelled); };
+    const auto cancelledFailure = [] { return Failure::of(FailureKind(kestrin::FileFailure::Cancelled)); };
     GenerationOutcome outcome;
     outcome.rotatable = settings.rotatable == 1;
     outcome.stageCount = project.stageCount;
     outcome.framesPerStage = project.stageCount ? project.stages[0]->frameCount : 0;
     outcome.paletteCount = settings.paletteCount;
     outcome.failure = checkSettings(project, settings).at(FailureStep::Check);
-    if (outcome.failure.kind == FailureKind::NoStages)
+    if (outcome.failure.kind == FailureKind(kestrin::JobFailure::NoStages))
         report(GenerationStep::NoStages);
     if (outcome.failure)
         return outcome;

@@ -76,7 +76,7 @@ struct GenerationTimings {
  *  far as the job got: a job that fails still says what it was asked to
  *  make and which files it read. */
 struct GenerationOutcome {
-    Failure failure;        // FailureKind::None when the file was written
+    Failure failure;        // FailureKind() when the file was written
     quint64 bytes = 0;      // size of the file written
     quint32 colorCount = 0; // palette entries the colour reduction produced (entry 0 of a background included)
 

@@ -47,7 +47,7 @@ struct GenerationSettings {
 
     /** Not a setting of the file: when set, the run reads it as each step
      *  begins and once more before the file takes its place; once true, the
-     *  run stops with FailureKind::Cancelled and the target stays as it was.
+     *  run stops with FailureKind(kestrin::FileFailure::Cancelled) and the target stays as it was.
      *  May be set from any thread. */
     const std::atomic_bool *cancel = nullptr;
 

@@ -1,7 +1,9 @@
 #include "generate/projectfile.h"
 
+#include "fileio/failure.h"
 #include "fileio/outputfile.h"
 #include "generate/buildoptions.h"
+#include "generate/jobfailure.h"
 #include "project/filenamerule.h"
 
 #include <QDir>
@@ -329,17 +331,18 @@ Failure parseProject(const QByteArray &bytes, const QString &projectPath, BuildP
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError) {
-        return Failure::of(FailureKind::BadProjectFile, projectPath,
+        return Failure::of(FailureKind(kestrin::JobFailure::BadProjectFile), projectPath,
                            QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString()).arg(error.offset));
     }
     if (!document.isObject())
-        return Failure::of(FailureKind::BadProjectFile, projectPath, QStringLiteral("not one JSON object"));
+        return Failure::of(FailureKind(kestrin::JobFailure::BadProjectFile), projectPath,
+                           QStringLiteral("not one JSON object"));
     BuildProject read;
     const QString base = folderOf(projectPath);
     read.source.folder = base + QLatin1Char('/');
     const QJsonObject object = document.object();
     if (const std::optional<KeyProblem> problem = Reader(object, base, read).read())
-        return Failure::of(FailureKind::BadProjectFile, projectPath,
+        return Failure::of(FailureKind(kestrin::JobFailure::BadProjectFile), projectPath,
                            problem->key + QStringLiteral(": ") + problem->what);
     *project = std::move(read);
     return Failure();
@@ -349,10 +352,10 @@ Failure readProjectFile(const QString &path, BuildProject *project)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path, file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path, file.errorString());
     return parseProject(bytes, path, project);
 }
 

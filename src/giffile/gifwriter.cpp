@@ -1,5 +1,6 @@
 #include "giffile/gifwriter.h"
 
+#include "fileio/failure.h"
 #include "fileio/outputfile.h"
 
 #include <QIODevice>
@@ -20,7 +21,7 @@ int appendBytes(GifFileType *gif, const GifByteType *data, int length)
 
 Failure gifFailure(const QString &reason)
 {
-    return Failure::of(FailureKind::CannotWriteFile, QString(), reason);
+    return Failure::of(FailureKind(kestrin::FileFailure::CannotWriteFile), QString(), reason);
 }
 
 Failure giflibFailure(int code)

@@ -1,6 +1,8 @@
 #include "palettes/palettefile.h"
 
 #include "artfile/artreader.h"
+#include "fileio/failure.h"
+#include "palettes/palettefailure.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,14 +26,14 @@ constexpr qint64 kColorTableWithCountBytes = 772; // + count and transparent ind
 
 Failure lineError(const QString &path, int line, const QString &reason)
 {
-    Failure failure = Failure::of(FailureKind::PaletteLineError, path, reason);
+    Failure failure = Failure::of(FailureKind(kestrin::PaletteFailure::PaletteLineError), path, reason);
     failure.found = line;
     return failure;
 }
 
 Failure byteError(const QString &path, qint64 offset, const QString &reason)
 {
-    Failure failure = Failure::of(FailureKind::PaletteByteError, path, reason);
+    Failure failure = Failure::of(FailureKind(kestrin::PaletteFailure::PaletteByteError), path, reason);
     failure.found = offset;
     return failure;
 }
@@ -111,7 +113,7 @@ Failure parseGimp(const QByteArray &bytes, const QString &path, PaletteFile &pal
         ++count; // counted on past 256 to say how many there are
     }
     if (count > kMaxEntries)
-        return countFailure(FailureKind::PaletteTooLarge, path, count, kMaxEntries);
+        return countFailure(FailureKind(kestrin::PaletteFailure::PaletteTooLarge), path, count, kMaxEntries);
     palette.count = count;
     return Failure();
 }
@@ -136,9 +138,9 @@ Failure parseJasc(const QByteArray &bytes, const QString &path, PaletteFile &pal
         return lineError(path, 3, QStringLiteral("\"%1\" is not a colour count").arg(shown));
     }
     if (announced > kMaxEntries)
-        return countFailure(FailureKind::PaletteTooLarge, path, announced, kMaxEntries);
+        return countFailure(FailureKind(kestrin::PaletteFailure::PaletteTooLarge), path, announced, kMaxEntries);
     if (announced == 0)
-        return countFailure(FailureKind::PaletteTooSmall, path, 0, 1);
+        return countFailure(FailureKind(kestrin::PaletteFailure::PaletteTooSmall), path, 0, 1);
     int count = 0;
     for (int i = 3; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
@@ -175,7 +177,7 @@ Failure parseColorTable(const QByteArray &bytes, const QString &path, PaletteFil
     if (size == kColorTableWithCountBytes) {
         count = (b[768] << 8) | b[769];
         if (count > kMaxEntries)
-            return countFailure(FailureKind::PaletteTooLarge, path, count, kMaxEntries);
+            return countFailure(FailureKind(kestrin::PaletteFailure::PaletteTooLarge), path, count, kMaxEntries);
         if (count == 0)
             return byteError(path, 768, QStringLiteral("the colour count is 0"));
     }
@@ -232,7 +234,7 @@ Failure parsePalette(PaletteFormat format, const QByteArray &bytes, const QStrin
         break;
     }
     if (!failure && palette.count == 0)
-        failure = countFailure(FailureKind::PaletteTooSmall, path, 0, 1);
+        failure = countFailure(FailureKind(kestrin::PaletteFailure::PaletteTooSmall), path, 0, 1);
     if (!failure)
         *out = palette;
     return failure;
@@ -283,15 +285,15 @@ Failure readPaletteFile(const QString &path, PaletteFile *out)
 {
     const std::optional<PaletteFormat> format = paletteFormatOf(path);
     if (!format)
-        return Failure::of(FailureKind::UnknownPaletteFormat, path, QFileInfo(path).suffix());
+        return Failure::of(FailureKind(kestrin::PaletteFailure::UnknownPaletteFormat), path, QFileInfo(path).suffix());
     const int fd = openWithoutWaiting(path);
     if (fd < 0)
-        return Failure::of(FailureKind::CannotReadFile, path,
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path,
                            QString::fromStdString(std::generic_category().message(errno)));
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path, file.errorString());
     }
     // A sprite file is read only as far as its headers declare, and checked
     // as it is read, so an endless or enormous input fails early. Other
@@ -301,14 +303,14 @@ Failure readPaletteFile(const QString &path, PaletteFile *out)
         ArtFile art;
         if (const Failure failure = readArt(file, art))
             return file.error() != QFileDevice::NoError
-                ? Failure::of(FailureKind::CannotReadFile, path, file.errorString())
+                ? Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path, file.errorString())
                 : byteError(path, -1, failure.reason);
         return parsePalette(*format, art.bytes, path, out);
     }
     const qint64 limit = *format == PaletteFormat::ColorTable ? kColorTableWithCountBytes : kMaxTextPaletteBytes;
     const QByteArray bytes = readUpTo(file, limit + 1);
     if (file.error() != QFileDevice::NoError)
-        return Failure::of(FailureKind::CannotReadFile, path, file.errorString());
+        return Failure::of(FailureKind(kestrin::FileFailure::CannotReadFile), path, file.errorString());
     if (bytes.size() > limit) {
         return byteError(path, limit,
                          *format == PaletteFormat::ColorTable

@@ -1,8 +1,10 @@
 #include "project/folderloader.h"
 
 #include "decode/imagedecoder.h"
+#include "fileio/failure.h"
 #include "project/decodequeue.h"
 #include "project/filenamerule.h"
+#include "project/framefailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -283,7 +285,7 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         const QString path = axis.pathOf(n);
         const NameStatus status = lookAtName(path);
         if (status.state == NameStatus::Unreadable) {
-            failure = Failure::of(FailureKind::CannotLoadFrame, path, status.reason);
+            failure = Failure::of(FailureKind(kestrin::FrameFailure::CannotLoadFrame), path, status.reason);
             return false;
         }
         there = status.state == NameStatus::Present;
@@ -314,7 +316,8 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
         if (!there)
             return true;
         if (count > budget) {
-            failure = Failure::of(FailureKind::NameNeverChanges, axis.pathOf(lo)).at(FailureStep::Find);
+            failure = Failure::of(FailureKind(kestrin::FrameFailure::NameNeverChanges), axis.pathOf(lo))
+                          .at(FailureStep::Find);
             failure.found = qint64(count);
             return false;
         }
@@ -327,7 +330,7 @@ bool findPresent(const Axis &axis, quint32 lo, quint32 hi, ScanMethod method, qu
     if (candidatesFromListing(axis, lo, hi, cache, candidates))
         return std::all_of(candidates.begin(), candidates.end(), keepIfThere);
     if (count > kMaxProbesPerRange) {
-        failure = Failure::of(FailureKind::RangeTooLarge, describe(axis)).at(FailureStep::Find);
+        failure = Failure::of(FailureKind(kestrin::FrameFailure::RangeTooLarge), describe(axis)).at(FailureStep::Find);
         return false;
     }
     return probeEach(lo, hi);
@@ -361,7 +364,7 @@ Failure repeatedName(const FolderScan &scan)
     for (const FoundStage &found : scan.stages) {
         for (const QString &path : found.framePaths) {
             if (seen.contains(path))
-                return Failure::of(FailureKind::NameRepeats, path);
+                return Failure::of(FailureKind(kestrin::FrameFailure::NameRepeats), path);
             seen.insert(path);
         }
     }
@@ -379,7 +382,7 @@ FolderScan scanFolder(const FolderPattern &p, ScanMethod method)
     // frame of a stage would be one file.
     const PatternShape shape = patternShape(p.pattern);
     if (shape == PatternShape::NoFrameNumber) {
-        scan.failure = Failure::of(FailureKind::NoFrameNumber, p.pattern).at(FailureStep::Find);
+        scan.failure = Failure::of(FailureKind(kestrin::FrameFailure::NoFrameNumber), p.pattern).at(FailureStep::Find);
         return scan;
     }
     if (shape == PatternShape::FramesOnly) {
@@ -420,7 +423,8 @@ FolderScan scanStagesAndFrames(const FolderPattern &p, ScanMethod method)
         total += frameNumbers.size();
         if (method != ScanMethod::ProbeEach && total > kMaxFramesPerLoad) {
             scan.stages.clear();
-            scan.failure = Failure::of(FailureKind::TooManyFrames, describe(frameAxis)).at(FailureStep::Find);
+            scan.failure = Failure::of(FailureKind(kestrin::FrameFailure::TooManyFrames), describe(frameAxis))
+                               .at(FailureStep::Find);
             scan.failure.expected = qint64(kMaxFramesPerLoad);
             return scan;
         }
@@ -438,13 +442,13 @@ FolderScan scanStagesAndFrames(const FolderPattern &p, ScanMethod method)
 Failure noStagesFound(const FolderPattern &p)
 {
     if (patternShape(p.pattern) == PatternShape::FramesOnly) {
-        return Failure::of(FailureKind::NoStagesFound, p.folder,
+        return Failure::of(FailureKind(kestrin::FrameFailure::NoStagesFound), p.folder,
                            QStringLiteral("no frame number from %1 up to %2 (exclusive) has a file; the first name "
                                           "tried was %3")
                                .arg(QString::number(p.frameMin), QString::number(p.frameMax),
                                     argNumber(p.pattern, p.frameMin, p.frameWidth)));
     }
-    return Failure::of(FailureKind::NoStagesFound, p.folder,
+    return Failure::of(FailureKind(kestrin::FrameFailure::NoStagesFound), p.folder,
                        QStringLiteral("no stage number from %1 up to %2 (exclusive) has a file for frame number %3; "
                                       "the first name tried was %4")
                            .arg(QString::number(p.stageMin), QString::number(p.stageMax), QString::number(p.frameMin),
@@ -585,7 +589,7 @@ Failure checkMemory(const QStringList &files, const QString &folder, int copies,
     const quint64 available = availableMemory();
     if (needed + kMemoryReserve <= available)
         return Failure();
-    Failure failure = Failure::of(FailureKind::NotEnoughMemory, folder).at(FailureStep::Find);
+    Failure failure = Failure::of(FailureKind(kestrin::FrameFailure::NotEnoughMemory), folder).at(FailureStep::Find);
     failure.found = qint64(std::min<quint64>(needed, quint64(std::numeric_limits<qint64>::max())));
     failure.expected = qint64(available > kMemoryReserve ? available - kMemoryReserve : 0);
     return failure;
@@ -646,7 +650,7 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOpt
             if (!loaded.ok) {
                 frame->failedFile = path;
                 frame->failedReason = loaded.result.message();
-                return Failure::of(FailureKind::CannotLoadFrame, path, frame->failedReason);
+                return Failure::of(FailureKind(kestrin::FrameFailure::CannotLoadFrame), path, frame->failedReason);
             }
             *frame = loaded.frame;
             if (options.frameLoaded)
@@ -654,7 +658,7 @@ Failure loadFolder(Project &project, const FolderPattern &pattern, const LoadOpt
             if (options.progress)
                 options.progress(++done, total);
             if (options.cancel && options.cancel->load())
-                return Failure::of(FailureKind::Cancelled, pattern.folder);
+                return Failure::of(FailureKind(kestrin::FileFailure::Cancelled), pattern.folder);
         }
     }
     if (project.stageCount == 0)

@@ -118,7 +118,7 @@ struct LoadOptions {
      *  (trimming) while its source is still held. */
     int copiesPerFrame = 1;
     /** When set, read after each frame joins the project (and progress has
-     *  run); once true, loading stops with FailureKind::Cancelled. May be
+     *  run); once true, loading stops with FailureKind(kestrin::FileFailure::Cancelled). May be
      *  set from any thread. */
     const std::atomic_bool *cancel = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "project/frame.h"
+#include "project/framefailure.h"
 
 namespace kestrin {
 
@@ -9,7 +10,7 @@ Failure loadFrame(Frame &frame, const QString &path, DecodeResult *outcome)
         const QString reason = decoded.message();
         if (outcome)
             *outcome = std::move(decoded);
-        return Failure::of(FailureKind::CannotLoadFrame, path, reason);
+        return Failure::of(FailureKind(kestrin::FrameFailure::CannotLoadFrame), path, reason);
     }
     frame.filePath = path;
     frame.sourceImage = decoded.image;

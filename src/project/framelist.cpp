@@ -1,11 +1,13 @@
 #include "project/framelist.h"
+#include "project/framefailure.h"
 
 namespace kestrin {
 
 Failure loadFrameList(Project &project, const FrameList &stages, const LoadOptions &options)
 {
     if (stages.empty())
-        return Failure::of(FailureKind::NoStagesFound, QString(), QStringLiteral("the project lists no stage"))
+        return Failure::of(FailureKind(kestrin::FrameFailure::NoStagesFound), QString(),
+                           QStringLiteral("the project lists no stage"))
             .at(FailureStep::Find);
     quint64 total = 0;
     for (const auto &listed : stages)

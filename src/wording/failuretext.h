@@ -4,6 +4,9 @@
 // them, the core never uses them.
 
 #include "fileio/failure.h"
+#include "generate/jobfailure.h"
+#include "palettes/palettefailure.h"
+#include "project/framefailure.h"
 
 #include <QString>
 

@@ -4,6 +4,7 @@
 #include "fixtures.h"
 #include "generate/artwriter.h"
 #include "testmain.h"
+#include "fileio/failure.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -225,7 +226,7 @@ private slots:
         art.rate = 77; // a failed parse leaves the target alone
         QString error;
         const kestrin::Failure failure = kestrin::parseArt(bytes, art);
-        QCOMPARE(failure.kind, kestrin::FailureKind::MalformedFile);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FileFailure::MalformedFile));
         QVERIFY(failure.path.isEmpty());
         QVERIFY2(failure.reason.startsWith(message), qPrintable(failure.reason));
         QCOMPARE(art.rate, 77);
@@ -238,7 +239,7 @@ private slots:
         QString error;
         QBuffer buffer;
         buffer.setData(smallSprite(4));
-        QCOMPARE(kestrin::readArt(buffer, art).kind, kestrin::FailureKind::CannotReadFile); // not open
+        QCOMPARE(kestrin::readArt(buffer, art).kind, kestrin::FailureKind(kestrin::FileFailure::CannotReadFile)); // not open
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         QVERIFY2(fixture::succeeded(kestrin::readArt(buffer, art), error), qPrintable(error));
         QCOMPARE(art.paletteCount, 4u);
@@ -247,22 +248,22 @@ private slots:
     void aDeviceThatFailsIsNotAMalformedFile_data()
     {
         QTest::addColumn<qint64>("failAt"); // the read at this offset fails
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<kestrin::FailureKind>("kind");
         const qint64 size = smallSprite(2).size();
-        QTest::newRow("in the header") << qint64(0) << int(kestrin::FailureKind::CannotReadFile);
-        QTest::newRow("in the index data") << size - 3 << int(kestrin::FailureKind::CannotReadFile);
-        QTest::newRow("looking past the end") << size << int(kestrin::FailureKind::CannotReadFile);
-        QTest::newRow("never") << size + 1 << int(kestrin::FailureKind::None);
+        QTest::newRow("in the header") << qint64(0) << kestrin::FailureKind(kestrin::FileFailure::CannotReadFile);
+        QTest::newRow("in the index data") << size - 3 << kestrin::FailureKind(kestrin::FileFailure::CannotReadFile);
+        QTest::newRow("looking past the end") << size << kestrin::FailureKind(kestrin::FileFailure::CannotReadFile);
+        QTest::newRow("never") << size + 1 << kestrin::FailureKind();
     }
 
     void aDeviceThatFailsIsNotAMalformedFile()
     {
         QFETCH(qint64, failAt);
-        QFETCH(int, kind);
+        QFETCH(kestrin::FailureKind, kind);
         FailingStream stream(smallSprite(2), failAt);
         kestrin::ArtFile art;
         const kestrin::Failure failure = kestrin::readArt(stream, art);
-        QCOMPARE(int(failure.kind), kind);
+        QCOMPARE(failure.kind, kind);
         if (failure)
             QCOMPARE(failure.reason, QStringLiteral("Input/output error"));
     }

@@ -2,6 +2,7 @@
 // dependency rule built from them, quoted as GCC's -MD output quotes names.
 #include "fixtures.h"
 #include "testmain.h"
+#include "fileio/failure.h"
 
 #include "cli/buildreport.h"
 #include "generate/generation.h"
@@ -63,7 +64,7 @@ private slots:
         QByteArray rule;
         const kestrin::Failure failure =
             kestrin::dependencyRule(QStringLiteral("x.d"), QStringLiteral("x.art"), {QString::fromUtf8(name)}, &rule);
-        QCOMPARE(failure.kind, FailureKind::CannotWriteFile);
+        QCOMPARE(failure.kind, FailureKind(kestrin::FileFailure::CannotWriteFile));
         QCOMPARE(failure.path, QStringLiteral("x.d"));
         QVERIFY(rule.isEmpty());
     }

@@ -7,6 +7,7 @@
 #include "project/frame.h"
 #include "decode/imagedecoder.h"
 #include "testmain.h"
+#include "project/framefailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -347,7 +348,7 @@ private slots:
         QCOMPARE(result.failure, DecodeFailure::NotRegularFile);
         QVERIFY2(result.message().startsWith(QLatin1String("not a regular file")), qPrintable(result.message()));
         kestrin::Frame frame;
-        QCOMPARE(kestrin::loadFrame(frame, file).kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(kestrin::loadFrame(frame, file).kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QVERIFY(frame.sourceImage.isNull());
     }
 
@@ -358,7 +359,7 @@ private slots:
         kestrin::Frame frame;
         kestrin::DecodeResult outcome;
         const kestrin::Failure failure = kestrin::loadFrame(frame, broken, &outcome);
-        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(failure.path, broken);
         QCOMPARE(failure.reason, outcome.message());
         QCOMPARE(outcome.failure, DecodeFailure::Truncated);

@@ -5,6 +5,7 @@
 #include "fileio/outputfile.h"
 #include "fixtures.h"
 #include "testmain.h"
+#include "fileio/failure.h"
 
 #include <QDir>
 #include <QIODevice>
@@ -89,7 +90,7 @@ private slots:
         QVERIFY(fillUp(disk + QStringLiteral("/filler"), room));
 
         const Failure failure = saveInChunks(target, pattern(size, 'b'), chunk);
-        QCOMPARE(failure.kind, FailureKind::CannotWriteFile);
+        QCOMPARE(failure.kind, FailureKind(kestrin::FileFailure::CannotWriteFile));
         QCOMPARE(failure.path, target);
         QCOMPARE(failure.reason, QStringLiteral("No space left on device"));
         QCOMPARE(readAll(target), old);
@@ -180,7 +181,7 @@ private slots:
         QVERIFY(!looked.check());
         QCOMPARE(looked.failure().reason, reason);
         const Failure failure = saveInChunks(path, "x", 1);
-        QCOMPARE(failure.kind, FailureKind::CannotCreateFile);
+        QCOMPARE(failure.kind, FailureKind(kestrin::FileFailure::CannotCreateFile));
         QCOMPARE(failure.path, path);
         QCOMPARE(failure.reason, reason);
         QCOMPARE(QDir(at(QStringLiteral("refused"))).entryList(QDir::AllEntries | QDir::System), before);
@@ -206,7 +207,7 @@ private slots:
             QSKIP(qPrintable(refused));
         const Failure failure = saveInChunks(node, pattern(5000, 'n'), 1000);
         QCOMPARE(failure.reason, reason);
-        QCOMPARE(failure.kind, reason.isEmpty() ? FailureKind::None : FailureKind::CannotWriteFile);
+        QCOMPARE(failure.kind, reason.isEmpty() ? FailureKind() : FailureKind(kestrin::FileFailure::CannotWriteFile));
         QCOMPARE(typeOf(node), 'c');
         QCOMPARE(statOf(node).st_rdev, makedev(1, minor));
         QCOMPARE(QDir(m_dir.path()).entryList(QStringList{QStringLiteral("node%1*").arg(minor)}, QDir::System),
@@ -260,7 +261,7 @@ private slots:
                 (void)device.write("new");
                 return false;
             });
-            QCOMPARE(failure.kind, FailureKind::CannotWriteFile);
+            QCOMPARE(failure.kind, FailureKind(kestrin::FileFailure::CannotWriteFile));
             QCOMPARE(failure.reason, QStringLiteral("Operation canceled"));
         } else {
             kestrin::OutputFile file(target);
@@ -269,7 +270,7 @@ private slots:
             if (ending == 1) {
                 file.cancel();
                 QVERIFY(!file.commit());
-                QCOMPARE(file.failure().kind, FailureKind::CannotWriteFile);
+                QCOMPARE(file.failure().kind, FailureKind(kestrin::FileFailure::CannotWriteFile));
                 QCOMPARE(file.failure().reason, QStringLiteral("Operation canceled"));
             }
         }

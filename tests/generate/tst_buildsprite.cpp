@@ -3,6 +3,10 @@
 #include "fixtures.h"
 #include "seededfolder.h"
 #include "testmain.h"
+#include "wording/failuretext.h"
+#include "fileio/failure.h"
+#include "project/framefailure.h"
+#include "generate/jobfailure.h"
 
 #include "generate/colorreduction.h"
 #include "generate/framepreparation.h"
@@ -151,11 +155,11 @@ private slots:
         QCOMPARE(job.failure, expected.failure);
         QCOMPARE(job.loaded, expected.loaded);
         QCOMPARE(job.file, expected.file);
-        const FailureKind kind = badAt >= 0 ? FailureKind::CannotLoadFrame
-            : unequal                      ? FailureKind::FrameCountMismatch
-                                           : FailureKind::None;
+        const FailureKind kind = badAt >= 0 ? FailureKind(kestrin::FrameFailure::CannotLoadFrame)
+            : unequal                      ? FailureKind(kestrin::JobFailure::FrameCountMismatch)
+                                           : FailureKind();
         QVERIFY2(job.failure.startsWith(kestrin::failureKindName(kind)), qPrintable(job.failure));
-        QCOMPARE(job.file.isEmpty(), kind != FailureKind::None);
+        QCOMPARE(job.file.isEmpty(), kind != FailureKind());
     }
 
     // A finished feed is the reduction's first stage: its octree (or
@@ -294,23 +298,23 @@ private slots:
         const QString out = QStringLiteral("out.art");
         using Step = kestrin::FailureStep;
         QTest::newRow("pattern without a frame number") << QStringLiteral("camera%1.png") << -1 << false << 1u
-                                                        << QString() << out << false << FailureKind::NoFrameNumber
+                                                        << QString() << out << false << FailureKind(kestrin::FrameFailure::NoFrameNumber)
                                                         << Step::Find;
         QTest::newRow("no file matches") << QStringLiteral("other%1_%2.png") << -1 << false << 1u << QString() << out
-                                         << false << FailureKind::NoStagesFound << Step::Find;
+                                         << false << FailureKind(kestrin::FrameFailure::NoStagesFound) << Step::Find;
         QTest::newRow("a frame that is no image") << grid << 3 << false << 1u << QString() << out << false
-                                                  << FailureKind::CannotLoadFrame << Step::Load;
+                                                  << FailureKind(kestrin::FrameFailure::CannotLoadFrame) << Step::Load;
         QTest::newRow("caller refuses the outputs") << grid << -1 << false << 1u << QString() << out << true
-                                                    << FailureKind::OutputIsInput << Step::Output;
+                                                    << FailureKind(kestrin::FileFailure::OutputIsInput) << Step::Output;
         QTest::newRow("five palettes") << grid << -1 << false << 5u << QString() << out << false
-                                       << FailureKind::BadPaletteCount << Step::Check;
+                                       << FailureKind(kestrin::JobFailure::BadPaletteCount) << Step::Check;
         QTest::newRow("palette file missing") << grid << -1 << false << 1u << QStringLiteral("none.gpl") << out
-                                              << false << FailureKind::CannotReadFile << Step::Palette;
+                                              << false << FailureKind(kestrin::FileFailure::CannotReadFile) << Step::Palette;
         QTest::newRow("target folder missing") << grid << -1 << false << 1u << QString()
                                                << QStringLiteral("missing/out.art") << false
-                                               << FailureKind::CannotCreateFile << Step::Output;
+                                               << FailureKind(kestrin::FileFailure::CannotCreateFile) << Step::Output;
         QTest::newRow("frame counts differ") << grid << -1 << true << 1u << QString() << out << false
-                                             << FailureKind::FrameCountMismatch << Step::Check;
+                                             << FailureKind(kestrin::JobFailure::FrameCountMismatch) << Step::Check;
     }
     void eachStepMarksItsFailures()
     {
@@ -342,7 +346,7 @@ private slots:
         kestrin::BuildCallbacks callbacks;
         if (refuseOutputs) {
             callbacks.check = [&](const QStringList &inputs) {
-                return kestrin::Failure::of(FailureKind::OutputIsInput, request.target, inputs.first());
+                return kestrin::Failure::of(FailureKind(kestrin::FileFailure::OutputIsInput), request.target, inputs.first());
             };
         }
         const kestrin::Failure failure = kestrin::buildSprite(request, callbacks).failure;
@@ -355,7 +359,7 @@ private slots:
     {
         QCOMPARE(kestrin::Failure().at(kestrin::FailureStep::Output).step, kestrin::FailureStep::None);
         const kestrin::Failure marked =
-            kestrin::Failure::of(FailureKind::CannotWriteFile, QStringLiteral("x")).at(kestrin::FailureStep::Output);
+            kestrin::Failure::of(FailureKind(kestrin::FileFailure::CannotWriteFile), QStringLiteral("x")).at(kestrin::FailureStep::Output);
         QCOMPARE(marked.step, kestrin::FailureStep::Output);
         QCOMPARE(marked.path, QStringLiteral("x"));
     }
@@ -364,4 +368,3 @@ private slots:
 KESTRIN_TEST(BuildSpriteTest)
 KESTRIN_TEST(FailureStepTest)
 #include "tst_buildsprite.moc"
-#include "wording/failuretext.h"

@@ -4,6 +4,9 @@
 // settings.
 #include "fixtures.h"
 #include "testmain.h"
+#include "fileio/failure.h"
+#include "generate/jobfailure.h"
+#include "palettes/palettefailure.h"
 
 #include "referenceart.h"
 #include "generate/artwriter.h"
@@ -555,31 +558,31 @@ private slots:
         QTest::addColumn<FailureKind>("kind");
         GenerationSettings s;
         s.colorBudget = 1;
-        QTest::newRow("budget 1") << s << FailureKind::BadColorSettings;
+        QTest::newRow("budget 1") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s.colorBudget = 257;
-        QTest::newRow("budget 257") << s << FailureKind::BadColorSettings;
+        QTest::newRow("budget 257") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s = GenerationSettings();
         s.useKey = true;
         s.keyTolerance = 443;
-        QTest::newRow("tolerance 443") << s << FailureKind::BadColorSettings;
+        QTest::newRow("tolerance 443") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s = GenerationSettings();
         s.alphaThreshold = 256;
-        QTest::newRow("alpha 256") << s << FailureKind::BadColorSettings;
+        QTest::newRow("alpha 256") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s = GenerationSettings();
         s.threads = -1;
-        QTest::newRow("threads -1") << s << FailureKind::BadColorSettings;
+        QTest::newRow("threads -1") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s = GenerationSettings();
         s.paletteFile = QStringLiteral("one.gpl");
         s.quantizer = QuantizerKind::Refined;
-        QTest::newRow("palette file with a quantizer") << s << FailureKind::BadColorSettings;
+        QTest::newRow("palette file with a quantizer") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s.quantizer = QuantizerKind::Octree;
         s.colorBudget = 16;
-        QTest::newRow("palette file with a budget") << s << FailureKind::BadColorSettings;
+        QTest::newRow("palette file with a budget") << s << FailureKind(kestrin::JobFailure::BadColorSettings);
         s.colorBudget = 256;
         s.alphaThreshold = 1;
-        QTest::newRow("one entry is not enough besides the background") << s << FailureKind::PaletteTooSmall;
+        QTest::newRow("one entry is not enough besides the background") << s << FailureKind(kestrin::PaletteFailure::PaletteTooSmall);
         s.paletteFile = QStringLiteral("missing.gpl");
-        QTest::newRow("missing palette file") << s << FailureKind::CannotReadFile;
+        QTest::newRow("missing palette file") << s << FailureKind(kestrin::FileFailure::CannotReadFile);
     }
     void refusedSettings()
     {

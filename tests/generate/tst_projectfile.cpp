@@ -1,6 +1,7 @@
 // The project file: what it reads, what it refuses (naming the key), and
 // that what it writes reads back as the same project.
 #include "testmain.h"
+#include "generate/jobfailure.h"
 
 #include "generate/projectfile.h"
 
@@ -122,7 +123,7 @@ private slots:
         BuildProject project;
         project.target = QStringLiteral("kept");
         const kestrin::Failure failure = kestrin::parseProject(json, QStringLiteral("p.kestrin"), &project);
-        QCOMPARE(failure.kind, FailureKind::BadProjectFile);
+        QCOMPARE(failure.kind, FailureKind(kestrin::JobFailure::BadProjectFile));
         QCOMPARE(failure.path, QStringLiteral("p.kestrin"));
         QVERIFY2(failure.reason.startsWith(reason), qPrintable(failure.reason));
         QCOMPARE(project.target, QStringLiteral("kept")); // untouched on failure

@@ -2,6 +2,8 @@
 // promise that a failed run never damages an existing target.
 #include "fixtures.h"
 #include "testmain.h"
+#include "fileio/failure.h"
+#include "generate/jobfailure.h"
 
 #include "referenceart.h"
 #include "generate/generation.h"
@@ -88,18 +90,18 @@ private slots:
         QTest::addColumn<FailureKind>("kind");
         QTest::addColumn<bool>("prepared"); // GenerationStep::Preparing was reported
         const QString missing = "no/such/folder/x.art";
-        QTest::newRow("no stages") << 0 << 0 << 0u << 1u << missing << FailureKind::NoStages << false;
+        QTest::newRow("no stages") << 0 << 0 << 0u << 1u << missing << FailureKind(kestrin::JobFailure::NoStages) << false;
         QTest::newRow("7 rotatable stages before the target")
-            << 7 << 3 << 1u << 1u << missing << FailureKind::WrongStageCount << false;
+            << 7 << 3 << 1u << 1u << missing << FailureKind(kestrin::JobFailure::WrongStageCount) << false;
         QTest::newRow("palette count 5 before the target")
-            << 1 << 4 << 0u << 5u << missing << FailureKind::BadPaletteCount << false;
+            << 1 << 4 << 0u << 5u << missing << FailureKind(kestrin::JobFailure::BadPaletteCount) << false;
         QTest::newRow("target before the frame counts")
-            << 3 << 3 << 0u << 1u << missing << FailureKind::CannotCreateFile << false;
-        QTest::newRow("empty path") << 1 << 4 << 0u << 1u << "" << FailureKind::CannotCreateFile << false;
-        QTest::newRow("target is a folder") << 1 << 4 << 0u << 1u << "." << FailureKind::CannotCreateFile << false;
-        QTest::newRow("4, 4, 3 frames") << 3 << 3 << 0u << 1u << "a.art" << FailureKind::FrameCountMismatch << true;
+            << 3 << 3 << 0u << 1u << missing << FailureKind(kestrin::FileFailure::CannotCreateFile) << false;
+        QTest::newRow("empty path") << 1 << 4 << 0u << 1u << "" << FailureKind(kestrin::FileFailure::CannotCreateFile) << false;
+        QTest::newRow("target is a folder") << 1 << 4 << 0u << 1u << "." << FailureKind(kestrin::FileFailure::CannotCreateFile) << false;
+        QTest::newRow("4, 4, 3 frames") << 3 << 3 << 0u << 1u << "a.art" << FailureKind(kestrin::JobFailure::FrameCountMismatch) << true;
         QTest::newRow("8 rotatable stages, counts differ")
-            << 8 << 0 << 1u << 4u << "a.art" << FailureKind::FrameCountMismatch << true;
+            << 8 << 0 << 1u << 4u << "a.art" << FailureKind(kestrin::JobFailure::FrameCountMismatch) << true;
     }
     void checksInOrder()
     {
@@ -122,16 +124,16 @@ private slots:
         const Run r = run(project, full, settings);
         QVERIFY(!r.result.ok());
         QCOMPARE(r.result.failure.kind, kind);
-        if (kind == FailureKind::CannotCreateFile) {
+        if (kind == FailureKind(kestrin::FileFailure::CannotCreateFile)) {
             QCOMPARE(r.result.failure.path, full);
             QVERIFY2(!r.result.failure.reason.isEmpty(), "the system's reason is kept");
         }
-        if (kind == FailureKind::FrameCountMismatch) {
+        if (kind == FailureKind(kestrin::JobFailure::FrameCountMismatch)) {
             QCOMPARE(r.result.failure.stage, qint64(stages - 1));
             QCOMPARE(r.result.failure.expected, qint64(4));
             QCOMPARE(r.result.failure.found, qint64(lastFrames));
         }
-        const Steps expected = kind == FailureKind::NoStages ? Steps{GenerationStep::NoStages}
+        const Steps expected = kind == FailureKind(kestrin::JobFailure::NoStages) ? Steps{GenerationStep::NoStages}
             : prepared                                       ? Steps{GenerationStep::Preparing}
                                                              : Steps{};
         QCOMPARE(r.steps, expected);
@@ -148,7 +150,7 @@ private slots:
         const QString target = path("keep.art");
         writeFile(target, "precious bytes");
         const Run r = run(project, target);
-        QCOMPARE(r.result.failure.kind, FailureKind::FrameCountMismatch);
+        QCOMPARE(r.result.failure.kind, FailureKind(kestrin::JobFailure::FrameCountMismatch));
         QCOMPARE(readAll(target), QByteArray("precious bytes"));
         QCOMPARE(QDir(dir.path()).entryList({"keep.art*"}, QDir::Files), QStringList{"keep.art"});
     }
@@ -171,7 +173,7 @@ private slots:
         const Run r = run(project, target);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
-        QCOMPARE(r.result.failure.kind, FailureKind::CannotWriteFile);
+        QCOMPARE(r.result.failure.kind, FailureKind(kestrin::FileFailure::CannotWriteFile));
         QCOMPARE(r.result.failure.path, target);
         QCOMPARE(r.result.failure.reason, QStringLiteral("File too large"));
         QCOMPARE(r.steps.last(), GenerationStep::Writing);
@@ -192,7 +194,7 @@ private slots:
         const QString target = path("huge.art");
         writeFile(target, "precious bytes");
         const Run r = run(project, target);
-        QCOMPARE(r.result.failure.kind, FailureKind::FileTooLarge);
+        QCOMPARE(r.result.failure.kind, FailureKind(kestrin::JobFailure::FileTooLarge));
         QCOMPARE(r.result.failure.found, qint64(4311755936));
         QCOMPARE(r.result.failure.expected, qint64(4294967295));
         QCOMPARE(r.steps, (Steps{GenerationStep::Preparing}));

@@ -3,6 +3,8 @@
 // fast writer against the plain reference on generated projects.
 #include "fixtures.h"
 #include "testmain.h"
+#include "fileio/failure.h"
+#include "generate/jobfailure.h"
 
 #include "referenceart.h"
 #include "generate/artwriter.h"
@@ -272,11 +274,11 @@ private slots:
         QTest::addColumn<int>("case_");
         QTest::addColumn<kestrin::FailureKind>("kind");
         QTest::addColumn<qint64>("found");
-        QTest::newRow("no stages") << 0 << kestrin::FailureKind::NoStages << qint64(0);
-        QTest::newRow("rotatable needs 8") << 1 << kestrin::FailureKind::WrongStageCount << qint64(7);
-        QTest::newRow("4, 4, 3 frames") << 2 << kestrin::FailureKind::FrameCountMismatch << qint64(3);
-        QTest::newRow("palette count 5") << 3 << kestrin::FailureKind::BadPaletteCount << qint64(5);
-        QTest::newRow("palette count 0") << 4 << kestrin::FailureKind::BadPaletteCount << qint64(0);
+        QTest::newRow("no stages") << 0 << kestrin::FailureKind(kestrin::JobFailure::NoStages) << qint64(0);
+        QTest::newRow("rotatable needs 8") << 1 << kestrin::FailureKind(kestrin::JobFailure::WrongStageCount) << qint64(7);
+        QTest::newRow("4, 4, 3 frames") << 2 << kestrin::FailureKind(kestrin::JobFailure::FrameCountMismatch) << qint64(3);
+        QTest::newRow("palette count 5") << 3 << kestrin::FailureKind(kestrin::JobFailure::BadPaletteCount) << qint64(5);
+        QTest::newRow("palette count 0") << 4 << kestrin::FailureKind(kestrin::JobFailure::BadPaletteCount) << qint64(0);
     }
     void refusals()
     {
@@ -310,7 +312,7 @@ private slots:
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly); // every write fails
         const kestrin::Failure failure = kestrin::writeArt(buffer, project, settingsOf(1));
-        QCOMPARE(failure.kind, kestrin::FailureKind::CannotWriteFile);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FileFailure::CannotWriteFile));
         QVERIFY(!failure.reason.isEmpty());
     }
 

@@ -2,6 +2,9 @@
 // is refused.
 #include "fixtures.h"
 #include "testmain.h"
+#include "wording/failuretext.h"
+#include "fileio/failure.h"
+#include "palettes/palettefailure.h"
 
 #include "generate/artwriter.h"
 #include "palettes/palettefile.h"
@@ -119,44 +122,44 @@ private slots:
         QTest::addColumn<QString>("reason"); // part of the message
 
         const auto gpl = PaletteFormat::Gimp, jasc = PaletteFormat::Jasc, act = PaletteFormat::ColorTable;
-        QTest::newRow("gpl without its first line") << gpl << QByteArray("1 2 3\n") << FailureKind::PaletteLineError
+        QTest::newRow("gpl without its first line") << gpl << QByteArray("1 2 3\n") << FailureKind(kestrin::PaletteFailure::PaletteLineError)
                                                     << qint64(1) << "starts with the line \"GIMP Palette\"";
         QTest::newRow("gpl value 256") << gpl << QByteArray("GIMP Palette\n# c\n1 2 3\n1 256 3\n")
-                                       << FailureKind::PaletteLineError << qint64(4) << "\"256\" is not a colour value";
-        QTest::newRow("gpl two numbers") << gpl << QByteArray("GIMP Palette\n1 2\n") << FailureKind::PaletteLineError
+                                       << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(4) << "\"256\" is not a colour value";
+        QTest::newRow("gpl two numbers") << gpl << QByteArray("GIMP Palette\n1 2\n") << FailureKind(kestrin::PaletteFailure::PaletteLineError)
                                          << qint64(2) << "expected red, green and blue";
-        QTest::newRow("gpl negative") << gpl << QByteArray("GIMP Palette\n-1 2 3\n") << FailureKind::PaletteLineError
+        QTest::newRow("gpl negative") << gpl << QByteArray("GIMP Palette\n-1 2 3\n") << FailureKind(kestrin::PaletteFailure::PaletteLineError)
                                       << qint64(2) << "not a colour value";
         QTest::newRow("gpl of 257 entries") << gpl << "GIMP Palette\n" + lines(257, "1 2 3")
-                                            << FailureKind::PaletteTooLarge << qint64(257) << "257 entries";
+                                            << FailureKind(kestrin::PaletteFailure::PaletteTooLarge) << qint64(257) << "257 entries";
         QTest::newRow("gpl without colours") << gpl << QByteArray("GIMP Palette\nName: x\n")
-                                             << FailureKind::PaletteTooSmall << qint64(0) << "0 entries";
+                                             << FailureKind(kestrin::PaletteFailure::PaletteTooSmall) << qint64(0) << "0 entries";
         QTest::newRow("jasc without magic") << jasc << QByteArray("JASC\n0100\n1\n1 2 3\n")
-                                            << FailureKind::PaletteLineError << qint64(1) << "JASC-PAL";
+                                            << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(1) << "JASC-PAL";
         QTest::newRow("jasc wrong version") << jasc << QByteArray("JASC-PAL\n0200\n1\n1 2 3\n")
-                                            << FailureKind::PaletteLineError << qint64(2) << "0100";
+                                            << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(2) << "0100";
         QTest::newRow("jasc count not a number") << jasc << QByteArray("JASC-PAL\n0100\nmany\n")
-                                                 << FailureKind::PaletteLineError << qint64(3) << "not a colour count";
+                                                 << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(3) << "not a colour count";
         QTest::newRow("jasc count 300") << jasc << QByteArray("JASC-PAL\n0100\n300\n1 2 3\n")
-                                        << FailureKind::PaletteTooLarge << qint64(300) << "300 entries";
-        QTest::newRow("jasc count 0") << jasc << QByteArray("JASC-PAL\n0100\n0\n") << FailureKind::PaletteTooSmall
+                                        << FailureKind(kestrin::PaletteFailure::PaletteTooLarge) << qint64(300) << "300 entries";
+        QTest::newRow("jasc count 0") << jasc << QByteArray("JASC-PAL\n0100\n0\n") << FailureKind(kestrin::PaletteFailure::PaletteTooSmall)
                                       << qint64(0) << "0 entries";
         QTest::newRow("jasc ends early") << jasc << QByteArray("JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n")
-                                         << FailureKind::PaletteLineError << qint64(6) << "after 2 of the 3 colours";
+                                         << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(6) << "after 2 of the 3 colours";
         QTest::newRow("jasc more lines than its count")
-            << jasc << QByteArray("JASC-PAL\n0100\n1\n1 2 3\n4 5 6\n") << FailureKind::PaletteLineError << qint64(5)
+            << jasc << QByteArray("JASC-PAL\n0100\n1\n1 2 3\n4 5 6\n") << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(5)
             << "more colours than the 1 of line 3";
         QTest::newRow("jasc line with alpha") << jasc << QByteArray("JASC-PAL\n0100\n1\n1 2 3 255\n")
-                                              << FailureKind::PaletteLineError << qint64(4) << "is not a colour";
+                                              << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(4) << "is not a colour";
         QTest::newRow("binary RIFF palette named .pal") << jasc << QByteArray("RIFF\x10\0\0\0PAL data", 16)
-                                                        << FailureKind::PaletteLineError << qint64(1) << "RIFF";
-        QTest::newRow("act of 100 bytes") << act << QByteArray(100, '\1') << FailureKind::PaletteByteError
+                                                        << FailureKind(kestrin::PaletteFailure::PaletteLineError) << qint64(1) << "RIFF";
+        QTest::newRow("act of 100 bytes") << act << QByteArray(100, '\1') << FailureKind(kestrin::PaletteFailure::PaletteByteError)
                                           << qint64(100) << "this file has 100";
-        QTest::newRow("act count 0") << act << colorTable(256, 0) << FailureKind::PaletteByteError << qint64(768)
+        QTest::newRow("act count 0") << act << colorTable(256, 0) << FailureKind(kestrin::PaletteFailure::PaletteByteError) << qint64(768)
                                      << "colour count is 0";
-        QTest::newRow("act count 257") << act << colorTable(256, 257) << FailureKind::PaletteTooLarge << qint64(257)
+        QTest::newRow("act count 257") << act << colorTable(256, 257) << FailureKind(kestrin::PaletteFailure::PaletteTooLarge) << qint64(257)
                                        << "257 entries";
-        QTest::newRow("art cut short") << PaletteFormat::Art << QByteArray(500, '\0') << FailureKind::PaletteByteError
+        QTest::newRow("art cut short") << PaletteFormat::Art << QByteArray(500, '\0') << FailureKind(kestrin::PaletteFailure::PaletteByteError)
                                        << qint64(-1) << "";
     }
     void malformedPalettes()
@@ -174,9 +177,9 @@ private slots:
         QCOMPARE(failure.path, QStringLiteral("dir/p.x"));
         const QString message = kestrin::describeFailure(failure);
         QVERIFY2(message.contains(reason), qPrintable(message));
-        if (kind == FailureKind::PaletteLineError)
+        if (kind == FailureKind(kestrin::PaletteFailure::PaletteLineError))
             QVERIFY2(message.startsWith(QStringLiteral("line %1: ").arg(found)), qPrintable(message));
-        if (kind == FailureKind::PaletteByteError && found >= 0)
+        if (kind == FailureKind(kestrin::PaletteFailure::PaletteByteError) && found >= 0)
             QVERIFY2(message.startsWith(QStringLiteral("byte %1: ").arg(found)), qPrintable(message));
         QCOMPARE(palette.count, 99);
     }
@@ -205,15 +208,15 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes"); // written unless the name is "missing.gpl"
         QTest::addColumn<FailureKind>("kind");
-        QTest::newRow("suffix in capitals") << "upper.GPL" << QByteArray("GIMP Palette\n1 2 3\n") << FailureKind::None;
+        QTest::newRow("suffix in capitals") << "upper.GPL" << QByteArray("GIMP Palette\n1 2 3\n") << FailureKind();
         QTest::newRow("unknown suffix") << "colours.txt" << QByteArray("GIMP Palette\n1 2 3\n")
-                                        << FailureKind::UnknownPaletteFormat;
-        QTest::newRow("missing file") << "missing.gpl" << QByteArray() << FailureKind::CannotReadFile;
+                                        << FailureKind(kestrin::PaletteFailure::UnknownPaletteFormat);
+        QTest::newRow("missing file") << "missing.gpl" << QByteArray() << FailureKind(kestrin::FileFailure::CannotReadFile);
         QTest::newRow("text palette beyond the size limit")
             << "huge.gpl" << "GIMP Palette\n" + QByteArray(kestrin::kMaxTextPaletteBytes, '#')
-            << FailureKind::PaletteByteError;
+            << FailureKind(kestrin::PaletteFailure::PaletteByteError);
         QTest::newRow("colour table longer than 772 bytes") << "long.act" << QByteArray(2000, '\0')
-                                                            << FailureKind::PaletteByteError;
+                                                            << FailureKind(kestrin::PaletteFailure::PaletteByteError);
     }
     void readingFiles()
     {
@@ -233,4 +236,3 @@ private slots:
 
 KESTRIN_TEST(TestPaletteFile)
 #include "tst_palettefile.moc"
-#include "wording/failuretext.h"

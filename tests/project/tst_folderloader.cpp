@@ -4,6 +4,7 @@
 #include "fixtures.h"
 #include "specialfiles.h"
 #include "testmain.h"
+#include "project/framefailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -371,7 +372,7 @@ private slots:
         p.frameMax = frameMax;
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, p);
-        QCOMPARE(failure.kind, framesPerStage.isEmpty() ? kestrin::FailureKind::NoStagesFound : kestrin::FailureKind::None);
+        QCOMPARE(failure.kind, framesPerStage.isEmpty() ? kestrin::FailureKind(kestrin::FrameFailure::NoStagesFound) : kestrin::FailureKind());
         QList<quint32> counts;
         for (const auto &stage : project.stages)
             counts << stage->frameCount;
@@ -387,7 +388,7 @@ private slots:
         writeStage(folder, 3, {0});
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, source(at(folder)));
-        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(failure.path, at(folder + "camera02_0001.bmp"));
         QCOMPARE(project.stageCount, 2u);
         QCOMPARE(project.stages[0]->frameCount, 2u);
@@ -404,7 +405,7 @@ private slots:
         QVERIFY(fixture::writeAll(at(folder + "camera01_0001.bmp"), fixture::bmpHeader(40000, 40000)));
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, source(at(folder)));
-        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(failure.path, at(folder + "camera01_0001.bmp"));
         QCOMPARE(project.stages[0]->frameCount, 2u);
         QVERIFY(project.stages[0]->frames[1]->sourceImage.isNull());
@@ -451,7 +452,7 @@ private slots:
         }
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, p);
-        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(failure.path, bad);
         QVERIFY2(failure.reason.contains(reason), qPrintable(failure.reason));
         if (inFolders)
@@ -477,7 +478,7 @@ private slots:
         auto load = std::async(std::launch::async, [&] { return kestrin::loadFolder(project, source(at(folder))); });
         QVERIFY2(finishedInTime(load, entry), "the load blocked on a FIFO named like a frame");
         const kestrin::Failure failure = load.get();
-        QCOMPARE(failure.kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(failure.path, entry);
         QVERIFY2(failure.reason.contains(fifo ? QStringLiteral("FIFO") : QStringLiteral("folder")),
                  qPrintable(failure.reason));
@@ -496,23 +497,23 @@ private slots:
         QTest::addColumn<QString>("failurePath"); // relative to the case's folder, or the pattern
         QTest::addColumn<QList<QStringList>>("stages");
         using K = kestrin::FailureKind;
-        QTest::newRow("both markers") << "c%1_%2.bmp" << QStringList{"c1_0.bmp", "c1_1.bmp", "c2_0.bmp"} << 0 << K::None
+        QTest::newRow("both markers") << "c%1_%2.bmp" << QStringList{"c1_0.bmp", "c1_1.bmp", "c2_0.bmp"} << 0 << K()
                                       << "" << QList<QStringList>{{"c1_0.bmp", "c1_1.bmp"}, {"c2_0.bmp"}};
         QTest::newRow("only %2, from 1") << "walk_%2.png"
                                          << QStringList{"walk_0001.png", "walk_0002.png", "walk_0004.png"} << 4
-                                         << K::None << ""
+                                         << K() << ""
                                          << QList<QStringList>{{"walk_0001.png", "walk_0002.png", "walk_0004.png"}};
-        QTest::newRow("only %2, nothing") << "walk_%2.png" << QStringList{"walk.png"} << 4 << K::NoStagesFound << ""
+        QTest::newRow("only %2, nothing") << "walk_%2.png" << QStringList{"walk.png"} << 4 << K(kestrin::FrameFailure::NoStagesFound) << ""
                                           << QList<QStringList>{};
-        QTest::newRow("only %1") << "cam%1.bmp" << QStringList{"cam01.bmp"} << 2 << K::NoFrameNumber << "cam%1.bmp"
+        QTest::newRow("only %1") << "cam%1.bmp" << QStringList{"cam01.bmp"} << 2 << K(kestrin::FrameFailure::NoFrameNumber) << "cam%1.bmp"
                                  << QList<QStringList>{};
-        QTest::newRow("no marker") << "still.bmp" << QStringList{"still.bmp"} << 2 << K::NoFrameNumber << "still.bmp"
+        QTest::newRow("no marker") << "still.bmp" << QStringList{"still.bmp"} << 2 << K(kestrin::FrameFailure::NoFrameNumber) << "still.bmp"
                                    << QList<QStringList>{};
-        QTest::newRow("%25 is no %2") << "c%1_%25.bmp" << QStringList{} << 2 << K::NoFrameNumber << "c%1_%25.bmp"
+        QTest::newRow("%25 is no %2") << "c%1_%25.bmp" << QStringList{} << 2 << K(kestrin::FrameFailure::NoFrameNumber) << "c%1_%25.bmp"
                                       << QList<QStringList>{};
         // Stage 1 frame 10 and stage 11 frame 0 are both a110.bmp.
         QTest::newRow("numbers run together")
-            << "a%1%2.bmp" << QStringList{"a10.bmp", "a111.bmp", "a110.bmp"} << 0 << K::NameRepeats << "a110.bmp"
+            << "a%1%2.bmp" << QStringList{"a10.bmp", "a111.bmp", "a110.bmp"} << 0 << K(kestrin::FrameFailure::NameRepeats) << "a110.bmp"
             << QList<QStringList>{};
     }
 
@@ -533,7 +534,7 @@ private slots:
         Project project;
         const kestrin::Failure failure = kestrin::loadFolder(project, p);
         QCOMPARE(failure.kind, kind);
-        if (kind == kestrin::FailureKind::NoFrameNumber)
+        if (kind == kestrin::FailureKind(kestrin::FrameFailure::NoFrameNumber))
             QCOMPARE(failure.path, pattern);
         else if (!failurePath.isEmpty())
             QCOMPARE(failure.path, folder + failurePath);
@@ -561,7 +562,7 @@ private slots:
         Project project;
         for (const QString &folder : {at(QStringLiteral("nowhere/")), QStringLiteral("Load frames from folder...")}) {
             const kestrin::Failure failure = kestrin::loadFolder(project, source(folder));
-            QCOMPARE(failure.kind, kestrin::FailureKind::NoStagesFound);
+            QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::NoStagesFound));
             QCOMPARE(failure.path, folder);
             QCOMPARE(failure.reason, QStringLiteral("no stage number from 1 up to 99 (exclusive) has a file for "
                                                     "frame number 0; the first name tried was camera01_0000.bmp"));
@@ -651,7 +652,7 @@ private slots:
         const FolderScan probed = kestrin::scanFolder(p, ScanMethod::ProbeEach);
         const FolderScan listed = kestrin::scanFolder(p, ScanMethod::Auto);
         if (repeats) {
-            QCOMPARE(probed.failure.kind, kestrin::FailureKind::NameRepeats);
+            QCOMPARE(probed.failure.kind, kestrin::FailureKind(kestrin::FrameFailure::NameRepeats));
             QCOMPARE(listed.failure.path, probed.failure.path);
             QVERIFY(probed.stages.isEmpty() && listed.stages.isEmpty());
             return;
@@ -690,9 +691,9 @@ private slots:
         QTest::addColumn<kestrin::FailureKind>("kind");
         QTest::addColumn<QString>("path"); // relative to the test folder
         QTest::newRow("only %2, huge frame range is listed") << "cam01_%2.bmp" << 99u << 4294967295u
-                                                             << kestrin::FailureKind::NoStagesFound << "refuse/";
+                                                             << kestrin::FailureKind(kestrin::FrameFailure::NoStagesFound) << "refuse/";
         QTest::newRow("percent before marker, huge") << "p%%1_%2.bmp" << 4294967295u << 9999u
-                                                     << kestrin::FailureKind::RangeTooLarge << "refuse/p%%1_%2.bmp";
+                                                     << kestrin::FailureKind(kestrin::FrameFailure::RangeTooLarge) << "refuse/p%%1_%2.bmp";
     }
 
     // Ranges that would exhaust memory or take hours are refused with a

@@ -2,6 +2,7 @@
 #include "project/frame.h"
 #include "project/project.h"
 #include "testmain.h"
+#include "project/framefailure.h"
 
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -72,7 +73,7 @@ private slots:
     {
         QFETCH(QString, file);
         Frame empty;
-        QCOMPARE(kestrin::loadFrame(empty, file).kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(kestrin::loadFrame(empty, file).kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QVERIFY(empty.filePath.isEmpty());
         QVERIFY(empty.sourceImage.isNull() && empty.workImage.isNull());
 
@@ -81,7 +82,7 @@ private slots:
         loaded.boundRect = {1, 0, 4, 3};
         loaded.workImage = loaded.sourceImage.copy(1, 0, 3, 3);
         const QImage work = loaded.workImage;
-        QCOMPARE(kestrin::loadFrame(loaded, file).kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(kestrin::loadFrame(loaded, file).kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(loaded.filePath, path("f.png"));
         QCOMPARE(loaded.sourceImage, letterF().convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(loaded.workImage, work);
@@ -140,7 +141,7 @@ private slots:
         file.write(bmp);
         file.close();
         Frame frame;
-        QCOMPARE(kestrin::loadFrame(frame, path("huge.bmp")).kind, kestrin::FailureKind::CannotLoadFrame);
+        QCOMPARE(kestrin::loadFrame(frame, path("huge.bmp")).kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QVERIFY(frame.sourceImage.isNull());
     }
 

@@ -4,6 +4,8 @@
 #include "fixtures.h"
 #include "seededfolder.h"
 #include "testmain.h"
+#include "wording/failuretext.h"
+#include "project/framefailure.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -118,7 +120,7 @@ private slots:
         QCOMPARE(sequential.progress.size(), loaded);
         if (!badPath.isEmpty()) {
             QVERIFY2(sequential.failure.startsWith(
-                         kestrin::failureKindName(kestrin::FailureKind::CannotLoadFrame) + QLatin1Char(' ') + badPath),
+                         kestrin::failureKindName(kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame)) + QLatin1Char(' ') + badPath),
                      qPrintable(sequential.failure));
             QVERIFY2(sequential.project.last().contains(QStringLiteral("source null work null")),
                      qPrintable(sequential.project.last()));
@@ -136,4 +138,3 @@ private slots:
 
 KESTRIN_TEST(ParallelLoadTest)
 #include "tst_parallelload.moc"
-#include "wording/failuretext.h"
