@@ -52,14 +52,14 @@ QString failureText(DecodeFailure failure)
 
 QString DecodeResult::message() const
 {
-    return reason.isEmpty() ? failureText(failure) : failureText(failure) + QStringLiteral(": ") + reason;
+    const QString text = failureText(failure.kind.as<DecodeFailure>());
+    return failure.reason.isEmpty() ? text : text + QStringLiteral(": ") + failure.reason;
 }
 
 DecodeResult decodeFailure(DecodeFailure kind, const QString &reason)
 {
     DecodeResult result;
-    result.failure = kind;
-    result.reason = reason;
+    result.failure = Failure::of(kind, QString(), reason);
     return result;
 }
 
@@ -353,7 +353,7 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
     const bool tgaNamed = hasTgaSuffix(name);
     if (tgaNamed) {
         tga = decodeWithStb(bytes, false);
-        if (tga.failure != DecodeFailure::NotAnImage)
+        if (tga.failure.kind != DecodeFailure::NotAnImage)
             return tga;
     }
     DecodeResult result;
@@ -629,8 +629,8 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
         size = declared;
     }
     if (!size.isValid() || size.isEmpty()) {
-        probe.failure = DecodeFailure::NotAnImage;
-        probe.reason = QStringLiteral("no image reader recognises its header");
+        probe.failure
+            = Failure::of(DecodeFailure::NotAnImage, path, QStringLiteral("no image reader recognises its header"));
         return;
     }
     probe.size = size;
@@ -675,6 +675,8 @@ DecodeResult decodeImageFile(const QString &path)
     else
         result = failure(file.failure, file.reason);
     result.path = path;
+    if (result.failure)
+        result.failure.path = path;
     return result;
 }
 
@@ -690,8 +692,7 @@ SizeProbe probeImageFile(const QString &path)
         (void)readWhole(path, file, whole);
 #endif
     if (file.failure != DecodeFailure::None) {
-        probe.failure = file.failure;
-        probe.reason = file.reason;
+        probe.failure = Failure::of(file.failure, path, file.reason);
         return probe;
     }
     probeOpened(path, file, whole, probe);

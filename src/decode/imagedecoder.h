@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileio/failure.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -8,9 +10,9 @@
 
 namespace kestrin {
 
-/** Why a frame file gave no image. */
-enum class DecodeFailure {
-    None,
+/** Why a frame file gave no image: the decoding room's failure kinds. */
+enum class DecodeFailure : quint8 {
+    None,           // no failure
     NotRegularFile, // a folder, FIFO, device or socket: refused without being opened
     CannotOpen,     // missing, not permitted, ...: the reason is the system's text
     CannotRead,     // reading stopped with an error: the reason is the system's text
@@ -21,31 +23,37 @@ enum class DecodeFailure {
                     // stream stops, skips pixels or runs past a row or the image
 };
 
-/** The words a front end shows for a failure kind: "truncated", "not an image", ... */
+constexpr FailureRoom failureRoomOf(DecodeFailure)
+{
+    return FailureRoom::Decode;
+}
+
+/** The kind in a few words, the start of a failed frame's reason:
+ *  "truncated", "not an image", ... */
 [[nodiscard]] QString failureText(DecodeFailure failure);
 
 /** The outcome of decoding one image file or buffer. */
 struct DecodeResult {
-    QImage image;                                // Format_ARGB32, not premultiplied; null on failure
-    DecodeFailure failure = DecodeFailure::None; // None exactly when `image` holds the pixels
-    QString path;                                // the file it concerns; empty for decodeImageData
-    QString reason;      // on failure: what is missing, or which decoders were tried and why each declined
+    QImage image;        // Format_ARGB32, not premultiplied; null on failure
+    Failure failure;     // a DecodeFailure with the file and the reason (what is missing, or which
+                         // decoders were tried and why each declined); none exactly when `image`
+                         // holds the pixels
+    QString path;        // the file it concerns; empty for decodeImageData
     QByteArray decoder;  // on success: the reader that produced the pixels ("bmp", "tga (stb_image)", ...)
     QStringList notices; // messages a successful reader printed (never shown by the decoder)
 
-    [[nodiscard]] bool ok() const { return failure == DecodeFailure::None; }
+    [[nodiscard]] bool ok() const { return !failure; }
     /** "truncated: <reason>": what the command line prints after the file name. */
     [[nodiscard]] QString message() const;
 };
 
 /** The size an image file declares, read from its header only. */
 struct SizeProbe {
-    QSize size; // valid exactly when `failure` is None
-    DecodeFailure failure = DecodeFailure::None;
+    QSize size;      // valid exactly when there is no failure
+    Failure failure; // a DecodeFailure with the file and the reason
     QString path;
-    QString reason;
 
-    [[nodiscard]] bool ok() const { return failure == DecodeFailure::None; }
+    [[nodiscard]] bool ok() const { return !failure; }
 };
 
 /** Files longer than this are refused as TooLarge before they are read. */
@@ -77,9 +85,7 @@ constexpr quint64 kMaxFileBytesPerPixel = 32;
  *  TooLarge (NotAnImage when no reader recognises the header) without being
  *  read. Otherwise the file is read whole and
  *  decoded from those bytes with decodeImageData's rules, the file's name
- *  playing the part of the format hint, so the reader is chosen exactly as
- *  QImage::load(path) chooses it: by the name's suffix first, then by the
- *  content.
+ *  playing the part of the format hint.
  *
  *  Safe to call from several threads at once. */
 [[nodiscard]] DecodeResult decodeImageFile(const QString &path);
@@ -96,9 +102,11 @@ constexpr quint64 kMaxFileBytesPerPixel = 32;
  *    correctly the pixels are theirs; unassociated alpha in TIFFs and PNG
  *    colour keys of 16-bit images are kept exactly as stored. Plain bitmaps
  *    (P1) have Kestrin's own reader.
- *  - Every other file one of Qt's image readers decodes gives exactly the
- *    pixels of QImage::load + convertToFormat(Format_ARGB32), provided the
- *    data defines every pixel. Before the reader sees the data, a check of
+ *  - BMP, PBM/PGM/PPM, XPM, XBM, ICO/CUR, WBMP, ICNS and MNG go to the first
+ *    of Qt's readers for them that takes the data (the one the name's suffix
+ *    names first, then each in turn by the content; no other Qt reader ever
+ *    looks at it) and give exactly the pixels of QImage::load +
+ *    convertToFormat(Format_ARGB32), provided the data defines every pixel. Before the reader sees the data, a check of
  *    the format's structure that agrees with the reader refuses as Truncated
  *    what does not: data that ends early, RLE streams that stop early, skip
  *    pixels or run past the reader's row or the image, headers that claim
@@ -107,21 +115,26 @@ constexpr quint64 kMaxFileBytesPerPixel = 32;
  *    beforehand, so no byte of the result ever comes from uninitialised
  *    memory.
  *  - TGA (RLE or not, any origin and row direction, 8 to 32 bits,
- *    colour-mapped, with or without the version-2 footer) and PSD (the
- *    flattened composite, colours as stored) that Qt's readers decline or
- *    misread are decoded by stb_image, with the same rule.
+ *    colour-mapped, with or without the version-2 footer; taken for TGA by
+ *    the name's suffix, or by the footer when no other reader knows the
+ *    data) and PSD (the flattened composite, colours as stored) are decoded
+ *    by stb_image, with the same rule.
  *  - Images whose pixels would need more than QImageReader::allocationLimit()
  *    are refused as TooLarge before any pixel is decoded.
  *  - Images carry no colour space: frames are the numbers their files hold.
- *  - The messages the readers print go into the failure's reason (or into
- *    `notices`), never to standard error.
+ *  - The libraries' messages go into the failure's reason (or into
+ *    `notices`), never to standard error; the Qt readers used print nothing
+ *    on the data their checks let through (ICNS and MNG, unchecked, may warn
+ *    on damaged data through Qt's message handler). No message handler is
+ *    installed here.
  *
  *  Safe to call from several threads at once. */
 [[nodiscard]] DecodeResult decodeImageData(const QByteArray &bytes, const QByteArray &formatHint = {});
 
 /** The width and height that the image file at `path` declares, read from
- *  its header (a PNG's IHDR, libtiff for a TIFF, QImageReader::size(), or
- *  the TGA/PSD header) quietly, without decoding
+ *  its header (a PNG's IHDR, a BMP's or GIF's header, a JPEG's frame header,
+ *  libwebp's or libtiff's parse of theirs, the size Qt's reader for the
+ *  format finds, or the TGA/PSD header) quietly, without decoding
  *  pixels and without reading the whole file. Refuses what decodeImageFile
  *  refuses before reading (not a regular file, cannot open, too large) and
  *  gives NotAnImage when no reader recognises the header. The size is a

@@ -11,13 +11,15 @@ enum class FailureRoom : quint8 {
     Frames,   // project: FrameFailure
     Job,      // generate: JobFailure
     Palettes, // palettes: PaletteFailure
+    Decode,   // decode: DecodeFailure
 };
 
 /** What a job stopped at: a kind of one room. Each room declares its kinds
  *  as an enum of its own next to the code that raises them (FileFailure
- *  below, FrameFailure, JobFailure, PaletteFailure), with a
+ *  below, FrameFailure, JobFailure, PaletteFailure, DecodeFailure), with a
  *  failureRoomOf() overload; a FailureKind is made from any of them and
- *  compares equal to the kind it was made from. The core returns these; the
+ *  compares equal to the kind it was made from. Code 0 of a room's enum,
+ *  where it has one, means no failure. The core returns these; the
  *  window and the command line word them in their own way. */
 class FailureKind
 {
@@ -25,7 +27,7 @@ public:
     constexpr FailureKind() = default;
     template<typename RoomKind, typename = decltype(failureRoomOf(RoomKind()))>
     constexpr FailureKind(RoomKind kind) // NOLINT: a room's kind is a FailureKind
-        : m_room(failureRoomOf(kind)),
+        : m_room(quint8(kind) == 0 ? FailureRoom::None : failureRoomOf(kind)),
           m_code(quint8(kind))
     {
     }

@@ -124,6 +124,12 @@ QString describePalettes(const Failure &f)
     return QString();
 }
 
+QString decodeKindName(DecodeFailure kind)
+{
+    // As failureText words them, joined by hyphens: "not-an-image".
+    return failureText(kind).replace(QLatin1Char(' '), QLatin1Char('-'));
+}
+
 QString fileKindName(FileFailure kind)
 {
     switch (kind) {
@@ -227,6 +233,8 @@ QString describeFailure(const Failure &f)
         return describeJob(f);
     case FailureRoom::Palettes:
         return describePalettes(f);
+    case FailureRoom::Decode:
+        return withReason(failureText(f.kind.as<DecodeFailure>()), f.reason);
     }
     return QString();
 }
@@ -244,6 +252,8 @@ QString failureKindName(FailureKind kind)
         return jobKindName(kind.as<JobFailure>());
     case FailureRoom::Palettes:
         return paletteKindName(kind.as<PaletteFailure>());
+    case FailureRoom::Decode:
+        return decodeKindName(kind.as<DecodeFailure>());
     }
     return QString();
 }

@@ -3,6 +3,7 @@
 // The words the front ends give a failure: the window and kestrin-art share
 // them, the core never uses them.
 
+#include "decode/imagedecoder.h"
 #include "fileio/failure.h"
 #include "generate/jobfailure.h"
 #include "palettes/palettefailure.h"

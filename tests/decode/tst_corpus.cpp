@@ -130,9 +130,9 @@ private slots:
         QByteArray said;
         const DecodeResult result = decodeQuietly(corpusPath(file), said);
         QVERIFY2(!result.ok(), "decoded without a word");
-        QCOMPARE(kindName(result.failure), kind);
-        QVERIFY2(result.reason.contains(words), qPrintable(result.reason));
-        QVERIFY2(!result.reason.contains(QLatin1Char('\n')), qPrintable(result.reason));
+        QCOMPARE(kindName(result.failure.kind.as<DecodeFailure>()), kind);
+        QVERIFY2(result.failure.reason.contains(words), qPrintable(result.failure.reason));
+        QVERIFY2(!result.failure.reason.contains(QLatin1Char('\n')), qPrintable(result.failure.reason));
         QCOMPARE(said, QByteArray());
     }
 
@@ -160,8 +160,8 @@ private slots:
         QVERIFY(file.resize(kestrin::maxFrameFileBytes(QSize(4, 4)) + 1));
         file.close();
         const DecodeResult result = kestrin::decodeImageFile(path);
-        QCOMPARE(kindName(result.failure), kind);
-        QVERIFY2(result.reason.contains(words), qPrintable(result.reason));
+        QCOMPARE(kindName(result.failure.kind.as<DecodeFailure>()), kind);
+        QVERIFY2(result.failure.reason.contains(words), qPrintable(result.failure.reason));
         QVERIFY(file.resize(head.size()));
         QCOMPARE(kestrin::decodeImageFile(path).ok(), kind == QLatin1String("TooLarge"));
     }
@@ -173,7 +173,7 @@ private slots:
         const QString path = corpusPath(QStringLiteral("predictor-ignored.tif"));
         kestrin::SizeProbe probe;
         const QByteArray said = kestrintest::stderrOf([&] { probe = kestrin::probeImageFile(path); });
-        QVERIFY2(probe.ok(), qPrintable(probe.reason));
+        QVERIFY2(probe.ok(), qPrintable(probe.failure.reason));
         QCOMPARE(probe.size, QSize(61, 20));
         QCOMPARE(said, QByteArray());
     }

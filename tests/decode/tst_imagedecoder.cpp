@@ -103,7 +103,7 @@ private slots:
             const QByteArray where = "cut at " + QByteArray::number(cut) + ": " + result.message().toUtf8();
             QVERIFY2(!result.ok() || result.image == whole.image, where.constData());
             if (cut >= file.bytes.size() / 4 && cut <= file.bytes.size() * 3 / 4)
-                QVERIFY2(result.failure == DecodeFailure::Truncated, where.constData());
+                QVERIFY2(result.failure.kind == DecodeFailure::Truncated, where.constData());
         }
     }
 
@@ -124,8 +124,8 @@ private slots:
         QFETCH(QByteArray, hint);
         QFETCH(QString, says);
         const DecodeResult result = kestrin::decodeImageData(bytes, hint);
-        QCOMPARE(result.failure, DecodeFailure::Truncated);
-        QVERIFY2(result.reason.contains(says), qPrintable(result.reason));
+        QCOMPARE(result.failure.kind, kestrin::FailureKind(DecodeFailure::Truncated));
+        QVERIFY2(result.failure.reason.contains(says), qPrintable(result.failure.reason));
         QVERIFY(result.image.isNull());
     }
 
@@ -345,7 +345,7 @@ private slots:
             QFAIL("decoding a special file blocked");
         }
         const DecodeResult result = decoding.get();
-        QCOMPARE(result.failure, DecodeFailure::NotRegularFile);
+        QCOMPARE(result.failure.kind, kestrin::FailureKind(DecodeFailure::NotRegularFile));
         QVERIFY2(result.message().startsWith(QLatin1String("not a regular file")), qPrintable(result.message()));
         kestrin::Frame frame;
         QCOMPARE(kestrin::loadFrame(frame, file).kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
@@ -362,15 +362,15 @@ private slots:
         QCOMPARE(failure.kind, kestrin::FailureKind(kestrin::FrameFailure::CannotLoadFrame));
         QCOMPARE(failure.path, broken);
         QCOMPARE(failure.reason, outcome.message());
-        QCOMPARE(outcome.failure, DecodeFailure::Truncated);
+        QCOMPARE(outcome.failure.kind, kestrin::FailureKind(DecodeFailure::Truncated));
         QCOMPARE(outcome.path, broken);
         QVERIFY2(outcome.message().startsWith(QLatin1String("truncated: the BMP pixel data")),
                  qPrintable(outcome.message()));
         QVERIFY(frame.filePath.isEmpty() && frame.sourceImage.isNull());
 
         QVERIFY(kestrin::loadFrame(frame, path(QStringLiteral("nowhere.png")), &outcome));
-        QCOMPARE(outcome.failure, DecodeFailure::CannotOpen);
-        QCOMPARE(outcome.reason, QStringLiteral("No such file or directory"));
+        QCOMPARE(outcome.failure.kind, kestrin::FailureKind(DecodeFailure::CannotOpen));
+        QCOMPARE(outcome.failure.reason, QStringLiteral("No such file or directory"));
     }
 
     // Only readers that never print look at the data, and the decoder leaves
@@ -398,9 +398,9 @@ private slots:
         QVERIFY(loaded.ok());
         QCOMPARE(loaded.decoder, QByteArray("tga (stb_image)"));
         QVERIFY(loaded.image == expected);
-        QCOMPARE(refused.failure, DecodeFailure::NotAnImage);
-        QVERIFY2(refused.reason.contains(QLatin1String("stb_image's TGA reader")), qPrintable(refused.reason));
-        QCOMPARE(unnamed.failure, DecodeFailure::NotAnImage);
+        QCOMPARE(refused.failure.kind, kestrin::FailureKind(DecodeFailure::NotAnImage));
+        QVERIFY2(refused.failure.reason.contains(QLatin1String("stb_image's TGA reader")), qPrintable(refused.failure.reason));
+        QCOMPARE(unnamed.failure.kind, kestrin::FailureKind(DecodeFailure::NotAnImage));
     }
 
     // Four threads decode the corpus at once (complete files, cuts of each and
@@ -441,8 +441,8 @@ private slots:
             for (qsizetype k = 0; k < together[t].size(); ++k) {
                 const DecodeResult &mine = together[t][k];
                 const DecodeResult &expected = alone[(k % files.size() + t) % files.size()];
-                QCOMPARE(mine.failure, expected.failure);
-                QCOMPARE(mine.reason, expected.reason);
+                QCOMPARE(mine.failure.kind, expected.failure.kind);
+                QCOMPARE(mine.failure.reason, expected.failure.reason);
                 QCOMPARE(mine.notices, expected.notices);
                 QVERIFY(mine.image == expected.image);
             }
@@ -456,8 +456,8 @@ private slots:
         QImageReader::setAllocationLimit(2); // MiB; the image needs 4
         const DecodeResult result = kestrin::decodeImageData(png, "png");
         QImageReader::setAllocationLimit(limit);
-        QCOMPARE(result.failure, DecodeFailure::TooLarge);
-        QVERIFY2(result.reason.contains(QLatin1String("1024 x 1024")), qPrintable(result.reason));
+        QCOMPARE(result.failure.kind, kestrin::FailureKind(DecodeFailure::TooLarge));
+        QVERIFY2(result.failure.reason.contains(QLatin1String("1024 x 1024")), qPrintable(result.failure.reason));
     }
 
     void sizeProbeReadsTheHeader_data()
@@ -496,7 +496,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QVERIFY(fixture::writeAll(path(name), bytes));
         const kestrin::SizeProbe probe = kestrin::probeImageFile(path(name));
-        QVERIFY2(probe.ok(), qPrintable(probe.reason));
+        QVERIFY2(probe.ok(), qPrintable(probe.failure.reason));
         QCOMPARE(probe.size, QSize(37, 23));
     }
 
@@ -504,10 +504,10 @@ private slots:
     {
         const QString fifo = path(QStringLiteral("probe-fifo.png"));
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        QCOMPARE(kestrin::probeImageFile(fifo).failure, DecodeFailure::NotRegularFile);
-        QCOMPARE(kestrin::probeImageFile(path(QStringLiteral("missing.png"))).failure, DecodeFailure::CannotOpen);
+        QCOMPARE(kestrin::probeImageFile(fifo).failure.kind, kestrin::FailureKind(DecodeFailure::NotRegularFile));
+        QCOMPARE(kestrin::probeImageFile(path(QStringLiteral("missing.png"))).failure.kind, kestrin::FailureKind(DecodeFailure::CannotOpen));
         QVERIFY(fixture::writeAll(path(QStringLiteral("text.png")), "no image here\n"));
-        QCOMPARE(kestrin::probeImageFile(path(QStringLiteral("text.png"))).failure, DecodeFailure::NotAnImage);
+        QCOMPARE(kestrin::probeImageFile(path(QStringLiteral("text.png"))).failure.kind, kestrin::FailureKind(DecodeFailure::NotAnImage));
     }
 };
 

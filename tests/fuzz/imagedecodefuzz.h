@@ -27,7 +27,7 @@ inline bool exerciseImageDecoder(const QByteArray &input)
     const QByteArray hint = kDecodeHints[uchar(input[0]) % kDecodeHintCount];
     const kestrin::DecodeResult result = kestrin::decodeImageData(input.mid(1), hint);
     if (!result.ok()) {
-        if (!result.image.isNull() || result.reason.isEmpty())
+        if (!result.image.isNull() || result.failure.reason.isEmpty())
             std::abort();
         return false;
     }

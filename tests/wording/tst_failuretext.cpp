@@ -25,6 +25,8 @@ QList<FailureKind> everyKind()
         kinds << FailureKind(kestrin::JobFailure(code));
     for (int code = 1; code <= int(kestrin::PaletteFailure::PaletteTooSmall); ++code)
         kinds << FailureKind(kestrin::PaletteFailure(code));
+    for (int code = 1; code <= int(kestrin::DecodeFailure::Truncated); ++code)
+        kinds << FailureKind(kestrin::DecodeFailure(code));
     return kinds;
 }
 
@@ -38,7 +40,7 @@ private slots:
     void kindsAreDistinctAndNamed()
     {
         const QList<FailureKind> kinds = everyKind();
-        QCOMPARE(kinds.size(), 7 + 10 + 8 + 5);
+        QCOMPARE(kinds.size(), 7 + 10 + 8 + 5 + 7);
         QSet<QString> names;
         for (qsizetype i = 0; i < kinds.size(); ++i) {
             for (qsizetype j = 0; j < kinds.size(); ++j)
@@ -58,7 +60,10 @@ private slots:
         QCOMPARE(kestrin::failureKindName(kestrin::JobFailure::BadProjectFile), QStringLiteral("bad-project-file"));
         QCOMPARE(kestrin::failureKindName(kestrin::PaletteFailure::PaletteTooSmall),
                  QStringLiteral("palette-too-small"));
+        QCOMPARE(kestrin::failureKindName(kestrin::DecodeFailure::NotAnImage), QStringLiteral("not-an-image"));
         QCOMPARE(kestrin::failureKindName(FailureKind()), QStringLiteral("none"));
+        // Code 0 of a room that has one is no failure.
+        QVERIFY(FailureKind(kestrin::DecodeFailure::None) == FailureKind());
         QVERIFY(!kestrin::Failure());
         QVERIFY(kestrin::describeFailure(kestrin::Failure()).isEmpty());
     }
