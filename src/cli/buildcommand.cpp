@@ -214,13 +214,7 @@ int runBuild(const BuildJob &job, Console &console)
         return finish(job, outcome, console);
     }
 
-    const BuildProject asked = projectOf(job);
-    BuildRequest request;
-    request.source = asked.source;
-    request.frames = asked.frames;
-    request.trim = asked.trim;
-    request.target = asked.target;
-    request.settings = asked.settings;
+    BuildRequest request = requestFor(projectOf(job));
 
     FileSink target(job.target, OutputFile::Dash::StandardOutput, true);
     request.sink = &target;

@@ -457,4 +457,15 @@ Failure writeProjectFile(const QString &path, const BuildProject &project)
     return saveFile(path, [&](QIODevice &device) { return device.write(text) == text.size(); });
 }
 
+BuildRequest requestFor(const BuildProject &project)
+{
+    BuildRequest request;
+    request.source = project.source;
+    request.frames = project.frames;
+    request.trim = project.trim;
+    request.target = project.target;
+    request.settings = project.settings;
+    return request;
+}
+
 } // namespace kestrin

@@ -4,6 +4,7 @@
 // target and every setting of a build, shared by the window and kestrin-art.
 
 #include "fileio/failure.h"
+#include "generate/generation.h"
 #include "generate/generationsettings.h"
 #include "project/folderloader.h"
 #include "project/framelist.h"
@@ -44,6 +45,10 @@ struct BuildProject {
  *  an unknown key, a value of the wrong type, a value out of range, another
  *  version, or `stages` together with folder, pattern or their ranges. */
 [[nodiscard]] Failure parseProject(const QByteArray &bytes, const QString &projectPath, BuildProject *project);
+
+/** The request that builds `project` into its target (written through a
+ *  FileSink unless the caller gives the request a sink). */
+[[nodiscard]] BuildRequest requestFor(const BuildProject &project);
 
 /** parseProject of the file at `path`; CannotReadFile with the system's
  *  reason when it cannot be read. */
