@@ -33,16 +33,16 @@ int writeOut(const char *text, size_t length)
     return 0;
 }
 
-/** The folder of this executable, with a trailing '/'; empty when unknown. */
+/** The folder of this executable, absolute, with a trailing '/'; empty
+ *  when unknown (no /proc). */
 std::string ownFolder()
 {
     char path[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
+    if (length <= 0 || path[0] != '/')
         return std::string();
     const std::string self(path, size_t(length));
-    const size_t slash = self.rfind('/');
-    return slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
+    return self.substr(0, self.rfind('/') + 1);
 }
 
 } // namespace
@@ -59,9 +59,15 @@ int main(int argc, char *argv[])
         }
         return 0;
     }
+    // Only absolute paths: a relative one would load whatever the current
+    // folder holds under that name. Without /proc, the installed place.
     const std::string folder = ownFolder();
-    std::string tried;
-    for (const std::string &module : {folder + KESTRIN_ART_MODULE, folder + KESTRIN_ART_MODULE_FROM_BIN}) {
+    const std::string modules[]
+        = {folder.empty() ? std::string(KESTRIN_ART_MODULE_INSTALLED) : folder + KESTRIN_ART_MODULE,
+           folder.empty() ? std::string() : folder + KESTRIN_ART_MODULE_FROM_BIN};
+    for (const std::string &module : modules) {
+        if (module.empty())
+            continue;
         if (::access(module.c_str(), F_OK) != 0)
             continue;
         void *program = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -77,7 +83,10 @@ int main(int argc, char *argv[])
         }
         return run(argc, argv);
     }
-    std::fprintf(stderr, "kestrin-art: the program %s is missing from %s (and from %s)\n", KESTRIN_ART_MODULE,
-                 folder.c_str(), (folder + KESTRIN_ART_MODULE_FROM_BIN).c_str());
+    if (folder.empty())
+        std::fprintf(stderr, "kestrin-art: the program %s is missing\n", KESTRIN_ART_MODULE_INSTALLED);
+    else
+        std::fprintf(stderr, "kestrin-art: the program %s is missing from %s (and from %s)\n", KESTRIN_ART_MODULE,
+                     folder.c_str(), (folder + KESTRIN_ART_MODULE_FROM_BIN).c_str());
     return kExitFailure;
 }
