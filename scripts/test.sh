@@ -65,32 +65,53 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs"
 # Seconds each fuzz target runs: the reader and the decoder, the palette parser.
 fuzz_seconds=45 palette_fuzz_seconds=20
-echo "== fuzz the .art reader and the frame decoder for $fuzz_seconds seconds each (libFuzzer, clang) =="
+echo "== fuzz the .art reader and the frame decoder for $fuzz_seconds seconds each, side by side (libFuzzer, clang) =="
 # A separate clang build of the fuzz targets; the corpora they grow stay in
 # build-fuzz/, and a crash fails the test command with the input saved there.
 cmake -S "$root/tests/fuzz/target" -B "$root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build-fuzz" --parallel "$jobs"
-mkdir -p "$root/build-fuzz/corpus" "$root/build-fuzz/crashes"
-if ! "$root/build-fuzz/fuzz_artreader" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
-    -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
-    "$root/build-fuzz/corpus" "$root/tests/fuzz/corpus" "$root/tests/fuzz/regressions"; then
+mkdir -p "$root/build-fuzz/corpus" "$root/build-fuzz/crashes" "$root/build-fuzz/decode-corpus"
+# Each fuzzer is one process on one core: with two cores or more the two
+# run at once, each for the same time; their long reports go to logs, shown
+# when one fails.
+fuzz_reader() {
+    "$root/build-fuzz/fuzz_artreader" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
+        -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
+        "$root/build-fuzz/corpus" "$root/tests/fuzz/corpus" "$root/tests/fuzz/regressions" \
+        >"$root/build-fuzz/fuzz_artreader.log" 2>&1
+}
+fuzz_decoder() {
+    "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
+        -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
+        "$root/build-fuzz/decode-corpus" "$root/tests/fuzz/decode-corpus" "$root/tests/fuzz/decode-regressions" \
+        >"$root/build-fuzz/fuzz_imagedecoder.log" 2>&1
+}
+reader_status=0 decoder_status=0
+if ((jobs >= 2)); then
+    fuzz_reader &
+    reader=$!
+    fuzz_decoder &
+    decoder=$!
+    wait $reader || reader_status=$?
+    wait $decoder || decoder_status=$?
+else
+    fuzz_reader || reader_status=$?
+    fuzz_decoder || decoder_status=$?
+fi
+if ((reader_status)); then
+    tail -n 40 "$root/build-fuzz/fuzz_artreader.log" >&2
     echo "The fuzzer found an input that breaks the .art reader (saved in build-fuzz/crashes/)." >&2
     echo "Fix the reader and keep the input in tests/fuzz/regressions/, named after what broke." >&2
     exit 1
 fi
-# The fuzzer's own report is long: it goes to a log, shown when it fails.
-mkdir -p "$root/build-fuzz/decode-corpus"
-if ! "$root/build-fuzz/fuzz_imagedecoder" -max_total_time=$fuzz_seconds -max_len=8192 -rss_limit_mb=2048 -timeout=10 \
-    -print_final_stats=1 -artifact_prefix="$root/build-fuzz/crashes/" \
-    "$root/build-fuzz/decode-corpus" "$root/tests/fuzz/decode-corpus" "$root/tests/fuzz/decode-regressions" \
-    >"$root/build-fuzz/fuzz_imagedecoder.log" 2>&1; then
+if ((decoder_status)); then
     tail -n 40 "$root/build-fuzz/fuzz_imagedecoder.log" >&2
     echo "The fuzzer found an input that breaks the frame decoder (saved in build-fuzz/crashes/)." >&2
     echo "Fix the decoder and keep the input in tests/fuzz/decode-regressions/, named after what broke." >&2
     exit 1
 fi
-grep '^stat::' "$root/build-fuzz/fuzz_imagedecoder.log"
+grep '^stat::' "$root/build-fuzz/fuzz_artreader.log" "$root/build-fuzz/fuzz_imagedecoder.log"
 
 echo "== fuzz the palette-file parser for $palette_fuzz_seconds seconds (libFuzzer, clang) =="
 mkdir -p "$root/build-fuzz/palette-corpus"
