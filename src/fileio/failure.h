@@ -33,12 +33,13 @@ public:
     }
 
     constexpr FailureRoom room() const { return m_room; }
-    /** The kind as its room's enum, when it belongs to that room. */
+    /** True when this is `kind`, of its room. */
     template<typename RoomKind>
     constexpr bool is(RoomKind kind) const
     {
         return *this == FailureKind(kind);
     }
+    /** The kind as its room's enum; meaningful when room() is that enum's room. */
     template<typename RoomKind>
     constexpr RoomKind as() const
     {
