@@ -9,7 +9,12 @@ quint32 keyColor(int red, int green, int blue)
     return (static_cast<quint32>(red) << 16) | (static_cast<quint32>(green) << 8) | static_cast<quint32>(blue);
 }
 
-void applyKey(QImage &image, bool enabled, quint32 key)
+namespace {
+
+/** Every pixel p of `image`, row by row, becomes rewrite(p); an image of
+ *  another format is first converted to ARGB32. */
+template<typename Rewrite>
+void rewritePixels(QImage &image, Rewrite rewrite)
 {
     if (image.isNull())
         return;
@@ -22,28 +27,21 @@ void applyKey(QImage &image, bool enabled, quint32 key)
         auto *row = reinterpret_cast<quint32 *>(image.scanLine(y));
         if (!row) // detaching ran out of memory: leave the image as it is
             return;
-        for (int x = 0; x < width; ++x) {
-            const quint32 p = row[x];
-            row[x] = enabled && (p & 0x00FFFFFFu) == key ? key : (p | 0xFF000000u);
-        }
+        for (int x = 0; x < width; ++x)
+            row[x] = rewrite(row[x]);
     }
+}
+
+} // namespace
+
+void applyKey(QImage &image, bool enabled, quint32 key)
+{
+    rewritePixels(image, [=](quint32 p) { return enabled && (p & 0x00FFFFFFu) == key ? key : (p | 0xFF000000u); });
 }
 
 void clearKey(QImage &image, quint32 key)
 {
-    if (image.isNull())
-        return;
-    if (image.format() != QImage::Format_ARGB32)
-        image = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto *row = reinterpret_cast<quint32 *>(image.scanLine(y));
-        if (!row)
-            return;
-        for (int x = 0; x < image.width(); ++x) {
-            if ((row[x] & 0x00FFFFFFu) == key)
-                row[x] = key;
-        }
-    }
+    rewritePixels(image, [=](quint32 p) { return (p & 0x00FFFFFFu) == key ? key : p; });
 }
 
 bool applyTransparency(Project &project, bool enabled, quint32 key)
