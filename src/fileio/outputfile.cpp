@@ -369,6 +369,11 @@ bool OutputFile::prepare()
     // sync are checked before anything is renamed.
     if (!file.flush())
         return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), file.errorString());
+    // The owner and mode go with the bytes in one sync (every byte is
+    // written by now, so none can clear them again); the sync QSaveFile
+    // makes before its rename then finds nothing left to store.
+    if (m_device->saveFile() && !applyOwnerAndMode())
+        return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), errnoText(errno));
     if (m_mode != Mode::StandardOutput && ::fdatasync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return fail(FailureKind(kestrin::FileFailure::CannotWriteFile),
                     errnoText(errno)); // EINVAL: a FIFO or device cannot sync
@@ -381,8 +386,6 @@ bool OutputFile::commit()
         return false;
     QFileDevice &file = *m_device->file();
     if (QSaveFile *saveFile = m_device->saveFile()) {
-        if (!applyOwnerAndMode())
-            return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), errnoText(errno));
         if (!saveFile->commit())
             return fail(FailureKind(kestrin::FileFailure::CannotWriteFile), saveFile->errorString());
     } else {

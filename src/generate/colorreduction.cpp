@@ -29,6 +29,9 @@ constexpr int kQuietShare = 9;
 // An error at least this long (RGB units) is always passed on, however
 // sparse the palette: a mid grey between black and white must still mix.
 constexpr int kLoudError = 16;
+// Every distinct colour is searched before mapping when the pixels number
+// at least this many times the colours (see refineFrom).
+constexpr quint64 kKnownColorsRepeat = 4;
 
 void putEntry(quint8 *entry, quint32 rgb)
 {
@@ -215,6 +218,11 @@ ColorReduction::ColorReduction(const Project &project, quint32 framesPerStage, c
     }
     if (background)
         countMadeOpaque(project, framesPerStage);
+    if (!m_knownColors.empty()) {
+        m_known = std::make_unique<KnownColors>(m_knownColors, m_searchPalette, m_searchFirst, m_searchEnd,
+                                                m_options.threads);
+        m_knownColors = std::vector<quint32>();
+    }
     std::memcpy(m_palette, m_searchPalette, sizeof m_palette);
     for (int i = 0; i < 256; ++i)
         m_final[i] = quint8(i);
@@ -312,8 +320,16 @@ void ColorReduction::useRefined(const Project &project, quint32 framesPerStage, 
 void ColorReduction::refineFrom(const ColorHistogram &histogram, quint8 *entries)
 {
     const quint32 budget = std::clamp<quint32>(m_options.budget, 2, 256) - (m_options.background.enabled() ? 1 : 0);
+    std::vector<quint32> bins;
     const RefinedPalette refined
-        = refinePalette(histogram.colors(), int(budget), m_options.threads, histogram.shift() == 0);
+        = refinePalette(histogram.colors(&bins), int(budget), m_options.threads, histogram.shift() == 0);
+    // When every pixel colour is known and each comes back several times on
+    // average, searching each once before mapping is cheaper than searching
+    // them as they come, in every mapping thread's own map. Dithering makes
+    // colours of its own, so it searches as it goes.
+    if (histogram.shift() == 0 && m_options.dither == DitherKind::None
+        && histogram.pixelCount() >= kKnownColorsRepeat * quint64(bins.size()))
+        m_knownColors = std::move(bins);
     for (size_t i = 0; i < refined.colors.size(); ++i)
         putEntry(entries + art::kPaletteEntrySize * i, refined.colors[i]);
     m_colorCount = quint32(refined.colors.size());
@@ -366,6 +382,11 @@ void ColorReduction::fixIndexZero(const Project &project, quint32 framesPerStage
 // look-ups their overlap (measured 40 % slower mapping on millions of colours).
 Q_ALWAYS_INLINE quint8 ColorReduction::nearestFinal(NearestColorMap &map, NearestColorMemo &memo, quint32 rgb) const
 {
+    if (m_known) {
+        const int index = m_known->find(rgb);
+        if (index >= 0)
+            return m_final[index];
+    }
     const int known = memo.find(rgb);
     if (known >= 0)
         return quint8(known);

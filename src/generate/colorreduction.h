@@ -13,6 +13,7 @@
 
 namespace kestrin {
 
+class KnownColors;
 class NearestColorMap;
 class NearestColorMemo;
 struct PaletteFile;
@@ -183,6 +184,8 @@ private:
     bool m_movesIndexZero = true;
     quint64 m_madeOpaquePixels = 0;
     quint64 m_madeOpaqueFrames = 0;
+    std::vector<quint32> m_knownColors;   // the pixels' colours, until m_known is made from them
+    std::unique_ptr<KnownColors> m_known; // made-palette index of every pixel colour; null when not worth it
 };
 
 } // namespace kestrin

@@ -142,7 +142,7 @@ void ColorHistogram::merge(const ColorHistogram &other)
     }
 }
 
-std::vector<WeightedColor> ColorHistogram::colors() const
+std::vector<WeightedColor> ColorHistogram::colors(std::vector<quint32> *bins) const
 {
     std::vector<const Slot *> used;
     used.reserve(m_used);
@@ -152,6 +152,11 @@ std::vector<WeightedColor> ColorHistogram::colors() const
     }
     std::sort(used.begin(), used.end(), [](const Slot *a, const Slot *b) { return a->key < b->key; });
     std::vector<WeightedColor> out(used.size());
+    if (bins) {
+        bins->resize(used.size());
+        for (size_t i = 0; i < used.size(); ++i)
+            (*bins)[i] = used[i]->key;
+    }
     for (size_t i = 0; i < used.size(); ++i) {
         out[i].count = used[i]->count;
         for (int k = 0; k < 3; ++k)

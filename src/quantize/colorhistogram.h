@@ -49,8 +49,10 @@ public:
     quint64 pixelCount() const { return m_pixels; }
     quint32 size() const { return m_used; }
 
-    /** The entries in increasing order of their bin (red, green, blue). */
-    std::vector<WeightedColor> colors() const;
+    /** The entries in increasing order of their bin (red, green, blue);
+     *  `bins`, when given, receives each entry's bin in the same order
+     *  (its colour 0x00RRGGBB while shift() is 0). */
+    std::vector<WeightedColor> colors(std::vector<quint32> *bins = nullptr) const;
 
 private:
     struct Slot {

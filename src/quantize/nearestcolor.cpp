@@ -1,5 +1,7 @@
 #include "quantize/nearestcolor.h"
 
+#include "quantize/parallelranges.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -52,10 +54,12 @@ void NearestColorMap::filter(const std::vector<Candidate> &from, const Box &box,
 
 NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
     : m_coarse(size_t(1) << (3 * (8 - kCoarseShift))),
-      m_cells(size_t(1) << (3 * (8 - kFineShift))),
+      m_cells(static_cast<Cell *>(std::calloc(size_t(1) << (3 * (8 - kFineShift)), sizeof(Cell)))),
       m_recentColor(size_t(1) << kRecentBits, 0xffffffffu),
       m_recentIndex(size_t(1) << kRecentBits, 0)
 {
+    if (!m_cells)
+        throw std::bad_alloc();
     first = std::clamp(first, 0, 255);
     end = std::clamp(end, first + 1, 256);
     // A repeated entry can never win over its first occurrence, because the
@@ -69,6 +73,11 @@ NearestColorMap::NearestColorMap(const quint8 *palette, int first, int end)
         if (!seen)
             m_distinct.push_back(c);
     }
+}
+
+void NearestColorMap::Free::operator()(void *memory) const
+{
+    std::free(memory);
 }
 
 NearestColorMap::~NearestColorMap()
@@ -140,6 +149,120 @@ quint8 NearestColorMap::searchCell(Cell &cell, int blue, int green, int red)
 double NearestColorMap::averageCandidates() const
 {
     return m_madeCells ? double(m_madeCandidates) / double(m_madeCells) : 0.0;
+}
+
+namespace {
+
+/** Entries sorted along one channel, searched outwards from a colour's own
+ *  place along it. */
+class AxisSearch
+{
+public:
+    AxisSearch(const quint8 *palette, int first, int end)
+    {
+        first = std::clamp(first, 0, 255);
+        end = std::clamp(end, first + 1, 256);
+        // The channel along which the entries spread most rules out the most.
+        double spread[3] = {};
+        for (int k = 0; k < 3; ++k) {
+            double sum = 0, squares = 0;
+            for (int i = first; i < end; ++i) {
+                const double v = palette[4 * i + k];
+                sum += v;
+                squares += v * v;
+            }
+            spread[k] = squares - sum * sum / double(end - first);
+        }
+        m_axis = int(std::max_element(spread, spread + 3) - spread);
+        m_minBias = INT_MAX;
+        for (int i = first; i < end; ++i) {
+            const quint8 *e = palette + 4 * i;
+            const Entry entry{e[m_axis], e[0], e[1], e[2], squared(255 - e[3]), i};
+            m_minBias = std::min(m_minBias, entry.bias);
+            m_entries.push_back(entry);
+        }
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const Entry &a, const Entry &b) { return a.key < b.key; });
+        for (const Entry &e : m_entries)
+            m_keys.push_back(e.key);
+    }
+
+    /** The lowest index among the entries nearest to `color` (0x00RRGGBB). */
+    quint8 search(quint32 color) const
+    {
+        const int c[3] = {int(color & 0xff), int((color >> 8) & 0xff), int((color >> 16) & 0xff)};
+        const int key = c[m_axis];
+        const int count = int(m_entries.size());
+        int right = int(std::lower_bound(m_keys.begin(), m_keys.end(), key) - m_keys.begin());
+        int left = right - 1;
+        int best = INT_MAX, bestIndex = 256;
+        const auto visit = [&](const Entry &e) {
+            const int d = squared(e.blue - c[0]) + squared(e.green - c[1]) + squared(e.red - c[2]) + e.bias;
+            if (d < best || (d == best && e.index < bestIndex)) {
+                best = d;
+                bestIndex = e.index;
+            }
+        };
+        for (;;) {
+            const int leftGap = left >= 0 ? key - m_entries[size_t(left)].key : INT_MAX;
+            const int rightGap = right < count ? m_entries[size_t(right)].key - key : INT_MAX;
+            const int gap = std::min(leftGap, rightGap);
+            // An entry this far along the axis is at least gap^2 + the least
+            // bias away: once that exceeds the best, nothing beyond can win
+            // or tie.
+            if (gap == INT_MAX || squared(gap) + m_minBias > best)
+                break;
+            if (leftGap <= rightGap)
+                visit(m_entries[size_t(left--)]);
+            else
+                visit(m_entries[size_t(right++)]);
+        }
+        return quint8(bestIndex);
+    }
+
+private:
+    struct Entry {
+        int key; // the sorting channel's value
+        int blue, green, red;
+        int bias;
+        int index;
+    };
+    std::vector<Entry> m_entries;
+    std::vector<int> m_keys;
+    int m_axis = 0;
+    int m_minBias = 0;
+};
+
+} // namespace
+
+KnownColors::KnownColors(const std::vector<quint32> &colors, const quint8 *palette, int first, int end, int threads)
+    : m_size(quint32(colors.size()))
+{
+    // At most half full, so that probes stay short.
+    quint32 capacity = 2;
+    while (capacity < 2 * quint64(m_size))
+        capacity *= 2;
+    m_keys.assign(capacity, kEmpty);
+    m_indices.assign(capacity, 0);
+    m_mask = capacity - 1;
+    m_hashShift = 64;
+    for (quint32 c = capacity; c > 1; c /= 2)
+        --m_hashShift;
+    std::vector<quint32> slots(colors.size());
+    for (size_t i = 0; i < colors.size(); ++i) {
+        const quint32 color = colors[i] & 0xffffff;
+        quint32 at = slotOf(color);
+        while (m_keys[at] != kEmpty && m_keys[at] != color)
+            at = (at + 1) & m_mask;
+        m_keys[at] = color;
+        slots[i] = at;
+    }
+    const AxisSearch search(palette, first, end);
+    const int parts = int(std::clamp<quint64>(colors.size() / 2048, 1, quint64(std::max(1, threads))));
+    parallelRanges(parts, colors.size(), [&](int, quint64 begin, quint64 stop) {
+        for (quint64 i = begin; i < stop; ++i)
+            m_indices[slots[i]] = search.search(colors[i] & 0xffffff);
+    });
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
 namespace kestrin {
@@ -80,9 +81,14 @@ private:
 
     std::vector<Candidate> m_distinct;            // distinct entries, lowest index first
     std::vector<std::vector<Candidate>> m_coarse; // 8^3 parent cells; empty until needed
-    std::vector<Cell> m_cells;                    // 32^3, indexed red, green, blue (5 bits each)
-    std::vector<Candidate *> m_blocks;            // storage of the cells' lists
-    size_t m_blockUsed = 0;                       // candidates used in blocks.back()
+    struct Free {
+        void operator()(void *memory) const;
+    };
+    // 32^3 cells, indexed red, green, blue (5 bits each); zero pages from the
+    // system, so that a cell costs memory only once a colour visits it.
+    std::unique_ptr<Cell[], Free> m_cells;
+    std::vector<Candidate *> m_blocks; // storage of the cells' lists
+    size_t m_blockUsed = 0;            // candidates used in blocks.back()
     std::vector<Candidate> m_scratch;
     quint64 m_madeCells = 0, m_madeCandidates = 0;
     // The last answers of searchCell, one per slot of a colour's hash: a
@@ -90,6 +96,53 @@ private:
     static constexpr int kRecentBits = 12;
     std::vector<quint32> m_recentColor; // 0xffffffff: none (no colour has that value)
     std::vector<quint8> m_recentIndex;
+};
+
+/** The nearest palette index of each colour of a set known beforehand (a
+ *  job's distinct colours), each found once: mapping a pixel of one of them
+ *  is then a single look-up in a small table.
+ *
+ *  find() gives exactly what NearestColorMap(palette, first, end).search()
+ *  gives for a colour of the set. The search suits a few thousand to a few
+ *  tens of thousands of colours: the entries are sorted along the channel
+ *  in which they spread most and each colour looks outwards from its own
+ *  place, until the gap along that channel alone rules out the rest; there
+ *  are no cells to build, which at these counts would cost more than every
+ *  search together.
+ *
+ *  Made once, then read by any number of threads. */
+class KnownColors
+{
+public:
+    /** Searches every colour of `colors` (0x00RRGGBB, distinct) among
+     *  entries first..end-1 of `palette` (as NearestColorMap takes them),
+     *  on `threads` threads. */
+    KnownColors(const std::vector<quint32> &colors, const quint8 *palette, int first, int end, int threads);
+
+    /** The index found for the colour of `pixel` (byte 3 ignored); -1 for a
+     *  colour not in the set. */
+    int find(quint32 pixel) const
+    {
+        const quint32 color = pixel & 0xffffff;
+        for (quint32 at = slotOf(color);; at = (at + 1) & m_mask) {
+            if (m_keys[at] == color)
+                return m_indices[at];
+            if (m_keys[at] == kEmpty)
+                return -1;
+        }
+    }
+
+    quint32 size() const { return m_size; }
+
+private:
+    static constexpr quint32 kEmpty = 0xffffffffu;
+    quint32 slotOf(quint32 color) const { return quint32((quint64(color) * 0x9E3779B97F4A7C15ull) >> m_hashShift); }
+
+    std::vector<quint32> m_keys; // colour per slot; kEmpty when free
+    std::vector<quint8> m_indices;
+    quint32 m_mask = 0;
+    int m_hashShift = 63;
+    quint32 m_size = 0;
 };
 
 /** Remembers one palette index per 24-bit colour: 2^24 slots of 16 bits

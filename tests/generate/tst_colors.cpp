@@ -8,6 +8,7 @@
 #include "generate/jobfailure.h"
 #include "palettes/palettefailure.h"
 
+#include "indexedimage.h"
 #include "referenceart.h"
 #include "generate/artwriter.h"
 #include "generate/generation.h"
@@ -320,6 +321,70 @@ private slots:
         const Project many = sprites(40);
         const QByteArray reduced = artBytes(many, settings);
         QCOMPARE(int(indexBytes(reduced, 4, frameCount(many))[0]), 0);
+    }
+
+    // With a background no entry moves, so every content pixel's index must
+    // be its exact nearest among entries 1..budget-1 of the file's palette,
+    // whether its colour comes back many times (each distinct colour is then
+    // searched once, before mapping) or hardly at all (searched as it comes).
+    void refinedMapsEachPixelToItsNearestEntry_data()
+    {
+        QTest::addColumn<int>("distinct");
+        QTest::addColumn<quint32>("budget");
+        QTest::addColumn<int>("threads");
+        QTest::newRow("900 colours, each about 5 times") << 900 << 256u << 1;
+        QTest::newRow("900 colours, each about 5 times, 3 threads") << 900 << 256u << 3;
+        QTest::newRow("900 colours, budget 17") << 900 << 17u << 2;
+        QTest::newRow("4000 colours, about once each") << 4000 << 256u << 2;
+    }
+    void refinedMapsEachPixelToItsNearestEntry()
+    {
+        QFETCH(int, distinct);
+        QFETCH(quint32, budget);
+        QFETCH(int, threads);
+        const quint32 key = 0xff00ff;
+        std::vector<quint32> colours;
+        quint32 state = 12345;
+        for (int i = 0; i < distinct; ++i) {
+            state = state * 1103515245u + 12345u;
+            colours.push_back(0xff000000u | ((state >> 8) & 0xffffff));
+        }
+        Project project;
+        for (int s = 0; s < 2; ++s) {
+            kestrin::Stage *stage = project.appendStage();
+            for (int f = 0; f < 3; ++f) {
+                addFrame(stage, image(32, 24, [&](int x, int y) {
+                    if ((x + y + f) % 11 == 0)
+                        return key | 0xff000000u;
+                    return colours[size_t((x + 32 * y + 768 * (s * 3 + f)) * 7919) % colours.size()];
+                }));
+            }
+        }
+        GenerationSettings settings = Colors{true, key, 0, 0, budget}.settings();
+        settings.quantizer = QuantizerKind::Refined;
+        settings.threads = threads;
+        const QByteArray file = artBytes(project, settings);
+        QVERIFY2(!file.startsWith("failed"), file.constData());
+        std::vector<quint8> palette(1024);
+        for (int i = 0; i < 256; ++i) {
+            const quint32 e = entry(file, i);
+            palette[size_t(4 * i)] = quint8(e);
+            palette[size_t(4 * i + 1)] = quint8(e >> 8);
+            palette[size_t(4 * i + 2)] = quint8(e >> 16);
+        }
+        const QByteArray indices = indexBytes(file, 1, frameCount(project));
+        const std::vector<quint32> pixels = pixelsOf(project);
+        QCOMPARE(size_t(indices.size()), pixels.size());
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const int expected
+                = (pixels[i] & 0xffffff) == key ? 0 : kestrinref::nearestEntryInRange(palette.data(), 1, int(budget), pixels[i]);
+            if (quint8(indices[qsizetype(i)]) != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel %1 (%2): index %3, nearest %4")
+                                     .arg(i)
+                                     .arg(pixels[i], 8, 16, QLatin1Char('0'))
+                                     .arg(int(quint8(indices[qsizetype(i)])))
+                                     .arg(expected)));
+        }
     }
 
     // Error diffusion runs inside each frame only, never touches the

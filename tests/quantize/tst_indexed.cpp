@@ -8,6 +8,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -231,6 +232,28 @@ private slots:
                                      .arg(p, 8, 16, QLatin1Char('0'))
                                      .arg(fast)
                                      .arg(plain)));
+        }
+        // The colours known beforehand get the same answers, on any number
+        // of threads; a colour outside the set is not answered.
+        std::vector<quint32> known;
+        for (quint32 p : probes)
+            known.push_back(p & 0xffffff);
+        std::sort(known.begin(), known.end());
+        known.erase(std::unique(known.begin(), known.end()), known.end());
+        known.erase(std::remove(known.begin(), known.end(), quint32(0x123456)), known.end());
+        for (int threads : {1, 3}) {
+            const kestrin::KnownColors table(known, palette.data(), first, end, threads);
+            for (quint32 p : known) {
+                const int plain = kestrinref::nearestEntryInRange(palette.data(), first, end, p);
+                if (table.find(p | 0xff000000u) != plain)
+                    QFAIL(qPrintable(QStringLiteral("known colours, range %1..%2, colour %3: %4, exhaustive %5")
+                                         .arg(first)
+                                         .arg(end - 1)
+                                         .arg(p, 6, 16, QLatin1Char('0'))
+                                         .arg(table.find(p))
+                                         .arg(plain)));
+            }
+            QCOMPARE(table.find(0x123456), -1);
         }
         // Over the whole palette the plain range search is the window's.
         IndexedImage image;
