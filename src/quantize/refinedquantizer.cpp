@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace kestrin {
@@ -339,8 +340,19 @@ private:
         m_gaps.resize(k * near);
         m_beyond.resize(k);
         std::vector<double> squares(k);
-        std::vector<std::pair<double, quint16>> row;
+        // A row is ordered by one integer per mean: the bits of its squared
+        // distance (a non-negative double orders as its bit pattern) without
+        // the last 8 bits of the mantissa, which hold the mean's index.
+        // Distances closer than those bits tell apart (a few parts in 10^14)
+        // may be listed in either order; the searches' margin covers that.
+        Q_ASSERT(k <= 256); // an index fits in those 8 bits
+        std::vector<quint64> row;
         row.reserve(k);
+        const auto keyOf = [&](size_t b) {
+            quint64 bits;
+            std::memcpy(&bits, &squares[b], sizeof bits);
+            return (bits & ~quint64(0xff)) | quint64(b);
+        };
         for (size_t a = 0; a < k; ++a) {
             for (size_t b = 0; b < k; ++b)
                 squares[b] = squaredDistance(&m_means[3 * a], &m_means[3 * b]);
@@ -350,22 +362,23 @@ private:
                 const double limit = reach * reach;
                 for (size_t b = 0; b < k; ++b) {
                     if (squares[b] <= limit)
-                        row.emplace_back(squares[b], quint16(b));
+                        row.push_back(keyOf(b));
                 }
             }
             if (row.size() <= near) { // no listing before, or rounding took one away: the whole row
                 row.clear();
                 for (size_t b = 0; b < k; ++b)
-                    row.emplace_back(squares[b], quint16(b));
+                    row.push_back(keyOf(b));
             }
             if (near < row.size())
                 std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.end());
             std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
             for (size_t n = 0; n < near; ++n) {
-                m_gaps[a * near + n] = std::sqrt(row[n].first);
-                m_neighbours[a * near + n] = row[n].second;
+                const size_t b = size_t(row[n] & 0xff);
+                m_gaps[a * near + n] = std::sqrt(squares[b]);
+                m_neighbours[a * near + n] = quint16(b);
             }
-            m_beyond[a] = near < k ? std::sqrt(row[near].first) : kInfinity;
+            m_beyond[a] = near < k ? std::sqrt(squares[size_t(row[near] & 0xff)]) : kInfinity;
         }
     }
 
