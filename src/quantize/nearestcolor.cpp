@@ -162,75 +162,89 @@ public:
     {
         first = std::clamp(first, 0, 255);
         end = std::clamp(end, first + 1, 256);
-        // The channel along which the entries spread most rules out the most.
-        double spread[3] = {};
-        for (int k = 0; k < 3; ++k) {
+        // The direction along which the entries spread most rules out the
+        // most: one of the channels, or their sum (the grey axis, along
+        // which shaded sprite colours mostly lie). A distance along the sum
+        // is sqrt(3) times the distance in colour space at most.
+        double spread[4] = {};
+        for (int k = 0; k < 4; ++k) {
             double sum = 0, squares = 0;
             for (int i = first; i < end; ++i) {
-                const double v = palette[4 * i + k];
+                const double v = keyOf(palette + 4 * i, k);
                 sum += v;
                 squares += v * v;
             }
-            spread[k] = squares - sum * sum / double(end - first);
+            spread[k] = (squares - sum * sum / double(end - first)) / (k == 3 ? 3.0 : 1.0);
         }
-        m_axis = int(std::max_element(spread, spread + 3) - spread);
+        m_axis = int(std::max_element(spread, spread + 4) - spread);
+        m_scale = m_axis == 3 ? 3 : 1;
         m_minBias = INT_MAX;
         for (int i = first; i < end; ++i) {
             const quint8 *e = palette + 4 * i;
-            const Entry entry{e[m_axis], e[0], e[1], e[2], squared(255 - e[3]), i};
+            const Entry entry{keyOf(e, m_axis), e[0], e[1], e[2], squared(255 - e[3]), i};
             m_minBias = std::min(m_minBias, entry.bias);
             m_entries.push_back(entry);
         }
         std::stable_sort(m_entries.begin(), m_entries.end(),
                          [](const Entry &a, const Entry &b) { return a.key < b.key; });
-        for (const Entry &e : m_entries)
-            m_keys.push_back(e.key);
+        // Where each value along the axis would stand among the entries.
+        m_firstAtOrAbove.assign(766, int(m_entries.size()));
+        for (int place = int(m_entries.size()) - 1; place >= 0; --place)
+            m_firstAtOrAbove[size_t(m_entries[size_t(place)].key)] = place;
+        for (int v = 764; v >= 0; --v)
+            m_firstAtOrAbove[size_t(v)] = std::min(m_firstAtOrAbove[size_t(v)], m_firstAtOrAbove[size_t(v) + 1]);
     }
 
-    /** The lowest index among the entries nearest to `color` (0x00RRGGBB). */
-    quint8 search(quint32 color) const
+    /** The lowest index among the entries nearest to `color` (0x00RRGGBB).
+     *  `hint` is an entry to measure first (the answer for a neighbouring
+     *  colour is usually near): the closer it is, the sooner the search
+     *  stops. It gets the answer's place among the entries. */
+    quint8 search(quint32 color, int &hint) const
     {
         const int c[3] = {int(color & 0xff), int((color >> 8) & 0xff), int((color >> 16) & 0xff)};
-        const int key = c[m_axis];
+        const int key = m_axis == 3 ? c[0] + c[1] + c[2] : c[m_axis];
         const int count = int(m_entries.size());
-        int right = int(std::lower_bound(m_keys.begin(), m_keys.end(), key) - m_keys.begin());
-        int left = right - 1;
-        int best = INT_MAX, bestIndex = 256;
-        const auto visit = [&](const Entry &e) {
+        int best = INT_MAX, bestIndex = 256, bestPlace = 0;
+        const auto visit = [&](int place) {
+            const Entry &e = m_entries[size_t(place)];
             const int d = squared(e.blue - c[0]) + squared(e.green - c[1]) + squared(e.red - c[2]) + e.bias;
             if (d < best || (d == best && e.index < bestIndex)) {
                 best = d;
                 bestIndex = e.index;
+                bestPlace = place;
             }
         };
-        for (;;) {
-            const int leftGap = left >= 0 ? key - m_entries[size_t(left)].key : INT_MAX;
-            const int rightGap = right < count ? m_entries[size_t(right)].key - key : INT_MAX;
-            const int gap = std::min(leftGap, rightGap);
-            // An entry this far along the axis is at least gap^2 + the least
-            // bias away: once that exceeds the best, nothing beyond can win
-            // or tie.
-            if (gap == INT_MAX || squared(gap) + m_minBias > best)
-                break;
-            if (leftGap <= rightGap)
-                visit(m_entries[size_t(left--)]);
-            else
-                visit(m_entries[size_t(right++)]);
-        }
+        if (hint >= 0 && hint < count)
+            visit(hint);
+        // An entry `gap` away along the axis is at least gap^2 / scale + the
+        // least bias away: once that exceeds the best, no entry farther out
+        // on that side can win or tie. Each side is walked on its own, which
+        // keeps the branches predictable.
+        const auto beyondReach
+            = [&](int gap) { return qint64(squared(gap)) > qint64(m_scale) * (qint64(best) - m_minBias); };
+        const int start = m_firstAtOrAbove[size_t(key)];
+        for (int right = start; right < count && !beyondReach(m_entries[size_t(right)].key - key); ++right)
+            visit(right);
+        for (int left = start - 1; left >= 0 && !beyondReach(key - m_entries[size_t(left)].key); --left)
+            visit(left);
+        hint = bestPlace;
         return quint8(bestIndex);
     }
 
 private:
     struct Entry {
-        int key; // the sorting channel's value
+        int key; // the value along the sorting axis
         int blue, green, red;
         int bias;
         int index;
     };
     std::vector<Entry> m_entries;
-    std::vector<int> m_keys;
-    int m_axis = 0;
+    std::vector<int> m_firstAtOrAbove; // per value along the axis (0..765): the first entry at or above it
+    int m_axis = 0;                    // 0-2: blue, green, red; 3: their sum
+    int m_scale = 1;                   // 3 along the sum
     int m_minBias = 0;
+
+    static int keyOf(const quint8 *entry, int axis) { return axis == 3 ? entry[0] + entry[1] + entry[2] : entry[axis]; }
 };
 
 } // namespace
@@ -258,10 +272,12 @@ KnownColors::KnownColors(const std::vector<quint32> &colors, const quint8 *palet
         slots[i] = at;
     }
     const AxisSearch search(palette, first, end);
-    const int parts = int(std::clamp<quint64>(colors.size() / 2048, 1, quint64(std::max(1, threads))));
+    // A thread costs about as much as searching a few thousand colours.
+    const int parts = int(std::clamp<quint64>(colors.size() / 8192, 1, quint64(std::max(1, threads))));
     parallelRanges(parts, colors.size(), [&](int, quint64 begin, quint64 stop) {
+        int hint = -1;
         for (quint64 i = begin; i < stop; ++i)
-            m_indices[slots[i]] = search.search(colors[i] & 0xffffff);
+            m_indices[slots[i]] = search.search(colors[i] & 0xffffff, hint);
     });
 }
 

@@ -119,28 +119,32 @@ private:
         box.end = end;
         if (end - begin < 2)
             return box;
+        // One pass fills the totals and every channel's bins; the bins are
+        // left empty again after their cuts are measured.
         Moments total;
         int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
         for (quint32 k = begin; k < end; ++k) {
-            total.add(m_moments[m_order[k]]);
+            const quint32 i = m_order[k];
+            const Moments &m = m_moments[i];
+            total.add(m);
             for (int axis = 0; axis < 3; ++axis) {
-                lo[axis] = std::min(lo[axis], bucket(m_order[k], axis));
-                hi[axis] = std::max(hi[axis], bucket(m_order[k], axis));
+                const int b = bucket(i, axis);
+                lo[axis] = std::min(lo[axis], b);
+                hi[axis] = std::max(hi[axis], b);
+                m_scratch[axis][b].add(m);
             }
         }
         const double whole = total.error();
         double bestRest = kInfinity;
         for (int axis = 0; axis < 3; ++axis) {
-            std::fill(m_scratch + lo[axis], m_scratch + hi[axis] + 1, Moments());
-            for (quint32 k = begin; k < end; ++k)
-                m_scratch[bucket(m_order[k], axis)].add(m_moments[m_order[k]]);
+            Moments *bins = m_scratch[axis];
             Moments low;
             for (int cut = lo[axis]; cut < hi[axis]; ++cut) {
                 // A cut after an empty value leaves the parts of the cut
                 // before it, which can only tie with it: never a better cut.
-                if (m_scratch[cut].weight <= 0)
+                if (bins[cut].weight <= 0)
                     continue;
-                low.add(m_scratch[cut]);
+                low.add(bins[cut]);
                 if (low.weight <= 0 || low.weight >= total.weight)
                     continue;
                 const double rest = low.error() + total.minus(low).error();
@@ -150,6 +154,7 @@ private:
                     box.cut = cut;
                 }
             }
+            std::fill(bins + lo[axis], bins + hi[axis] + 1, Moments());
         }
         if (bestRest < kInfinity)
             box.gain = std::max(0.0, whole - bestRest);
@@ -159,7 +164,7 @@ private:
     std::vector<Moments> m_moments; // each colour's own moments
     std::vector<quint8> m_buckets;  // floor of each colour's mean, 3 per colour
     std::vector<quint32> m_order;
-    Moments m_scratch[256];
+    Moments m_scratch[3][256]; // per channel and value; empty between measures
 };
 
 // ---- Step 2: weighted k-means ----------------------------------------------
@@ -346,32 +351,47 @@ private:
         // Distances closer than those bits tell apart (a few parts in 10^14)
         // may be listed in either order; the searches' margin covers that.
         Q_ASSERT(k <= 256); // an index fits in those 8 bits
-        std::vector<quint64> row;
-        row.reserve(k);
+        std::vector<quint64> row(k);
         const auto keyOf = [&](size_t b) {
             quint64 bits;
             std::memcpy(&bits, &squares[b], sizeof bits);
             return (bits & ~quint64(0xff)) | quint64(b);
         };
-        for (size_t a = 0; a < k; ++a) {
+        // The means channel by channel, padded to an even count: a row's
+        // distances are then worked out two at a time (the same arithmetic
+        // as squaredDistance, so the same values).
+        const size_t padded = (k + 1) & ~size_t(1);
+        std::vector<double> channel[3];
+        for (int c = 0; c < 3; ++c) {
+            channel[c].assign(padded, 0.0);
             for (size_t b = 0; b < k; ++b)
-                squares[b] = squaredDistance(&m_means[3 * a], &m_means[3 * b]);
-            row.clear();
+                channel[c][b] = m_means[3 * b + size_t(c)];
+        }
+        squares.resize(padded);
+        for (size_t a = 0; a < k; ++a) {
+            const double a0 = m_means[3 * a], a1 = m_means[3 * a + 1], a2 = m_means[3 * a + 2];
+            for (size_t b = 0; b < padded; b += 2) {
+                const double d0 = a0 - channel[0][b], d1 = a1 - channel[1][b], d2 = a2 - channel[2][b];
+                const double e0 = a0 - channel[0][b + 1], e1 = a1 - channel[1][b + 1], e2 = a2 - channel[2][b + 1];
+                squares[b] = d0 * d0 + d1 * d1 + d2 * d2;
+                squares[b + 1] = e0 * e0 + e1 * e1 + e2 * e2;
+            }
+            size_t count = 0;
             if (listedBefore && near < k && previous[a] < kInfinity) {
                 const double reach = previous[a] + m_drift[a] + m_maxDrift + kMargin;
                 const double limit = reach * reach;
-                for (size_t b = 0; b < k; ++b) {
-                    if (squares[b] <= limit)
-                        row.push_back(keyOf(b));
+                for (size_t b = 0; b < k; ++b) { // kept without a branch: which ones pass is anyone's guess
+                    row[count] = keyOf(b);
+                    count += squares[b] <= limit ? 1 : 0;
                 }
             }
-            if (row.size() <= near) { // no listing before, or rounding took one away: the whole row
-                row.clear();
+            if (count <= near) { // no listing before, or rounding took one away: the whole row
                 for (size_t b = 0; b < k; ++b)
-                    row.push_back(keyOf(b));
+                    row[b] = keyOf(b);
+                count = k;
             }
-            if (near < row.size())
-                std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.end());
+            if (near < count)
+                std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.begin() + std::ptrdiff_t(count));
             std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
             for (size_t n = 0; n < near; ++n) {
                 const size_t b = size_t(row[n] & 0xff);

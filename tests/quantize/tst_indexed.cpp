@@ -238,6 +238,8 @@ private slots:
         std::vector<quint32> known;
         for (quint32 p : probes)
             known.push_back(p & 0xffffff);
+        for (int i = 0; i < 17000; ++i) // enough to be shared out among threads
+            known.push_back(rng() & 0xffffff);
         std::sort(known.begin(), known.end());
         known.erase(std::unique(known.begin(), known.end()), known.end());
         known.erase(std::remove(known.begin(), known.end(), quint32(0x123456)), known.end());
