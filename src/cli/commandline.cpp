@@ -120,32 +120,32 @@ void addColorOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {QStringLiteral("key"),
-         QStringLiteral("Background key colour: pixels of this colour (see --key-tolerance) get\n"
+         QStringLiteral("Background key colour: pixels of this colour (see --key-tolerance) get "
                         "palette index 0, which holds the key; no other pixel does."),
          QStringLiteral("R,G,B")},
         {QStringLiteral("key-tolerance"),
          QStringLiteral("Largest Euclidean RGB distance 0..442 from the key that is still background [0]."),
          QStringLiteral("D")},
         {QStringLiteral("alpha-threshold"),
-         QStringLiteral("Pixels with alpha below A (1..255) are background (index 0, black unless\n"
+         QStringLiteral("Pixels with alpha below A (1..255) are background (index 0, black unless "
                         "--key is given); all others are written opaque."),
          QStringLiteral("A")},
         {QStringLiteral("colors"), QStringLiteral("Colour budget 2..256: no index at or above N is written [256]."),
          QStringLiteral("N")},
         {QStringLiteral("quantizer"),
-         QStringLiteral("How the palette is made: octree (as the window) or refined (least\n"
+         QStringLiteral("How the palette is made: octree (as the window) or refined (least "
                         "squared error, slower) [octree]."),
          QStringLiteral("NAME")},
         {QStringLiteral("dither"),
-         QStringLiteral("Dithering: none, ordered (a fixed pattern; still pixels keep their index\n"
+         QStringLiteral("Dithering: none, ordered (a fixed pattern; still pixels keep their index "
                         "from frame to frame, for animation) or floyd-steinberg [none]."),
          QStringLiteral("NAME")},
         {QStringLiteral("palette"),
-         QStringLiteral("Use the colours of FILE (.gpl, .pal, .act or .art) in its order instead of\n"
+         QStringLiteral("Use the colours of FILE (.gpl, .pal, .act or .art) in its order instead of "
                         "making a palette. Not with --colors or --quantizer."),
          QStringLiteral("FILE")},
         {QStringLiteral("threads"),
-         QStringLiteral("Threads for every multi-threaded step, 1 or more [one per core].\n"
+         QStringLiteral("Threads for every multi-threaded step, 1 or more [one per core]. "
                         "The file is the same for any number."),
          QStringLiteral("N")},
     });
@@ -277,7 +277,7 @@ CommandLine parseBuild(const QStringList &arguments)
          QStringLiteral("The .art file to write (required); - for standard output."),
          QStringLiteral("OUT.art")},
         {QStringLiteral("pattern"),
-         QStringLiteral("File-name pattern, %1 = stage, %2 = frame; %2 without %1 is one\n"
+         QStringLiteral("File-name pattern, %1 = stage, %2 = frame; %2 without %1 is one "
                         "stage of numbered frames (walk_%2.png) [")
              + defaults.pattern + QStringLiteral("]."),
          QStringLiteral("PATTERN")},
@@ -297,7 +297,7 @@ CommandLine parseBuild(const QStringList &arguments)
          QStringLiteral("N")},
         {QStringLiteral("palettes"), QStringLiteral("Palette copies 1..4 [4]."), QStringLiteral("N")},
         {QStringLiteral("trim"),
-         QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel\n"
+         QStringLiteral("Trim every frame to the pixels that differ from its top-left pixel "
                         "(with --key or --alpha-threshold: to its non-background pixels).")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress bar and no summary.")},
         {QStringLiteral("json"),
