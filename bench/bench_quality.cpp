@@ -337,6 +337,10 @@ void runRenderedAgainstPeer()
     }
 
     QTemporaryDir dir;
+    // KESTRIN_BENCH_KEEP=1 keeps the frames, for profiling a build by hand.
+    dir.setAutoRemove(qEnvironmentVariableIntValue("KESTRIN_BENCH_KEEP") == 0);
+    if (!dir.autoRemove())
+        std::printf("  (frames kept in %s)\n", qPrintable(dir.filePath(QStringLiteral("frames"))));
     QDir().mkpath(dir.filePath(QStringLiteral("frames")));
     std::vector<QImage> frames;
     for (quint32 s = 0; s < project.stageCount; ++s) {
