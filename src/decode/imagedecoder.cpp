@@ -695,6 +695,7 @@ SizeProbe probeImageFile(const QString &path)
         probe.failure = Failure::of(file.failure, path, file.reason);
         return probe;
     }
+    probe.fileBytes = file.size;
     probeOpened(path, file, whole, probe);
     return probe;
 }

@@ -52,6 +52,7 @@ struct SizeProbe {
     QSize size;      // valid exactly when there is no failure
     Failure failure; // a DecodeFailure with the file and the reason
     QString path;
+    qint64 fileBytes = -1; // the length of the file when it could be opened, else -1
 
     [[nodiscard]] bool ok() const { return !failure; }
 };

@@ -575,9 +575,13 @@ Failure checkMemory(const QStringList &files, const QString &folder, int copies,
         const SizeProbe probe = probeImageFile(path);
         if (probe.ok() && probe.size.isValid())
             decoded += quint64(probe.size.width()) * quint64(probe.size.height()) * 4;
+        // The probe's own look at the file gives its length; only a file it
+        // could not open is looked at again.
         struct stat status {
         };
-        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode))
+        if (probe.fileBytes >= 0)
+            fileBytes.push_back(std::min<quint64>(quint64(probe.fileBytes), quint64(kMaxImageFileBytes)));
+        else if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode))
             fileBytes.push_back(std::min<quint64>(quint64(status.st_size), quint64(kMaxImageFileBytes)));
     }
     const size_t readers = std::min(fileBytes.size(), size_t(std::max(1, threads)));

@@ -47,9 +47,7 @@ void ColorHistogram::resize(quint32 capacity)
 
 ColorHistogram::Slot &ColorHistogram::slotFor(quint32 key)
 {
-    // Fibonacci hashing spreads neighbouring colours over the table; the
-    // table is never more than half full, so probes stay short.
-    quint32 at = quint32((quint64(key) * 0x9E3779B97F4A7C15ull) >> m_hashShift);
+    quint32 at = slotOf(key);
     while (m_table[at].key != key && m_table[at].key != kEmpty)
         at = (at + 1) & m_mask;
     Slot *slot = &m_table[at];
@@ -109,7 +107,19 @@ void ColorHistogram::add(const quint32 *pixels, quint64 count, const BackgroundR
         }
         const quint32 key = coarserKey(pixel & 0xffffff, m_shift);
         if (key != lastKey) {
-            last = &slotFor(key); // valid until the table next changes, which only this line or coarsen() do
+            // Most look-ups find their bin: that walk is done here, and only
+            // a new bin goes through slotFor (which may grow the table).
+            Slot *found = nullptr;
+            for (quint32 at = slotOf(key);; at = (at + 1) & m_mask) {
+                Slot &slot = m_table[at];
+                if (slot.key == key) {
+                    found = &slot;
+                    break;
+                }
+                if (slot.key == kEmpty)
+                    break;
+            }
+            last = found ? found : &slotFor(key); // valid until the table next changes: slotFor or coarsen()
             lastKey = key;
             if (m_used > m_maxBins) {
                 coarsen();

@@ -66,6 +66,9 @@ private:
     static constexpr quint32 kFirstCapacity = 1u << 12;
     static quint32 capacityFor(quint32 entries);
 
+    // Fibonacci hashing spreads neighbouring colours over the table; the
+    // table is never more than half full, so probes stay short.
+    quint32 slotOf(quint32 key) const { return quint32((quint64(key) * 0x9E3779B97F4A7C15ull) >> m_hashShift); }
     Slot &slotFor(quint32 key);
     void resize(quint32 capacity);
     void addSlot(const Slot &slot);
