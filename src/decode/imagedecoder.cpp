@@ -1,5 +1,6 @@
 #include "decode/imagedecoder.h"
 
+#include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
 #include "decode/imagechecks.h"
 #include "decode/stbdecoder.h"
@@ -9,8 +10,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
-
-#include <webp/decode.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -552,7 +551,10 @@ QSize librarySizeOf(QIODevice &source, const QByteArray &head)
         source.seek(0);
         const QByteArray start = source.read(64);
         int width = 0, height = 0;
-        if (WebPGetInfo(reinterpret_cast<const uint8_t *>(start.constData()), size_t(start.size()), &width, &height))
+        const WebpLibrary *webp = webpLibrary();
+        if (webp
+            && webp->WebPGetInfo(reinterpret_cast<const uint8_t *>(start.constData()), size_t(start.size()), &width,
+                                 &height))
             return QSize(width, height);
         return QSize();
     }

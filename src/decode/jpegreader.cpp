@@ -2,6 +2,7 @@
 // are still to come means it made up data (libjpeg carries on over corrupt
 // or missing scan data); one after the last row, such as a missing
 // end-of-image marker, leaves a whole image.
+#include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
 
 #include <QImage>
@@ -106,17 +107,17 @@ void skipInput(j_decompress_ptr info, long count)
 
 /** The header, and the output layout: B, G, R, A bytes (A, R, G, B on
  *  big-endian machines), the layout of ARGB32; CMYK stays CMYK. */
-bool jpegHeader(jpeg_decompress_struct *info, JpegRun &run)
+bool jpegHeader(const JpegLibrary &jpeg, jpeg_decompress_struct *info, JpegRun &run)
 {
     if (setjmp(run.escape))
         return false;
-    jpeg_create_decompress(info);
+    jpeg.jpeg_CreateDecompress(info, JPEG_LIB_VERSION, sizeof(struct jpeg_decompress_struct));
     info->src = &run.source;
-    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
+    if (jpeg.jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
         return false;
     // Asked here: libjpeg answers only between reading the header and
     // finishing (and reports a wrong moment through the error handler).
-    run.multipleScans = jpeg_has_multiple_scans(info);
+    run.multipleScans = jpeg.jpeg_has_multiple_scans(info);
     if (info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK)
         info->out_color_space = JCS_CMYK;
     else
@@ -125,21 +126,22 @@ bool jpegHeader(jpeg_decompress_struct *info, JpegRun &run)
 #else
         info->out_color_space = JCS_EXT_ARGB;
 #endif
-    jpeg_start_decompress(info);
+    jpeg.jpeg_start_decompress(info);
     return info->output_components == 4;
 }
 
 /** Decodes every row into `rows` (4 bytes a pixel), then reads to the end. */
-bool jpegRows(jpeg_decompress_struct *info, JpegRun &run, JSAMPROW *rows)
+bool jpegRows(const JpegLibrary &jpeg, jpeg_decompress_struct *info, JpegRun &run, JSAMPROW *rows)
 {
     if (setjmp(run.escape))
         return false;
     while (info->output_scanline < info->output_height) {
-        if (jpeg_read_scanlines(info, rows + info->output_scanline, info->output_height - info->output_scanline) == 0)
+        if (jpeg.jpeg_read_scanlines(info, rows + info->output_scanline, info->output_height - info->output_scanline)
+            == 0)
             return false;
     }
     run.allRows = true;
-    (void)jpeg_finish_decompress(info);
+    (void)jpeg.jpeg_finish_decompress(info);
     return true;
 }
 
@@ -170,28 +172,34 @@ bool looksLikeJpeg(const QByteArray &bytes)
 
 DecodeResult decodeJpeg(const QByteArray &bytes, const DecodeLimits &limits)
 {
+    QString missing;
+    const JpegLibrary *library = jpegLibrary(&missing);
+    if (!library)
+        return decodeFailure(DecodeFailure::Unsupported, missing);
+    const JpegLibrary &jpeg = *library;
     JpegRun run;
     jpeg_decompress_struct info;
     std::memset(&info, 0, sizeof info);
-    info.err = jpeg_std_error(&run.manager);
+    info.err = jpeg.jpeg_std_error(&run.manager);
     run.manager.error_exit = errorExit;
     run.manager.emit_message = emitMessage;
     run.manager.output_message = outputMessage;
     run.source.init_source = initSource;
     run.source.fill_input_buffer = fillInput;
     run.source.skip_input_data = skipInput;
-    run.source.resync_to_restart = jpeg_resync_to_restart;
+    run.source.resync_to_restart = jpeg.jpeg_resync_to_restart;
     run.source.term_source = termSource;
     run.source.next_input_byte = reinterpret_cast<const JOCTET *>(bytes.constData());
     run.source.bytes_in_buffer = size_t(bytes.size());
 
     struct Cleanup {
+        const JpegLibrary &jpeg;
         jpeg_decompress_struct *info;
-        ~Cleanup() { jpeg_destroy_decompress(info); }
-    } cleanup{&info};
+        ~Cleanup() { jpeg.jpeg_destroy_decompress(info); }
+    } cleanup{jpeg, &info};
 
     DecodeResult result;
-    const bool header = jpegHeader(&info, run);
+    const bool header = jpegHeader(jpeg, &info, run);
     if (!header || (info.output_width > 0 && exceedsLimits(info.output_width, info.output_height, limits, result))) {
         if (!header && run.ranOut)
             return decodeFailure(
@@ -208,7 +216,7 @@ DecodeResult decodeJpeg(const QByteArray &bytes, const DecodeLimits &limits)
     std::vector<JSAMPROW> rows(info.output_height);
     for (JDIMENSION y = 0; y < info.output_height; ++y)
         rows[y] = image.scanLine(int(y));
-    const bool whole = jpegRows(&info, run, rows.data());
+    const bool whole = jpegRows(jpeg, &info, run, rows.data());
     if (!whole || run.damaged)
         return decodeFailure(DecodeFailure::Truncated,
                              QStringLiteral("the JPEG scan data is cut short or damaged; libjpeg made up the rest (%1)")

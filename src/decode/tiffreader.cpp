@@ -4,6 +4,7 @@
 // strips or tiles, either planar layout, are decoded from their samples here, so that
 // unassociated alpha and the colour under it stay exactly as stored; every
 // other kind goes through libtiff's RGBA conversion.
+#include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
 
 #include <QImage>
@@ -25,6 +26,13 @@
 namespace kestrin {
 
 namespace {
+
+/** libtiff's functions; only called once an entry point has made sure the
+ *  library is there. */
+const TiffLibrary &tiff()
+{
+    return *tiffLibrary();
+}
 
 /** The bytes libtiff reads (a buffer, or a descriptor read with pread), and
  *  what it said while reading them. */
@@ -146,20 +154,20 @@ struct TiffHandle {
     TIFF *tif = nullptr;
     explicit TiffHandle(TiffRun &run)
     {
-        const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions *)> options(TIFFOpenOptionsAlloc(),
-                                                                                    TIFFOpenOptionsFree);
+        const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions *)> options(tiff().TIFFOpenOptionsAlloc(),
+                                                                                    tiff().TIFFOpenOptionsFree);
         if (!options)
             return;
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), tiffError, &run);
-        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), tiffWarning, &run);
+        tiff().TIFFOpenOptionsSetErrorHandlerExtR(options.get(), tiffError, &run);
+        tiff().TIFFOpenOptionsSetWarningHandlerExtR(options.get(), tiffWarning, &run);
         // "m": no memory mapping, every byte comes through tiffRead.
-        tif = TIFFClientOpenExt("frame", "rm", &run, tiffRead, tiffWrite, tiffSeek, tiffClose, tiffSize, nullptr,
-                                nullptr, options.get());
+        tif = tiff().TIFFClientOpenExt("frame", "rm", &run, tiffRead, tiffWrite, tiffSeek, tiffClose, tiffSize, nullptr,
+                                       nullptr, options.get());
     }
     ~TiffHandle()
     {
         if (tif)
-            TIFFClose(tif);
+            tiff().TIFFClose(tif);
     }
     TiffHandle(const TiffHandle &) = delete;
     TiffHandle &operator=(const TiffHandle &) = delete;
@@ -183,21 +191,21 @@ struct TiffLayout {
 TiffLayout layoutOf(TIFF *tif)
 {
     TiffLayout l;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &l.planar);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &l.format);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &l.orientation);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &l.compression);
-    if (!TIFFGetField(tif, TIFFTAG_PREDICTOR, &l.predictor))
+    tiff().TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width);
+    tiff().TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bits);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &l.planar);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &l.format);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &l.orientation);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &l.compression);
+    if (!tiff().TIFFGetField(tif, TIFFTAG_PREDICTOR, &l.predictor))
         l.predictor = PREDICTOR_NONE;
-    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.photometric))
+    if (!tiff().TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.photometric))
         l.photometric = l.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     quint16 extraCount = 0;
     quint16 *extra = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0)
+    if (tiff().TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0)
         // Unspecified extra samples count as associated alpha, as libtiff's own conversion takes them.
         l.alpha = extra[0] == EXTRASAMPLE_UNASSALPHA ? EXTRASAMPLE_UNASSALPHA : EXTRASAMPLE_ASSOCALPHA;
     return l;
@@ -220,18 +228,18 @@ bool readsSamples(const TiffLayout &l)
  *  or libtiff refuses it. */
 bool readPlane(TIFF *tif, const TiffLayout &l, int plane, int per, int first, int stride, std::vector<uchar> &samples)
 {
-    const bool tiled = TIFFIsTiled(tif);
+    const bool tiled = tiff().TIFFIsTiled(tif);
     quint32 blockWidth = l.width, blockHeight = 0;
     if (tiled) {
-        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &blockWidth);
-        TIFFGetField(tif, TIFFTAG_TILELENGTH, &blockHeight);
+        tiff().TIFFGetField(tif, TIFFTAG_TILEWIDTH, &blockWidth);
+        tiff().TIFFGetField(tif, TIFFTAG_TILELENGTH, &blockHeight);
     } else {
-        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &blockHeight);
+        tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &blockHeight);
         blockHeight = std::min(blockHeight, l.height);
     }
     if (blockWidth == 0 || blockHeight == 0)
         return false;
-    const tmsize_t blockBytes = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
+    const tmsize_t blockBytes = tiled ? tiff().TIFFTileSize(tif) : tiff().TIFFStripSize(tif);
     const quint64 needed = quint64(blockWidth) * blockHeight * quint64(per);
     if (blockBytes <= 0 || quint64(blockBytes) < needed)
         return false;
@@ -241,10 +249,11 @@ bool readPlane(TIFF *tif, const TiffLayout &l, int plane, int per, int first, in
             const quint32 rows = std::min(blockHeight, l.height - y0), columns = std::min(blockWidth, l.width - x0);
             tmsize_t got;
             if (tiled) {
-                got = TIFFReadEncodedTile(tif, TIFFComputeTile(tif, x0, y0, 0, uint16_t(plane)), block.data(),
-                                          blockBytes);
+                got = tiff().TIFFReadEncodedTile(tif, tiff().TIFFComputeTile(tif, x0, y0, 0, uint16_t(plane)),
+                                                 block.data(), blockBytes);
             } else {
-                got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, y0, uint16_t(plane)), block.data(), blockBytes);
+                got = tiff().TIFFReadEncodedStrip(tif, tiff().TIFFComputeStrip(tif, y0, uint16_t(plane)), block.data(),
+                                                  blockBytes);
             }
             // A strip at the bottom holds only the rows left; a tile is always whole.
             const quint64 wants = quint64(blockWidth) * (tiled ? blockHeight : rows) * quint64(per);
@@ -265,7 +274,7 @@ bool readPlane(TIFF *tif, const TiffLayout &l, int plane, int per, int first, in
 bool readPalette(TIFF *tif, QRgb (&colours)[256])
 {
     quint16 *red = nullptr, *green = nullptr, *blue = nullptr;
-    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+    if (!tiff().TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
         return false;
     for (int i = 0; i < 256; ++i)
         colours[i] = qRgb(red[i] * 255 / 65535, green[i] * 255 / 65535, blue[i] * 255 / 65535);
@@ -323,7 +332,7 @@ bool readBySamples(TIFF *tif, const TiffLayout &l, QImage &image)
 /** True for bilevel images in strips, decoded from their bits here. */
 bool readsBits(TIFF *tif, const TiffLayout &l)
 {
-    return l.bits == 1 && l.samples == 1 && !l.alpha && !TIFFIsTiled(tif) && l.orientation == ORIENTATION_TOPLEFT
+    return l.bits == 1 && l.samples == 1 && !l.alpha && !tiff().TIFFIsTiled(tif) && l.orientation == ORIENTATION_TOPLEFT
         && (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE);
 }
 
@@ -331,9 +340,9 @@ bool readsBits(TIFF *tif, const TiffLayout &l)
 bool readByBits(TIFF *tif, const TiffLayout &l, QImage &image)
 {
     quint32 rowsPerStrip = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    tiff().TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::min(rowsPerStrip, l.height);
-    const tmsize_t stripBytes = TIFFStripSize(tif);
+    const tmsize_t stripBytes = tiff().TIFFStripSize(tif);
     const size_t rowBytes = (size_t(l.width) + 7) / 8;
     if (rowsPerStrip == 0 || stripBytes <= 0 || quint64(stripBytes) < rowBytes * rowsPerStrip)
         return false;
@@ -345,7 +354,8 @@ bool readByBits(TIFF *tif, const TiffLayout &l, QImage &image)
     std::vector<uchar> strip(static_cast<size_t>(stripBytes));
     for (quint32 y0 = 0; y0 < l.height; y0 += rowsPerStrip) {
         const quint32 rows = std::min(rowsPerStrip, l.height - y0);
-        const tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, y0, 0), strip.data(), stripBytes);
+        const tmsize_t got
+            = tiff().TIFFReadEncodedStrip(tif, tiff().TIFFComputeStrip(tif, y0, 0), strip.data(), stripBytes);
         if (got < 0 || quint64(got) < rowBytes * rows)
             return false;
         for (quint32 y = 0; y < rows; ++y) {
@@ -364,8 +374,8 @@ bool readByRgba(TIFF *tif, const TiffLayout &l, QImage &image)
     QImage rgba(int(l.width), int(l.height), QImage::Format_RGBA8888_Premultiplied);
     if (rgba.isNull() || rgba.bytesPerLine() != qsizetype(l.width) * 4)
         return false;
-    if (!TIFFReadRGBAImageOriented(tif, l.width, l.height, reinterpret_cast<uint32_t *>(rgba.bits()),
-                                   ORIENTATION_TOPLEFT, 1))
+    if (!tiff().TIFFReadRGBAImageOriented(tif, l.width, l.height, reinterpret_cast<uint32_t *>(rgba.bits()),
+                                          ORIENTATION_TOPLEFT, 1))
         return false;
     image = rgba;
     return true;
@@ -386,6 +396,9 @@ bool looksLikeTiff(const QByteArray &bytes)
 
 DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits)
 {
+    QString missing;
+    if (!tiffLibrary(&missing))
+        return decodeFailure(DecodeFailure::Unsupported, missing);
     TiffRun run;
     run.data = reinterpret_cast<const uchar *>(bytes.constData());
     run.size = quint64(bytes.size());
@@ -441,6 +454,8 @@ DecodeResult decodeTiff(const QByteArray &bytes, const DecodeLimits &limits)
 
 QSize tiffDeclaredSize(int fd, const QByteArray &whole, qint64 size)
 {
+    if (!tiffLibrary())
+        return QSize(); // the decode says why
     TiffRun run;
     run.fd = fd;
     run.data = reinterpret_cast<const uchar *>(whole.constData());

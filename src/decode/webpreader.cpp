@@ -1,6 +1,7 @@
 // WebP through libwebp: the library decides. A still image decodes whole or
 // not at all; of an animation, the first frame on its canvas, as Qt's
 // reader shows it.
+#include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
 
 #include <QImage>
@@ -66,21 +67,27 @@ constexpr WEBP_CSP_MODE kArgb32Order =
 /** The first frame of an animation, composed on its canvas. */
 DecodeResult decodeAnimation(const QByteArray &bytes)
 {
+    QString missing;
+    const WebpDemuxLibrary *demux = webpDemuxLibrary(&missing);
+    if (!demux)
+        return decodeFailure(DecodeFailure::Unsupported, missing);
     WebPData data{reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())};
     WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options))
+    // WebPAnimDecoderOptionsInit and WebPAnimDecoderNew, spelled out: the
+    // header's inline forms call the library directly.
+    if (!demux->WebPAnimDecoderOptionsInitInternal(&options, WEBP_DEMUX_ABI_VERSION))
         return decodeFailure(DecodeFailure::Unsupported, QStringLiteral("libwebp: version mismatch"));
     options.color_mode = kArgb32Order;
     options.use_threads = 0;
-    const std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder *)> decoder(WebPAnimDecoderNew(&data, &options),
-                                                                                WebPAnimDecoderDelete);
+    const std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder *)> decoder(
+        demux->WebPAnimDecoderNewInternal(&data, &options, WEBP_DEMUX_ABI_VERSION), demux->WebPAnimDecoderDelete);
     WebPAnimInfo info;
-    if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info))
+    if (!decoder || !demux->WebPAnimDecoderGetInfo(decoder.get(), &info))
         return decodeFailure(DecodeFailure::Truncated,
                              QStringLiteral("libwebp cannot read the animation: its frames are cut short or damaged"));
     uint8_t *pixels = nullptr;
     int timestamp = 0;
-    if (!WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp) || !pixels)
+    if (!demux->WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp) || !pixels)
         return decodeFailure(DecodeFailure::Truncated,
                              QStringLiteral("libwebp cannot decode the first frame: it is cut short or damaged"));
     QImage image(int(info.canvas_width), int(info.canvas_height), QImage::Format_ARGB32);
@@ -103,10 +110,15 @@ bool looksLikeWebp(const QByteArray &bytes)
 
 DecodeResult decodeWebp(const QByteArray &bytes, const DecodeLimits &limits)
 {
+    QString missing;
+    const WebpLibrary *webp = webpLibrary(&missing);
+    if (!webp)
+        return decodeFailure(DecodeFailure::Unsupported, missing);
     const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
     const size_t size = size_t(bytes.size());
     WebPBitstreamFeatures features;
-    VP8StatusCode status = WebPGetFeatures(data, size, &features);
+    // WebPGetFeatures and WebPInitDecoderConfig, spelled out (see above).
+    VP8StatusCode status = webp->WebPGetFeaturesInternal(data, size, &features, WEBP_DECODER_ABI_VERSION);
     if (status != VP8_STATUS_OK)
         return webpFailure(status, true, bytes.size());
     DecodeResult result;
@@ -118,15 +130,15 @@ DecodeResult decodeWebp(const QByteArray &bytes, const DecodeLimits &limits)
     if (image.isNull())
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
     WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config))
+    if (!webp->WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION))
         return decodeFailure(DecodeFailure::Unsupported, QStringLiteral("libwebp: version mismatch"));
     config.output.colorspace = kArgb32Order;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = image.bits();
     config.output.u.RGBA.stride = int(image.bytesPerLine());
     config.output.u.RGBA.size = size_t(image.sizeInBytes());
-    status = WebPDecode(data, size, &config);
-    WebPFreeDecBuffer(&config.output);
+    status = webp->WebPDecode(data, size, &config);
+    webp->WebPFreeDecBuffer(&config.output);
     if (status != VP8_STATUS_OK)
         return webpFailure(status, false, bytes.size());
     result.image = image;

@@ -5,6 +5,8 @@
 #include "testmain.h"
 
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 
 #include <pty.h>
@@ -104,6 +106,48 @@ private slots:
         }
         QCOMPARE(progressLines, 2); // loading, then generation, each at 100 %
         QVERIFY(shownLines(received).filter(QStringLiteral("100%")).size() == 2);
+    }
+
+    // A build loads a format's library only when a frame is in that format:
+    // PNG frames cost no start-up for libjpeg, libtiff or libwebp. Read from
+    // the system loader's own account of the libraries it opens.
+    void formatLibrariesLoadWhenAFrameNeedsThem_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("needed");
+        QTest::addColumn<QStringList>("absent"); // libtiff itself needs libjpeg and libwebp
+        const QString tiff = QStringLiteral("libtiff.so"), jpeg = QStringLiteral("libjpeg.so"),
+                      webp = QStringLiteral("libwebp.so");
+        QTest::newRow("png") << QStringLiteral("png") << QString() << QStringList{tiff, jpeg, webp};
+        QTest::newRow("bmp") << QStringLiteral("bmp") << QString() << QStringList{tiff, jpeg, webp};
+        QTest::newRow("jpg") << QStringLiteral("jpg") << jpeg << QStringList{tiff, webp};
+        QTest::newRow("webp") << QStringLiteral("webp") << webp << QStringList{tiff, jpeg};
+        QTest::newRow("tif") << QStringLiteral("tif") << tiff << QStringList{};
+    }
+    void formatLibrariesLoadWhenAFrameNeedsThem()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QString, needed);
+        QFETCH(QStringList, absent);
+        const QString folder = at(QStringLiteral("formats-") + suffix);
+        QVERIFY(writeFrames(folder, QStringLiteral("camera%1_%2.") + suffix, {1}, [](int) { return 2; }));
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KESTRIN_ART),
+                      {QStringLiteral("build"), folder, QStringLiteral("--pattern"),
+                       QStringLiteral("camera%1_%2.") + suffix, QStringLiteral("-q"), QStringLiteral("-o"),
+                       at(QStringLiteral("formats-") + suffix + QStringLiteral(".art"))});
+        QVERIFY(process.waitForFinished(60000));
+        const QString account = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 0, qPrintable(account.right(2000)));
+        QVERIFY2(account.contains(QStringLiteral("file=libpng16.so")), "no loader account on standard error");
+        const auto loaded = [&](const QString &library) { return account.contains(QStringLiteral("file=") + library); };
+        if (!needed.isEmpty())
+            QVERIFY2(loaded(needed), qPrintable(needed + QStringLiteral(" was not loaded")));
+        for (const QString &library : absent)
+            QVERIFY2(!loaded(library), qPrintable(library + QStringLiteral(" was loaded")));
     }
 
     // "-o -" writes the file to standard output (messages go to standard

@@ -66,11 +66,12 @@ refuse_depends() {
         if dependency_names "$deb" | grep -qx "$refused"; then fail "$(basename "$deb"): depends on $refused"; fi
     done
 }
-expect_depends "$app" libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-image-formats-plugins fonts-urw-base35
+expect_depends "$app" libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-image-formats-plugins fonts-urw-base35 \
+    libjpeg62-turbo libtiff6 libwebp7 libwebpdemux2
 files "$app" >"$tmp/app.files"
 grep -qx /usr/bin/kestrin "$tmp/app.files" || fail "kestrin's package has no /usr/bin/kestrin"
 if [[ $has_cli == ON ]]; then
-    expect_depends "$cli" libqt6core6 libqt6gui6 qt6-image-formats-plugins
+    expect_depends "$cli" libqt6core6 libqt6gui6 qt6-image-formats-plugins libjpeg62-turbo libtiff6 libwebp7 libwebpdemux2
     refuse_depends "$cli" libqt6widgets6 qt6-qpa-plugins fonts-urw-base35 fonts-dejavu-core kestrin
     expect_depends "$app" kestrin-art
     dpkg-deb --field "$app" Depends | grep -qF "kestrin-art (= $version)" ||
