@@ -193,6 +193,7 @@ public:
         : m_colors(colors),
           m_chunks((colors.size() + kChunk - 1) / kChunk),
           m_threads(int(std::clamp<size_t>(m_chunks / kChunksPerThread, 1, size_t(std::max(1, threads))))),
+          m_listingThreads(std::max(1, threads)),
           m_plain(search == MeansSearch::Plain),
           m_point(colors.size() * 3),
           m_assigned(colors.size()),
@@ -274,6 +275,8 @@ private:
     // Means listed by distance from each mean; a search that gets past them
     // (rare) tries all the others.
     static constexpr size_t kNear = 32;
+    // From this many means on, the listing is worth a second thread.
+    static constexpr size_t kRowsForThreads = 128;
 
     static void add(Cluster &c, const WeightedColor &w)
     {
@@ -344,19 +347,12 @@ private:
         m_neighbours.resize(k * near);
         m_gaps.resize(k * near);
         m_beyond.resize(k);
-        std::vector<double> squares(k);
         // A row is ordered by one integer per mean: the bits of its squared
         // distance (a non-negative double orders as its bit pattern) without
         // the last 8 bits of the mantissa, which hold the mean's index.
         // Distances closer than those bits tell apart (a few parts in 10^14)
         // may be listed in either order; the searches' margin covers that.
         Q_ASSERT(k <= 256); // an index fits in those 8 bits
-        std::vector<quint64> row(k);
-        const auto keyOf = [&](size_t b) {
-            quint64 bits;
-            std::memcpy(&bits, &squares[b], sizeof bits);
-            return (bits & ~quint64(0xff)) | quint64(b);
-        };
         // The means channel by channel, padded to an even count: a row's
         // distances are then worked out two at a time (the same arithmetic
         // as squaredDistance, so the same values).
@@ -367,39 +363,52 @@ private:
             for (size_t b = 0; b < k; ++b)
                 channel[c][b] = m_means[3 * b + size_t(c)];
         }
-        squares.resize(padded);
-        for (size_t a = 0; a < k; ++a) {
-            const double a0 = m_means[3 * a], a1 = m_means[3 * a + 1], a2 = m_means[3 * a + 2];
-            for (size_t b = 0; b < padded; b += 2) {
-                const double d0 = a0 - channel[0][b], d1 = a1 - channel[1][b], d2 = a2 - channel[2][b];
-                const double e0 = a0 - channel[0][b + 1], e1 = a1 - channel[1][b + 1], e2 = a2 - channel[2][b + 1];
-                squares[b] = d0 * d0 + d1 * d1 + d2 * d2;
-                squares[b + 1] = e0 * e0 + e1 * e1 + e2 * e2;
-            }
-            size_t count = 0;
-            if (listedBefore && near < k && previous[a] < kInfinity) {
-                const double reach = previous[a] + m_drift[a] + m_maxDrift + kMargin;
-                const double limit = reach * reach;
-                for (size_t b = 0; b < k; ++b) { // kept without a branch: which ones pass is anyone's guess
-                    row[count] = keyOf(b);
-                    count += squares[b] <= limit ? 1 : 0;
+        // Rows are independent: a full palette's are shared out between two
+        // threads (the listing is the largest single piece of a small job's
+        // rounds); the lists are the same either way.
+        const int parts = k >= kRowsForThreads ? std::min(m_listingThreads, 2) : 1;
+        parallelRanges(parts, k, [&](int, quint64 first, quint64 last) {
+            std::vector<double> squares(padded);
+            std::vector<quint64> row(k);
+            const auto keyOf = [&](size_t b) {
+                quint64 bits;
+                std::memcpy(&bits, &squares[b], sizeof bits);
+                return (bits & ~quint64(0xff)) | quint64(b);
+            };
+            for (size_t a = size_t(first); a < size_t(last); ++a) {
+                const double a0 = m_means[3 * a], a1 = m_means[3 * a + 1], a2 = m_means[3 * a + 2];
+                for (size_t b = 0; b < padded; b += 2) {
+                    const double d0 = a0 - channel[0][b], d1 = a1 - channel[1][b], d2 = a2 - channel[2][b];
+                    const double e0 = a0 - channel[0][b + 1], e1 = a1 - channel[1][b + 1], e2 = a2 - channel[2][b + 1];
+                    squares[b] = d0 * d0 + d1 * d1 + d2 * d2;
+                    squares[b + 1] = e0 * e0 + e1 * e1 + e2 * e2;
                 }
+                size_t count = 0;
+                if (listedBefore && near < k && previous[a] < kInfinity) {
+                    const double reach = previous[a] + m_drift[a] + m_maxDrift + kMargin;
+                    const double limit = reach * reach;
+                    for (size_t b = 0; b < k; ++b) { // kept without a branch: which ones pass is anyone's guess
+                        row[count] = keyOf(b);
+                        count += squares[b] <= limit ? 1 : 0;
+                    }
+                }
+                if (count <= near) { // no listing before, or rounding took one away: the whole row
+                    for (size_t b = 0; b < k; ++b)
+                        row[b] = keyOf(b);
+                    count = k;
+                }
+                if (near < count)
+                    std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near),
+                                     row.begin() + std::ptrdiff_t(count));
+                std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
+                for (size_t n = 0; n < near; ++n) {
+                    const size_t b = size_t(row[n] & 0xff);
+                    m_gaps[a * near + n] = std::sqrt(squares[b]);
+                    m_neighbours[a * near + n] = quint16(b);
+                }
+                m_beyond[a] = near < k ? std::sqrt(squares[size_t(row[near] & 0xff)]) : kInfinity;
             }
-            if (count <= near) { // no listing before, or rounding took one away: the whole row
-                for (size_t b = 0; b < k; ++b)
-                    row[b] = keyOf(b);
-                count = k;
-            }
-            if (near < count)
-                std::nth_element(row.begin(), row.begin() + std::ptrdiff_t(near), row.begin() + std::ptrdiff_t(count));
-            std::sort(row.begin(), row.begin() + std::ptrdiff_t(near));
-            for (size_t n = 0; n < near; ++n) {
-                const size_t b = size_t(row[n] & 0xff);
-                m_gaps[a * near + n] = std::sqrt(squares[b]);
-                m_neighbours[a * near + n] = quint16(b);
-            }
-            m_beyond[a] = near < k ? std::sqrt(squares[size_t(row[near] & 0xff)]) : kInfinity;
-        }
+        });
     }
 
     // One assignment round over every colour: a colour whose distance to its
@@ -590,6 +599,7 @@ private:
     const std::vector<WeightedColor> &m_colors;
     const size_t m_chunks;
     const int m_threads;
+    const int m_listingThreads;
     const bool m_plain;                // every colour tries every mean, every round
     std::vector<double> m_point;       // each colour's mean, 3 per colour
     std::vector<quint16> m_assigned;   // the mean each colour belongs to

@@ -186,6 +186,7 @@ private slots:
         QTest::addColumn<int>("threads");
         QTest::newRow("clusters, 256") << 11 << 256 << 1 << 1;
         QTest::newRow("clusters, 64, 3 threads") << 12 << 64 << 1 << 3;
+        QTest::newRow("clusters, 256, 2 threads") << 15 << 256 << 1 << 2;
         QTest::newRow("coarse grid, many ties") << 13 << 200 << 16 << 2;
         QTest::newRow("coarse grid, 7 entries") << 14 << 7 << 32 << 1;
     }
