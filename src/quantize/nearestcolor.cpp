@@ -153,8 +153,8 @@ double NearestColorMap::averageCandidates() const
 
 namespace {
 
-/** Entries sorted along one channel, searched outwards from a colour's own
- *  place along it. */
+/** Entries sorted along one axis (a channel or the grey axis), searched
+ *  outwards from a colour's own place along it. */
 class AxisSearch
 {
 public:
@@ -250,11 +250,10 @@ private:
 } // namespace
 
 KnownColors::KnownColors(const std::vector<quint32> &colors, const quint8 *palette, int first, int end, int threads)
-    : m_size(quint32(colors.size()))
 {
     // At most half full, so that probes stay short.
     quint32 capacity = 2;
-    while (capacity < 2 * quint64(m_size))
+    while (capacity < 2 * quint64(colors.size()))
         capacity *= 2;
     m_keys.assign(capacity, kEmpty);
     m_indices.assign(capacity, 0);

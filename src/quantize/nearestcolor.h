@@ -104,11 +104,11 @@ private:
  *
  *  find() gives exactly what NearestColorMap(palette, first, end).search()
  *  gives for a colour of the set. The search suits a few thousand to a few
- *  tens of thousands of colours: the entries are sorted along the channel
- *  in which they spread most and each colour looks outwards from its own
- *  place, until the gap along that channel alone rules out the rest; there
- *  are no cells to build, which at these counts would cost more than every
- *  search together.
+ *  tens of thousands of colours: the entries are sorted along the axis in
+ *  which they spread most (a channel, or the grey axis) and each colour
+ *  looks outwards from its own place, until the gap along that axis alone
+ *  rules out the rest; there are no cells to build, which at these counts
+ *  would cost more than every search together.
  *
  *  Made once, then read by any number of threads. */
 class KnownColors
@@ -132,8 +132,6 @@ public:
         }
     }
 
-    quint32 size() const { return m_size; }
-
 private:
     static constexpr quint32 kEmpty = 0xffffffffu;
     quint32 slotOf(quint32 color) const { return quint32((quint64(color) * 0x9E3779B97F4A7C15ull) >> m_hashShift); }
@@ -142,7 +140,6 @@ private:
     std::vector<quint8> m_indices;
     quint32 m_mask = 0;
     int m_hashShift = 63;
-    quint32 m_size = 0;
 };
 
 /** Remembers one palette index per 24-bit colour: 2^24 slots of 16 bits
