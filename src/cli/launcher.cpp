@@ -45,6 +45,35 @@ std::string ownFolder()
     return self.substr(0, self.rfind('/') + 1);
 }
 
+/** What the build program returns for a command line that is not a build. */
+constexpr int kNotThisProgram = -1;
+
+struct Program {
+    int (*run)(int, char **) = nullptr;
+    void (*setFullProgram)(const char *) = nullptr;
+};
+
+/** The program in the module at `path`, loaded; no entry point (and a
+ *  message on standard error) when it cannot be. */
+Program loadProgram(const std::string &path)
+{
+    Program program;
+    void *module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        std::fprintf(stderr, "kestrin-art: cannot load %s: %s\n", path.c_str(), ::dlerror());
+        return program;
+    }
+    program.run = reinterpret_cast<int (*)(int, char **)>(::dlsym(module, "kestrin_art_main"));
+    if (!program.run) {
+        std::fprintf(stderr, "kestrin-art: %s: %s\n", path.c_str(), ::dlerror());
+        return program;
+    }
+    program.setFullProgram = reinterpret_cast<void (*)(const char *)>(::dlsym(module, "kestrin_art_set_full_program"));
+    if (!program.setFullProgram)
+        program.setFullProgram = [](const char *) {};
+    return program;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -62,26 +91,29 @@ int main(int argc, char *argv[])
     // Only absolute paths: a relative one would load whatever the current
     // folder holds under that name. Without /proc, the installed place.
     const std::string folder = ownFolder();
-    const std::string modules[]
+    const std::string candidates[]
         = {folder.empty() ? std::string(KESTRIN_ART_MODULE_INSTALLED) : folder + KESTRIN_ART_MODULE,
            folder.empty() ? std::string() : folder + KESTRIN_ART_MODULE_FROM_BIN};
-    for (const std::string &module : modules) {
-        if (module.empty())
+    for (const std::string &full : candidates) {
+        if (full.empty() || ::access(full.c_str(), F_OK) != 0)
             continue;
-        if (::access(module.c_str(), F_OK) != 0)
-            continue;
-        void *program = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!program) {
-            std::fprintf(stderr, "kestrin-art: cannot load %s: %s\n", module.c_str(), ::dlerror());
-            return kExitFailure;
+        // The build program lies beside the full one. It takes every command
+        // line but those of info and extract, and gives back those it finds
+        // are not builds after all.
+        const std::string build = full.substr(0, full.rfind('/') + 1) + KESTRIN_ART_BUILD_MODULE;
+        const bool forBuild
+            = !(argc > 1 && (std::strcmp(argv[1], "info") == 0 || std::strcmp(argv[1], "extract") == 0));
+        if (forBuild && ::access(build.c_str(), F_OK) == 0) {
+            const Program program = loadProgram(build);
+            if (!program.run)
+                return kExitFailure;
+            program.setFullProgram(full.c_str());
+            const int status = program.run(argc, argv);
+            if (status != kNotThisProgram)
+                return status;
         }
-        using Main = int (*)(int, char **);
-        const auto run = reinterpret_cast<Main>(::dlsym(program, "kestrin_art_main"));
-        if (!run) {
-            std::fprintf(stderr, "kestrin-art: %s: %s\n", module.c_str(), ::dlerror());
-            return kExitFailure;
-        }
-        return run(argc, argv);
+        const Program program = loadProgram(full);
+        return program.run ? program.run(argc, argv) : kExitFailure;
     }
     if (folder.empty())
         std::fprintf(stderr, "kestrin-art: the program %s is missing\n", KESTRIN_ART_MODULE_INSTALLED);

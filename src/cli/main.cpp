@@ -4,6 +4,8 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 
+#include "decode/guireaders.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -13,10 +15,15 @@
 #include <cstring>
 #include <system_error>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
+
+/** What the build program returns for a command line it leaves to the full
+ *  program: never an exit status. */
+constexpr int kNotThisProgram = -1;
 
 /** Qt's own messages never reach standard error as they are: warnings get
  *  the program's prefix, debugging output is dropped. */
@@ -82,13 +89,56 @@ int firstInexactArgument(int argc, char *argv[], const QStringList &arguments)
     return 0;
 }
 
+#ifdef KESTRIN_PLAIN_IMAGES
+/** The full program (libkestrin-art.so), whose readers decode the frames
+ *  that need Qt GUI. */
+QByteArray fullProgram;
+
+const kestrin::GuiReaders *loadGuiReaders(QString &why)
+{
+    if (fullProgram.isEmpty()) {
+        why = QStringLiteral("the readers of this format are not installed");
+        return nullptr;
+    }
+    void *program = ::dlopen(fullProgram.constData(), RTLD_NOW | RTLD_LOCAL);
+    const auto readers = program
+        ? reinterpret_cast<const kestrin::GuiReaders *(*)()>(::dlsym(program, "kestrin_art_gui_readers"))
+        : nullptr;
+    if (!readers) {
+        why = QStringLiteral("its reader cannot be loaded: %1").arg(QString::fromLocal8Bit(::dlerror()));
+        return nullptr;
+    }
+    return readers();
+}
+#endif
+
 } // namespace
 
+#ifdef KESTRIN_PLAIN_IMAGES
+// The build program (libkestrin-art-build.so) is told where the full program
+// is before it runs; it loads it only for frames that need Qt GUI.
+extern "C" Q_DECL_EXPORT void kestrin_art_set_full_program(const char *path)
+{
+    fullProgram = QByteArray(path);
+}
+#else
+// The readers that need Qt GUI, for the build program.
+extern "C" Q_DECL_EXPORT const kestrin::GuiReaders *kestrin_art_gui_readers()
+{
+    return &kestrin::guiReaders();
+}
+#endif
+
 // The program proper, which the kestrin-art executable (launcher.cpp) loads
-// for every command line but the version alone.
+// for every command line but the version alone. The build program gives back
+// the command lines of info and extract untouched, before anything is
+// written, returning kNotThisProgram.
 extern "C" Q_DECL_EXPORT int kestrin_art_main(int argc, char *argv[])
 {
     using namespace kestrin::cli;
+#ifdef KESTRIN_PLAIN_IMAGES
+    kestrin::setGuiReadersLoader(loadGuiReaders);
+#endif
     holdClosedStreams();
     qInstallMessageHandler(messageHandler);
     QCoreApplication app(argc, argv);
@@ -130,6 +180,11 @@ extern "C" Q_DECL_EXPORT int kestrin_art_main(int argc, char *argv[])
             notesFor(job.quiet, job.target == QLatin1String("-") || job.json || job.depfile == QLatin1String("-")));
         return leave(console.finish(runBuild(line.build, console)));
     }
+#ifdef KESTRIN_PLAIN_IMAGES
+    case CommandLine::Info:
+    case CommandLine::Extract:
+        return kNotThisProgram;
+#else
     case CommandLine::Info: {
         Console console;
         return leave(console.finish(runInfo(line.info, console)));
@@ -139,6 +194,7 @@ extern "C" Q_DECL_EXPORT int kestrin_art_main(int argc, char *argv[])
         Console console(notesFor(line.extract.quiet, false));
         return leave(console.finish(runExtract(line.extract, console)));
     }
+#endif
     }
     return ExitUsage;
 }

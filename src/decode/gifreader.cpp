@@ -3,8 +3,7 @@
 // canvas filled with the transparent colour when the frame has one (alpha 0),
 // else with the background colour, and the frame drawn at its place.
 #include "decode/formatreaders.h"
-
-#include <QImage>
+#include "decode/frameimage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -130,7 +129,7 @@ DecodeResult decodeGif(const QByteArray &bytes, const DecodeLimits &limits)
     if (exceedsLimits(quint64(width), quint64(height), limits, result)
         || exceedsLimits(quint64(frame.Width), quint64(frame.Height), limits, result))
         return result;
-    QImage image(width, height, QImage::Format_ARGB32);
+    Image image(width, height, Image::Format_ARGB32);
     if (image.isNull())
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
     image.fill(transparent >= 0 ? colourOf(map, transparent, transparent)

@@ -2,13 +2,17 @@
 
 #include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
+#include "decode/guireaders.h"
+
+#ifndef KESTRIN_PLAIN_IMAGES
 #include "decode/imagechecks.h"
 #include "decode/stbdecoder.h"
 
 #include <QColorSpace>
+#include <QImageReader>
+#endif
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QtEndian>
 
 #include <algorithm>
@@ -17,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -152,18 +157,25 @@ DecodeResult failure(DecodeFailure kind, const QString &reason)
 /** Largest decoded image accepted, in bytes of 32-bit pixels: Qt's own allocation limit. */
 DecodeLimits currentLimits()
 {
+#ifdef KESTRIN_PLAIN_IMAGES
+    const int megabytes = kDefaultAllocationLimitMiB;
+#else
     const int megabytes = QImageReader::allocationLimit();
+#endif
     DecodeLimits limits;
     limits.pixelBytes = megabytes > 0 ? quint64(megabytes) << 20 : 0;
     return limits;
 }
 
+#ifndef KESTRIN_PLAIN_IMAGES
 /** A TooLarge failure when `size` needs more than the limit as 32-bit pixels. */
 bool exceedsLimit(QSize size, DecodeResult &result)
 {
     return size.isValid() && exceedsLimits(quint64(size.width()), quint64(size.height()), currentLimits(), result);
 }
+#endif
 
+#ifndef KESTRIN_PLAIN_IMAGES
 /** The image a Qt reader fills, cleared first: a reader that leaves pixels
  *  unset then leaves zeros, never leftovers of the heap. Readers that make
  *  their own image are unaffected. */
@@ -202,6 +214,8 @@ void finish(const QImage &decoded, const QByteArray &decoder, DecodeResult &resu
     result.decoder = decoder;
 }
 
+#endif
+
 using LibraryDecoder = DecodeResult (*)(const QByteArray &, const DecodeLimits &);
 
 /** The library that reads data with this signature, if any. */
@@ -211,8 +225,10 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodePng;
     if (looksLikeJpeg(bytes))
         return decodeJpeg;
+#ifndef KESTRIN_PLAIN_IMAGES // libtiff's pixels pass through QImage
     if (looksLikeTiff(bytes))
         return decodeTiff;
+#endif
     if (looksLikeWebp(bytes))
         return decodeWebp;
     if (looksLikeGif(bytes))
@@ -221,6 +237,8 @@ LibraryDecoder librarySniffed(const QByteArray &bytes)
         return decodePlainPbm;
     return nullptr;
 }
+
+#ifndef KESTRIN_PLAIN_IMAGES
 
 /** The library for a name's suffix (or Qt's name for a format), if any. */
 LibraryDecoder libraryNamed(const QByteArray &format)
@@ -338,6 +356,50 @@ DecodeResult decodeWithStb(const QByteArray &bytes, bool psd)
     return result;
 }
 
+#endif // !KESTRIN_PLAIN_IMAGES
+
+#ifdef KESTRIN_PLAIN_IMAGES
+GuiReadersLoader guiReadersLoader = nullptr;
+
+/** The readers of the program with Qt GUI, loaded the first time a frame
+ *  needs them; null with `why` set when they cannot be had. */
+const GuiReaders *loadedGuiReaders(QString &why)
+{
+    static std::once_flag once;
+    static const GuiReaders *readers = nullptr;
+    static QString failed;
+    std::call_once(once, [] {
+        if (guiReadersLoader)
+            readers = guiReadersLoader(failed);
+        else
+            failed = QStringLiteral("no reader for this format was given to the program");
+    });
+    why = failed;
+    return readers;
+}
+
+DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
+{
+    if (const LibraryDecoder decode = librarySniffed(bytes))
+        return decode(bytes, currentLimits());
+    QString why;
+    const GuiReaders *readers = loadedGuiReaders(why);
+    if (!readers)
+        return failure(DecodeFailure::Unsupported, why);
+    GuiDecoded decoded;
+    readers->decode(name, bytes, decoded);
+    if (decoded.failure != quint8(DecodeFailure::None))
+        return failure(DecodeFailure(decoded.failure), decoded.reason);
+    DecodeResult result;
+    result.image = Image(decoded.width, decoded.height, Image::Format_ARGB32);
+    if (result.image.isNull() || decoded.pixels.size() != result.image.sizeInBytes())
+        return failure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
+    std::memcpy(result.image.bits(), decoded.pixels.constData(), size_t(decoded.pixels.size()));
+    result.decoder = decoded.decoder;
+    result.notices = decoded.notices;
+    return result;
+}
+#else
 DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
 {
     // The formats with a well-kept library: it alone decides.
@@ -375,6 +437,7 @@ DecodeResult decodeNamed(const QString &name, const QByteArray &bytes)
     }
     return failure(DecodeFailure::NotAnImage, QStringLiteral("no image reader recognises the data"));
 }
+#endif
 
 // ---- opening files without blocking ----------------------------------------
 
@@ -586,12 +649,13 @@ QSize librarySizeOf(QIODevice &source, const QByteArray &head)
     return QSize();
 }
 
-/** Fills `probe` with the size the header of the open `file` declares
- *  (read through its descriptor, or from `whole` where there is none). */
-void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &whole, SizeProbe &probe)
+/** The size the header of a frame file declares (read through the open
+ *  descriptor `fd` of a file of `fileSize` bytes, or from `whole` when `fd`
+ *  is -1); invalid when no reader recognises it. */
+QSize declaredSize(const QString &path, int fd, qint64 fileSize, const QByteArray &whole)
 {
-    const std::unique_ptr<NamedSource> device = file.fd >= 0 ? std::make_unique<NamedSource>(path, file.fd, file.size)
-                                                             : std::make_unique<NamedSource>(path, whole);
+    const std::unique_ptr<NamedSource> device
+        = fd >= 0 ? std::make_unique<NamedSource>(path, fd, fileSize) : std::make_unique<NamedSource>(path, whole);
     NamedSource &source = *device;
     source.open(QIODevice::ReadOnly);
     QSize size;
@@ -608,8 +672,20 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
         const qint32 width = qFromLittleEndian<qint32>(h + 18), height = qFromLittleEndian<qint32>(h + 22);
         if (width > 0 && height != 0 && height != std::numeric_limits<qint32>::min())
             size = QSize(width, std::abs(height));
+#ifdef KESTRIN_PLAIN_IMAGES
+    } else if (looksLikeJpeg(head) || looksLikeGif(head) || looksLikeWebp(head)) {
+        size = librarySizeOf(source, head);
+    }
+    if (!size.isValid() || size.isEmpty()) {
+        // Every other header, and the names and footers that make a header
+        // a TGA's, are known to the readers with Qt GUI.
+        QString why;
+        const GuiReaders *readers = loadedGuiReaders(why);
+        size = readers ? readers->declaredSize(path, fd, fileSize, whole) : QSize();
+    }
+#else
     } else if (looksLikeTiff(head)) {
-        size = tiffDeclaredSize(file.fd, whole, file.size);
+        size = tiffDeclaredSize(fd, whole, fileSize);
     } else if (looksLikeJpeg(head) || looksLikeGif(head) || looksLikeWebp(head)) {
         size = librarySizeOf(source, head);
     } else if (const std::unique_ptr<QImageReader> reader = qtReaderFor(source, path)) {
@@ -621,7 +697,7 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
         // stb_image's formats: the PSD header, or a TGA header by name or footer.
         source.seek(0);
         const QByteArray start = source.read(26);
-        source.seek(std::max<qint64>(file.size - 18, 0));
+        source.seek(std::max<qint64>(fileSize - 18, 0));
         const QByteArray tail = source.read(18);
         QSize declared;
         if (start.startsWith("8BPS"))
@@ -630,6 +706,15 @@ void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &
             (void)checkTgaForStb(start, &declared);
         size = declared;
     }
+#endif
+    return size;
+}
+
+/** Fills `probe` with the size the header of the open `file` declares
+ *  (read through its descriptor, or from `whole` where there is none). */
+void probeOpened(const QString &path, const OpenedFile &file, const QByteArray &whole, SizeProbe &probe)
+{
+    const QSize size = declaredSize(path, file.fd, file.size, whole);
     if (!size.isValid() || size.isEmpty()) {
         probe.failure
             = Failure::of(DecodeFailure::NotAnImage, path, QStringLiteral("no image reader recognises its header"));
@@ -701,5 +786,38 @@ SizeProbe probeImageFile(const QString &path)
     probeOpened(path, file, whole, probe);
     return probe;
 }
+
+#ifdef KESTRIN_PLAIN_IMAGES
+void setGuiReadersLoader(GuiReadersLoader loader)
+{
+    guiReadersLoader = loader;
+}
+#else
+namespace {
+
+void decodeForPlainImages(const QString &name, const QByteArray &bytes, GuiDecoded &out)
+{
+    const DecodeResult result = decodeNamed(name, bytes);
+    out = GuiDecoded();
+    if (result.failure) {
+        out.failure = quint8(result.failure.kind.as<DecodeFailure>());
+        out.reason = result.failure.reason;
+        return;
+    }
+    out.decoder = result.decoder;
+    out.notices = result.notices;
+    out.width = result.image.width();
+    out.height = result.image.height();
+    out.pixels = QByteArray(reinterpret_cast<const char *>(result.image.constBits()), result.image.sizeInBytes());
+}
+
+} // namespace
+
+const GuiReaders &guiReaders()
+{
+    static const GuiReaders readers{decodeForPlainImages, declaredSize};
+    return readers;
+}
+#endif
 
 } // namespace kestrin

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "decode/frameimage.h"
 #include "fileio/failure.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -34,7 +34,7 @@ constexpr FailureRoom failureRoomOf(DecodeFailure)
 
 /** The outcome of decoding one image file or buffer. */
 struct DecodeResult {
-    QImage image;        // Format_ARGB32, not premultiplied; null on failure
+    Image image;         // Format_ARGB32, not premultiplied; null on failure
     Failure failure;     // a DecodeFailure with the file and the reason (what is missing, or which
                          // decoders were tried and why each declined); none exactly when `image`
                          // holds the pixels
@@ -56,6 +56,11 @@ struct SizeProbe {
 
     [[nodiscard]] bool ok() const { return !failure; }
 };
+
+/** Qt's own limit on a decoded image (QImageReader::allocationLimit() unless
+ *  a program changes it), in MiB: the limit of a program built with plain
+ *  images, which has no QImageReader. */
+constexpr int kDefaultAllocationLimitMiB = 128;
 
 /** Files longer than this are refused as TooLarge before they are read. */
 constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;

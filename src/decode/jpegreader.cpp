@@ -4,8 +4,7 @@
 // end-of-image marker, leaves a whole image.
 #include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
-
-#include <QImage>
+#include "decode/frameimage.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -146,7 +145,7 @@ bool jpegRows(const JpegLibrary &jpeg, jpeg_decompress_struct *info, JpegRun &ru
 }
 
 /** Adobe's inverted CMYK to RGB, as Qt's reader converts it. */
-void cmykToRgb(QImage &image)
+void cmykToRgb(Image &image)
 {
     for (int y = 0; y < image.height(); ++y) {
         uchar *in = image.scanLine(y);
@@ -210,7 +209,7 @@ DecodeResult decodeJpeg(const QByteArray &bytes, const DecodeLimits &limits)
                                  libjpegSays(run.message[0] ? run.message : "an unsupported layout"));
         return result;
     }
-    QImage image(int(info.output_width), int(info.output_height), QImage::Format_ARGB32);
+    Image image(int(info.output_width), int(info.output_height), Image::Format_ARGB32);
     if (image.isNull())
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
     std::vector<JSAMPROW> rows(info.output_height);

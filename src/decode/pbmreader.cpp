@@ -2,8 +2,7 @@
 // digit, 0 (white) or 1 (black); netpbm's writers leave out the separators,
 // which Qt's reader needs, so it alone reads them.
 #include "decode/formatreaders.h"
-
-#include <QImage>
+#include "decode/frameimage.h"
 
 #include <cctype>
 
@@ -59,7 +58,7 @@ DecodeResult decodePlainPbm(const QByteArray &bytes, const DecodeLimits &limits)
     DecodeResult result;
     if (exceedsLimits(width, height, limits, result))
         return result;
-    QImage image(int(width), int(height), QImage::Format_ARGB32);
+    Image image(int(width), int(height), Image::Format_ARGB32);
     if (image.isNull())
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
     const quint64 needed = quint64(width) * height;

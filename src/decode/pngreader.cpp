@@ -161,23 +161,23 @@ bool inflateAll(const PlainPng &png, uchar *raw, size_t rawBytes)
     return result == LIBDEFLATE_SUCCESS && usedIn == png.dataBytes && madeOut == rawBytes;
 }
 
-QImage decodePlain(const PlainPng &png)
+Image decodePlain(const PlainPng &png)
 {
     const size_t pixel = size_t(png.channels);
     const size_t rowBytes = size_t(png.width) * pixel;
     const size_t rawBytes = (rowBytes + 1) * png.height;
     const std::unique_ptr<uchar[]> raw(new (std::nothrow) uchar[rawBytes]);
     if (!raw || !inflateAll(png, raw.get(), rawBytes))
-        return QImage();
-    QImage image(int(png.width), int(png.height), QImage::Format_ARGB32);
+        return Image();
+    Image image(int(png.width), int(png.height), Image::Format_ARGB32);
     if (image.isNull())
-        return QImage();
+        return Image();
     const std::vector<uchar> zeros(rowBytes, 0);
     const uchar *above = zeros.data();
     for (quint32 y = 0; y < png.height; ++y) {
         uchar *row = raw.get() + size_t(y) * (rowBytes + 1) + 1;
         if (!unfilterRow(row[-1], row, above, rowBytes, pixel))
-            return QImage();
+            return Image();
         auto *out = reinterpret_cast<QRgb *>(image.scanLine(int(y)));
         if (png.channels == 4) {
             for (quint32 x = 0; x < png.width; ++x, row += 4)
@@ -198,10 +198,10 @@ QImage decodePlain(const PlainPng &png)
 
 } // namespace
 
-QImage decodePlainPng(const QByteArray &bytes)
+Image decodePlainPng(const QByteArray &bytes)
 {
     PlainPng png;
-    return readChunks(bytes, png) ? decodePlain(png) : QImage();
+    return readChunks(bytes, png) ? decodePlain(png) : Image();
 }
 
 // ---- libpng ------------------------------------------------------------
@@ -334,7 +334,7 @@ DecodeResult decodePng(const QByteArray &bytes, const DecodeLimits &limits)
     DecodeResult result;
     // The plain kinds most frames are: one inflate over the whole stream.
     // Whatever that path does not take, libpng decides.
-    QImage image;
+    Image image;
     PlainPng plain;
     if (readChunks(bytes, plain)) {
         if (exceedsLimits(plain.width, plain.height, limits, result))
@@ -368,7 +368,7 @@ DecodeResult decodePng(const QByteArray &bytes, const DecodeLimits &limits)
         destroy();
         return result;
     }
-    image = QImage(int(width), int(height), QImage::Format_ARGB32);
+    image = Image(int(width), int(height), Image::Format_ARGB32);
     if (image.isNull()) {
         destroy();
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "decode/frameimage.h"
+
 #include <QByteArray>
-#include <QImage>
 
 namespace kestrin {
 
@@ -20,6 +21,6 @@ namespace kestrin {
  *  about, gives a null image: the caller then hands the data to Qt's reader,
  *  which decides as always. A null image also comes back when memory runs
  *  short. Safe to call from several threads at once. */
-[[nodiscard]] QImage decodePlainPng(const QByteArray &data);
+[[nodiscard]] Image decodePlainPng(const QByteArray &data);
 
 } // namespace kestrin

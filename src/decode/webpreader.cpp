@@ -3,8 +3,7 @@
 // reader shows it.
 #include "decode/formatlibraries.h"
 #include "decode/formatreaders.h"
-
-#include <QImage>
+#include "decode/frameimage.h"
 
 #include <cstring>
 #include <memory>
@@ -90,7 +89,7 @@ DecodeResult decodeAnimation(const QByteArray &bytes)
     if (!demux->WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp) || !pixels)
         return decodeFailure(DecodeFailure::Truncated,
                              QStringLiteral("libwebp cannot decode the first frame: it is cut short or damaged"));
-    QImage image(int(info.canvas_width), int(info.canvas_height), QImage::Format_ARGB32);
+    Image image(int(info.canvas_width), int(info.canvas_height), Image::Format_ARGB32);
     if (image.isNull())
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
     for (int y = 0; y < image.height(); ++y)
@@ -126,7 +125,7 @@ DecodeResult decodeWebp(const QByteArray &bytes, const DecodeLimits &limits)
         return result;
     if (features.has_animation)
         return decodeAnimation(bytes);
-    QImage image(features.width, features.height, QImage::Format_ARGB32);
+    Image image(features.width, features.height, Image::Format_ARGB32);
     if (image.isNull())
         return decodeFailure(DecodeFailure::TooLarge, QStringLiteral("out of memory for the decoded pixels"));
     WebPDecoderConfig config;

@@ -6,10 +6,10 @@
 
 namespace kestrin {
 
-BoundRect contentBounds(const QImage &image)
+BoundRect contentBounds(const Image &image)
 {
-    if (image.format() != QImage::Format_ARGB32 && !image.isNull())
-        return contentBounds(image.convertToFormat(QImage::Format_ARGB32));
+    if (image.format() != Image::Format_ARGB32 && !image.isNull())
+        return contentBounds(image.convertToFormat(Image::Format_ARGB32));
 
     const qint32 width = image.width();
     const qint32 height = image.height();
@@ -41,10 +41,10 @@ BoundRect contentBounds(const QImage &image)
     return bounds;
 }
 
-BoundRect contentBoundsWhere(const QImage &image, const std::function<bool(quint32)> &isContent)
+BoundRect contentBoundsWhere(const Image &image, const std::function<bool(quint32)> &isContent)
 {
-    if (image.format() != QImage::Format_ARGB32 && !image.isNull())
-        return contentBoundsWhere(image.convertToFormat(QImage::Format_ARGB32), isContent);
+    if (image.format() != Image::Format_ARGB32 && !image.isNull())
+        return contentBoundsWhere(image.convertToFormat(Image::Format_ARGB32), isContent);
     const qint32 width = image.width();
     const qint32 height = image.height();
     BoundRect bounds{width, height, 0, 0};
@@ -71,13 +71,13 @@ namespace {
 void trimTo(Frame &frame, const BoundRect &bounds)
 {
     if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) {
-        frame.workImage = QImage();
+        frame.workImage = Image();
     } else {
         const QRect rect(bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
         // QImage::copy always allocates new pixel storage.
-        frame.workImage = frame.sourceImage.format() == QImage::Format_ARGB32
+        frame.workImage = frame.sourceImage.format() == Image::Format_ARGB32
             ? frame.sourceImage.copy(rect)
-            : frame.sourceImage.copy(rect).convertToFormat(QImage::Format_ARGB32);
+            : frame.sourceImage.copy(rect).convertToFormat(Image::Format_ARGB32);
     }
     frame.boundRect = bounds;
 }

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "decode/frameimage.h"
 #include "project/frame.h"
 #include "project/project.h"
-
-#include <QImage>
 
 #include <functional>
 
@@ -17,12 +16,12 @@ namespace kestrin {
  *  content (every pixel equal to the top-left one, or a null image) gives
  *  (width, height, 0, 0). Pixels are read row by row in 32-bit ARGB; an image
  *  of another format is measured on its ARGB32 conversion. */
-[[nodiscard]] BoundRect contentBounds(const QImage &image);
+[[nodiscard]] BoundRect contentBounds(const Image &image);
 
 /** The bounds of the pixels for which `isContent(pixel)` holds, pixels
  *  read as 32-bit ARGB words; the same rectangle conventions as
  *  contentBounds. */
-[[nodiscard]] BoundRect contentBoundsWhere(const QImage &image, const std::function<bool(quint32)> &isContent);
+[[nodiscard]] BoundRect contentBoundsWhere(const Image &image, const std::function<bool(quint32)> &isContent);
 
 /** trimFrame, with the content given by `isContent` instead of by the
  *  top-left pixel. */

@@ -14,12 +14,12 @@ namespace {
 /** Every pixel p of `image`, row by row, becomes rewrite(p); an image of
  *  another format is first converted to ARGB32. */
 template<typename Rewrite>
-void rewritePixels(QImage &image, Rewrite rewrite)
+void rewritePixels(Image &image, Rewrite rewrite)
 {
     if (image.isNull())
         return;
-    if (image.format() != QImage::Format_ARGB32)
-        image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.format() != Image::Format_ARGB32)
+        image = image.convertToFormat(Image::Format_ARGB32);
     const int width = image.width();
     const int height = image.height();
     for (int y = 0; y < height; ++y) {
@@ -34,12 +34,12 @@ void rewritePixels(QImage &image, Rewrite rewrite)
 
 } // namespace
 
-void applyKey(QImage &image, bool enabled, quint32 key)
+void applyKey(Image &image, bool enabled, quint32 key)
 {
     rewritePixels(image, [=](quint32 p) { return enabled && (p & 0x00FFFFFFu) == key ? key : (p | 0xFF000000u); });
 }
 
-void clearKey(QImage &image, quint32 key)
+void clearKey(Image &image, quint32 key)
 {
     rewritePixels(image, [=](quint32 p) { return (p & 0x00FFFFFFu) == key ? key : p; });
 }
@@ -56,7 +56,7 @@ bool applyTransparency(Project &project, bool enabled, quint32 key)
     return true;
 }
 
-std::optional<PickedColor> pickColor(const QImage &image)
+std::optional<PickedColor> pickColor(const Image &image)
 {
     if (image.isNull())
         return std::nullopt;

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "decode/frameimage.h"
 #include "project/project.h"
-
-#include <QImage>
 
 #include <optional>
 
@@ -21,12 +20,12 @@ namespace kestrin {
  *  format is first converted to ARGB32. Writing detaches the image, so an
  *  image that shared its pixels with another (the frame's source image)
  *  leaves that other image untouched. A null image has no rows. */
-void applyKey(QImage &image, bool enabled, quint32 key);
+void applyKey(Image &image, bool enabled, quint32 key);
 
 /** Makes every pixel of `image` whose colour is `key` transparent (the key
  *  itself, alpha 0) and leaves every other pixel, alpha included, as it is.
  *  An image of another format is first converted to ARGB32. */
-void clearKey(QImage &image, quint32 key);
+void clearKey(Image &image, quint32 key);
 
 /** The transparency pass: applyKey on the working image of every frame of
  *  every stage, in order. Returns false, and touches nothing, when the
@@ -42,6 +41,6 @@ struct PickedColor {
 
 /** The colour of `image`'s top-left pixel, alpha ignored; nothing for a null
  *  image, which has no pixel to read. */
-[[nodiscard]] std::optional<PickedColor> pickColor(const QImage &image);
+[[nodiscard]] std::optional<PickedColor> pickColor(const Image &image);
 
 } // namespace kestrin

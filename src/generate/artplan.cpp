@@ -5,25 +5,25 @@ namespace kestrin {
 
 namespace {
 
-bool isArgbWordLayout(QImage::Format format)
+bool isArgbWordLayout(Image::Format format)
 {
-    return format == QImage::Format_ARGB32 || format == QImage::Format_RGB32
-        || format == QImage::Format_ARGB32_Premultiplied;
+    return format == Image::Format_ARGB32 || format == Image::Format_RGB32
+        || format == Image::Format_ARGB32_Premultiplied;
 }
 
-bool usableAsIs(const QImage &image, bool straight)
+bool usableAsIs(const Image &image, bool straight)
 {
     if (image.isNull())
         return true;
-    if (straight && image.format() == QImage::Format_ARGB32_Premultiplied)
+    if (straight && image.format() == Image::Format_ARGB32_Premultiplied)
         return false;
     return isArgbWordLayout(image.format());
 }
 
 } // namespace
 
-FramePixels::FramePixels(const QImage &source, bool straight)
-    : image(usableAsIs(source, straight) ? source : source.convertToFormat(QImage::Format_ARGB32))
+FramePixels::FramePixels(const Image &source, bool straight)
+    : image(usableAsIs(source, straight) ? source : source.convertToFormat(Image::Format_ARGB32))
 {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         return;

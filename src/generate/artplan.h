@@ -24,8 +24,8 @@ struct ArtPlan {
  *  words); any other format is converted to ARGB32 first, and so is a
  *  premultiplied image when `straight` asks for straight colour. */
 struct FramePixels {
-    explicit FramePixels(const QImage &image, bool straight = false);
-    QImage image;                   // keeps the words alive
+    explicit FramePixels(const Image &image, bool straight = false);
+    Image image;                    // keeps the words alive
     const quint32 *words = nullptr; // null when the image has no pixels
     quint64 count = 0;              // width * height
 };

@@ -100,7 +100,7 @@ std::unique_ptr<OctreeQuantizer> newQuantizer(quint32 leaves)
     return quantizer;
 }
 
-void addImage(OctreeQuantizer &quantizer, const QImage &image)
+void addImage(OctreeQuantizer &quantizer, const Image &image)
 {
     const FramePixels pixels(image);
     if (pixels.count)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "decode/frameimage.h"
 #include "decode/imagedecoder.h"
 #include "fileio/failure.h"
 
-#include <QImage>
 #include <QPoint>
 #include <QString>
 
@@ -29,8 +29,8 @@ struct BoundRect {
 /** One image of the animation. */
 struct Frame {
     QString filePath;    // file the frame was last loaded from; empty until a load succeeds
-    QImage sourceImage;  // the image as loaded, always Format_ARGB32; never changed by the utilities
-    QImage workImage;    // trimmed / keyed copy that is shown and written
+    Image sourceImage;   // the image as loaded, always Format_ARGB32; never changed by the utilities
+    Image workImage;     // trimmed / keyed copy that is shown and written
     BoundRect boundRect; // where workImage lies inside sourceImage
     // The centre written for this frame, in sourceImage coordinates, instead
     // of the middle of sourceImage; set by a project that lists its frames.

@@ -77,10 +77,11 @@ if [[ $has_cli == ON ]]; then
     dpkg-deb --field "$app" Depends | grep -qF "kestrin-art (= $version)" ||
         fail "kestrin depends on another version of kestrin-art: $(dpkg-deb --field "$app" Depends)"
     files "$cli" >"$tmp/cli.files"
-    expected=(/usr/bin/kestrin-art /usr/lib/kestrin/art/libkestrin-art.so /usr/share/doc/kestrin-art/changelog.gz
+    expected=(/usr/bin/kestrin-art /usr/lib/kestrin/art/libkestrin-art-build.so /usr/lib/kestrin/art/libkestrin-art.so
+              /usr/share/doc/kestrin-art/changelog.gz
               /usr/share/doc/kestrin-art/copyright /usr/share/man/man1/kestrin-art.1.gz)
     diff <(printf '%s\n' "${expected[@]}") "$tmp/cli.files" >"$tmp/cli.diff" ||
-        fail "kestrin-art's package holds other files than its binary, its program module, page and documents:"$'\n'"$(cat "$tmp/cli.diff")"
+        fail "kestrin-art's package holds other files than its binary, its program modules, page and documents:"$'\n'"$(cat "$tmp/cli.diff")"
     if shared=$(comm -12 "$tmp/app.files" "$tmp/cli.files") && [[ -n $shared ]]; then
         fail "files in both packages: $shared"
     fi
@@ -101,9 +102,18 @@ if [[ $has_cli == ON ]]; then
             fail "$(basename "$program") misses libraries or links Qt Widgets: $links"
         fi
     done
+    # The build program links no Qt GUI: that is what it is for.
+    if links=$(ldd "$tmp/root/usr/lib/kestrin/art/libkestrin-art-build.so" | grep -E 'not found|libQt6Gui|libQt6Widgets'); then
+        fail "libkestrin-art-build.so misses libraries or links Qt GUI: $links"
+    fi
     # The executable finds its program module where the package puts it.
     help=$("$tmp/root/usr/bin/kestrin-art" --help 2>&1) && grep -q '^Usage: kestrin-art' <<<"$help" ||
         fail "installed kestrin-art --help: $help"
+    # A set of BMP frames: the build program hands them to the full program's
+    # readers, which it finds where the package puts them.
+    examples=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples" && pwd)
+    built=$("$tmp/root/usr/bin/kestrin-art" build "$examples/walker" -q -o "$tmp/walker.art" 2>&1) ||
+        fail "installed kestrin-art cannot build the BMP frames of examples/walker: $built"
 fi
 status=0
 (cd "$tmp" && QT_QPA_PLATFORM=offscreen timeout 3 "$tmp/root/usr/bin/kestrin") >"$tmp/run.log" 2>&1 || status=$?
