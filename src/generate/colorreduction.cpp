@@ -29,9 +29,6 @@ constexpr int kQuietShare = 9;
 // An error at least this long (RGB units) is always passed on, however
 // sparse the palette: a mid grey between black and white must still mix.
 constexpr int kLoudError = 16;
-// Every distinct colour is searched before mapping when the pixels number
-// at least this many times the colours (see refineFrom).
-constexpr quint64 kKnownColorsRepeat = 4;
 
 void putEntry(quint8 *entry, quint32 rgb)
 {
@@ -323,12 +320,12 @@ void ColorReduction::refineFrom(const ColorHistogram &histogram, quint8 *entries
     std::vector<quint32> bins;
     const RefinedPalette refined
         = refinePalette(histogram.colors(&bins), int(budget), m_options.threads, histogram.shift() == 0);
-    // When every pixel colour is known and each comes back several times on
-    // average, searching each once before mapping is cheaper than searching
-    // them as they come, in every mapping thread's own map. Dithering makes
-    // colours of its own, so it searches as it goes.
-    if (histogram.shift() == 0 && m_options.dither == DitherKind::None
-        && histogram.pixelCount() >= kKnownColorsRepeat * quint64(bins.size()))
+    // When every pixel colour is known, searching each once before mapping
+    // is cheaper than searching them as they come, in every mapping thread's
+    // own map, even when no colour comes back (65 thousand colours, one
+    // pixel each: 13 ms of mapping became 0.5 ms, the searches no slower).
+    // Dithering makes colours of its own, so it searches as it goes.
+    if (histogram.shift() == 0 && m_options.dither == DitherKind::None)
         m_knownColors = std::move(bins);
     for (size_t i = 0; i < refined.colors.size(); ++i)
         putEntry(entries + art::kPaletteEntrySize * i, refined.colors[i]);

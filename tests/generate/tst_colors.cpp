@@ -332,16 +332,21 @@ private slots:
         QTest::addColumn<int>("distinct");
         QTest::addColumn<quint32>("budget");
         QTest::addColumn<int>("threads");
-        QTest::newRow("900 colours, each about 5 times") << 900 << 256u << 1;
-        QTest::newRow("900 colours, each about 5 times, 3 threads") << 900 << 256u << 3;
-        QTest::newRow("900 colours, budget 17") << 900 << 17u << 2;
-        QTest::newRow("4000 colours, about once each") << 4000 << 256u << 2;
+        QTest::addColumn<int>("width"); // of each of the 6 frames, 24 pixels high
+        // Colours the histogram holds exactly are searched once, before
+        // mapping; beyond its bins they are searched as they come.
+        QTest::newRow("900 colours, each about 5 times") << 900 << 256u << 1 << 32;
+        QTest::newRow("900 colours, each about 5 times, 3 threads") << 900 << 256u << 3 << 32;
+        QTest::newRow("900 colours, budget 17") << 900 << 17u << 2 << 32;
+        QTest::newRow("4000 colours, about once each") << 4000 << 256u << 2 << 32;
+        QTest::newRow("150,000 colours, more than the histogram's bins") << 150000 << 256u << 2 << 1100;
     }
     void refinedMapsEachPixelToItsNearestEntry()
     {
         QFETCH(int, distinct);
         QFETCH(quint32, budget);
         QFETCH(int, threads);
+        QFETCH(int, width);
         const quint32 key = 0xff00ff;
         std::vector<quint32> colours;
         quint32 state = 12345;
@@ -353,10 +358,11 @@ private slots:
         for (int s = 0; s < 2; ++s) {
             kestrin::Stage *stage = project.appendStage();
             for (int f = 0; f < 3; ++f) {
-                addFrame(stage, image(32, 24, [&](int x, int y) {
+                addFrame(stage, image(width, 24, [&](int x, int y) {
                     if ((x + y + f) % 11 == 0)
                         return key | 0xff000000u;
-                    return colours[size_t((x + 32 * y + 768 * (s * 3 + f)) * 7919) % colours.size()];
+                    const size_t at = size_t(x + width * y + width * 24 * (s * 3 + f));
+                    return colours[(at * 7919) % colours.size()];
                 }));
             }
         }
