@@ -158,7 +158,13 @@ DecodeResult failure(DecodeFailure kind, const QString &reason)
 DecodeLimits currentLimits()
 {
 #ifdef KESTRIN_PLAIN_IMAGES
-    const int megabytes = kDefaultAllocationLimitMiB;
+    // As QImageReader::allocationLimit() finds it: QT_IMAGEIO_MAXALLOC when
+    // it holds a number from 0 up (0: no limit), else Qt's default.
+    static const int megabytes = [] {
+        bool ok = false;
+        const int set = qEnvironmentVariableIntValue("QT_IMAGEIO_MAXALLOC", &ok);
+        return ok && set >= 0 ? set : kDefaultAllocationLimitMiB;
+    }();
 #else
     const int megabytes = QImageReader::allocationLimit();
 #endif

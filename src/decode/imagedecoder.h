@@ -58,8 +58,9 @@ struct SizeProbe {
 };
 
 /** Qt's own limit on a decoded image (QImageReader::allocationLimit() unless
- *  a program changes it), in MiB: the limit of a program built with plain
- *  images, which has no QImageReader. */
+ *  a program or QT_IMAGEIO_MAXALLOC changes it), in MiB: the limit of a
+ *  program built with plain images, which has no QImageReader, unless
+ *  QT_IMAGEIO_MAXALLOC changes it there too. */
 constexpr int kDefaultAllocationLimitMiB = 128;
 
 /** Files longer than this are refused as TooLarge before they are read. */

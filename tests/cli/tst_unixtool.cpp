@@ -152,6 +152,52 @@ private slots:
             QVERIFY2(!loaded(library), qPrintable(library + QStringLiteral(" was loaded")));
     }
 
+    // The largest image decoded is Qt's limit, which QT_IMAGEIO_MAXALLOC
+    // sets (in MiB), for the frames the build program decodes itself (PNG)
+    // and for those it hands to the full program (BMP) alike.
+    void decodeLimitFollowsQtsSetting_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("setting"); // empty: not set
+        QTest::addColumn<bool>("refused");
+        for (const QString &suffix : {QStringLiteral("png"), QStringLiteral("bmp")}) {
+            QTest::newRow(qPrintable(suffix + QStringLiteral(", not set"))) << suffix << QString() << false;
+            QTest::newRow(qPrintable(suffix + QStringLiteral(", 1 MiB"))) << suffix << QStringLiteral("1") << true;
+            QTest::newRow(qPrintable(suffix + QStringLiteral(", 0x1 MiB"))) << suffix << QStringLiteral("0x1") << true;
+            QTest::newRow(qPrintable(suffix + QStringLiteral(", 0: no limit"))) << suffix << QStringLiteral("0") << false;
+            QTest::newRow(qPrintable(suffix + QStringLiteral(", no number"))) << suffix << QStringLiteral("-1") << false;
+        }
+    }
+    void decodeLimitFollowsQtsSetting()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QString, setting);
+        QFETCH(bool, refused);
+        const QString folder = at(QStringLiteral("limit-") + suffix);
+        if (!QDir(folder).exists()) {
+            QVERIFY(QDir().mkpath(folder));
+            QImage wide(700, 400, QImage::Format_RGB32); // 1.07 MiB decoded
+            wide.fill(qRgb(10, 20, 30));
+            QVERIFY(wide.save(folder + QStringLiteral("/camera01_0000.") + suffix));
+        }
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_IMAGEIO_MAXALLOC"));
+        if (!setting.isEmpty())
+            environment.insert(QStringLiteral("QT_IMAGEIO_MAXALLOC"), setting);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KESTRIN_ART),
+                      {QStringLiteral("build"), folder, QStringLiteral("--pattern"),
+                       QStringLiteral("camera%1_%2.") + suffix, QStringLiteral("-q"), QStringLiteral("-o"),
+                       at(QStringLiteral("limit.art"))});
+        QVERIFY(process.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), refused ? 1 : 0);
+        QCOMPARE(err.contains(QStringLiteral("too large: the image is 700 x 400 pixels, 1 MiB decoded; at most 1 MiB "
+                                             "are decoded")),
+                 refused);
+    }
+
     // "-o -" writes the file to standard output (messages go to standard
     // error) and "-" reads it back as the input of info and extract.
     void dashIsStandardInputAndOutput()
