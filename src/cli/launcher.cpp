@@ -2,7 +2,9 @@
 // its version often: it answers "--version" alone without loading Qt and the
 // image libraries (a few milliseconds of start-up), and hands every other
 // command line to the program proper, a module beside it (in the build tree)
-// or in its library folder (installed). No Qt here.
+// or in its library folder (installed): the build program, which does
+// without Qt GUI, for builds; the full program for info and extract. No Qt
+// here.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +50,7 @@ std::string ownFolder()
 /** What the build program returns for a command line that is not a build. */
 constexpr int kNotThisProgram = -1;
 
+/** A loaded program's entry points. */
 struct Program {
     int (*run)(int, char **) = nullptr;
     void (*setFullProgram)(const char *) = nullptr;
