@@ -45,7 +45,12 @@ public:
     [[nodiscard]] uchar *bits();
     [[nodiscard]] const uchar *constScanLine(int y) const { return m_data.get() + y * bytesPerLine(); }
     [[nodiscard]] const uchar *scanLine(int y) const { return constScanLine(y); }
-    [[nodiscard]] uchar *scanLine(int y) { return bits() + y * bytesPerLine(); }
+    /** Null, as QImage's, when the image is null or its own copy cannot be made. */
+    [[nodiscard]] uchar *scanLine(int y)
+    {
+        uchar *words = bits();
+        return words ? words + y * bytesPerLine() : nullptr;
+    }
     [[nodiscard]] QRgb pixel(int x, int y) const;
 
     /** The density a file declares, kept as QImage keeps it (nothing here uses it). */
