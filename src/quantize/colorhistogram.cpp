@@ -21,7 +21,8 @@ ColorHistogram::ColorHistogram(quint32 maxBins) : m_maxBins(std::max(1u, maxBins
 }
 
 // The table grows as entries come, up to twice maxBins: few colours keep it
-// small (and in cache), and it is never more than half full.
+// small (and in cache); beyond kDenseCapacity slots it is never more than
+// half full.
 quint32 ColorHistogram::capacityFor(quint32 entries)
 {
     quint32 capacity = 2;
@@ -52,7 +53,8 @@ ColorHistogram::Slot &ColorHistogram::slotFor(quint32 key)
         at = (at + 1) & m_mask;
     Slot *slot = &m_table[at];
     if (slot->key == kEmpty) {
-        if (2 * quint64(m_used + 1) > m_table.size() && m_table.size() < capacityFor(m_maxBins)) {
+        const quint64 room = m_table.size() <= kDenseCapacity ? m_table.size() * 3 / 4 : m_table.size() / 2;
+        if (m_used + 1 > room && m_table.size() < capacityFor(m_maxBins)) {
             resize(quint32(m_table.size() * 2));
             return slotFor(key);
         }

@@ -29,7 +29,7 @@ struct WeightedColor {
  *  their order nor on how they were split between histograms that are then
  *  merged.
  *
- *  Memory: a table of 32-byte slots that grows with the entries, to at most
+ *  Memory: a table of 40-byte slots that grows with the entries, to at most
  *  2 * maxBins (rounded up to a power of two). */
 class ColorHistogram
 {
@@ -64,10 +64,15 @@ private:
     static constexpr quint32 kEmpty = 0xffffffffu;
 
     static constexpr quint32 kFirstCapacity = 1u << 12;
+    // Tables up to this many slots fill to three quarters before they grow:
+    // growing costs a small job more (fresh pages, every entry placed again)
+    // than the longer probes of a table that fits in cache.
+    static constexpr quint32 kDenseCapacity = 1u << 14;
     static quint32 capacityFor(quint32 entries);
 
-    // Fibonacci hashing spreads neighbouring colours over the table; the
-    // table is never more than half full, so probes stay short.
+    // Fibonacci hashing spreads neighbouring colours over the table; a table
+    // larger than kDenseCapacity is never more than half full, so probes stay
+    // short.
     quint32 slotOf(quint32 key) const { return quint32((quint64(key) * 0x9E3779B97F4A7C15ull) >> m_hashShift); }
     Slot &slotFor(quint32 key);
     void resize(quint32 capacity);
